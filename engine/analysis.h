@@ -1,0 +1,92 @@
+#pragma once
+// One recording through the analysis: fundamental period, resampling, transform
+// of every used column and the electrical quantities. Tables are built once per
+// run ("plan once, run many") and reused for every recording.
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/harmonic_result.h"
+#include "input/recording.h"
+#include "settings/conversion_settings.h"
+
+namespace waveharm {
+
+/// A recording that cannot be analysed (dead voltage channel, zero counts per
+/// division, window beyond the samples, non-finite results). Carries the reason.
+class AnalysisError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Bit-reversal and twiddle tables for one transform length N (256, 512, 1024).
+struct FftPlan {
+    int n = 0;
+    int log2n = 0;
+    std::vector<std::int32_t> bitReverse;  ///< [0..N-1]
+    std::vector<float> cosTable, sinTable; ///< [0..N/2], cos/sin(−6.283185/N·k)
+
+    static FftPlan make(int n, int log2n);
+};
+
+/// Radix-2 transform of points 0..N−1 of `column`, input divided by N. `re`, `im`
+/// are resized to N + 1; bin k is (re[k], im[k]).
+void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
+                std::vector<float>& im);
+
+/// Sum of `width` samples of a slot starting at centre − width/2; `next` receives the
+/// sum one position later.
+float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre, float& next);
+
+/// First rising zero crossing of the 11-point moving sum at or after `position`
+/// (in/out, stepped as the search goes); −1 when none. `limit` is the sample count.
+double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
+                              double limit);
+
+/// Which rule starts the second crossing search.
+struct AnalysisPeriod {
+    double windowStart = 0;
+    double windowEnd = 0;
+    bool fixed = false;          ///< fixed 50/60 Hz period instead of a measured one
+    std::string syncLabel;       ///< "固定" when fixed, else empty
+    double frequencyHz = 0;      ///< sampling rate / period
+};
+
+/// Finds the analysis period of a recording by the sync mode (Fourier = zero cross).
+/// The second crossing search starts in the negative half-cycle after t1, so 50 Hz and
+/// 60 Hz signals both measure their own period.
+AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings);
+
+/// Fills sample positions, the used window columns and the peak table. Throws
+/// AnalysisError when the window reaches past the recorded samples.
+void resampleWindow(const Recording& recording, const ConversionSettings& settings,
+                    const AnalysisPeriod& period, WindowWaveforms& window);
+
+/// Plans once per run and analyses recordings one at a time.
+class Analyzer {
+public:
+    explicit Analyzer(const ConversionSettings& settings);
+
+    const ConversionSettings& settings() const { return m_settings; }
+    const FftPlan& plan() const { return m_plan; }
+
+    /// Full analysis of one recording into `result` and `window`. Throws AnalysisError
+    /// when the recording cannot be analysed.
+    AnalysisPeriod analyze(const Recording& recording, WindowWaveforms& window,
+                           HarmonicResult& result);
+
+    /// The quantities of an already resampled window (derivation, transforms,
+    /// quantities); used by `analyze` and by tests on synthetic windows.
+    void computeQuantities(const RecorderFileHeader& header, WindowWaveforms& window,
+                           HarmonicResult& result);
+
+private:
+    ConversionSettings m_settings;
+    FftPlan m_plan;
+    std::vector<float> m_re, m_im;
+};
+
+}  // namespace waveharm

@@ -1,0 +1,111 @@
+#pragma once
+// The conversion run: walks the time-ordered recordings one per step, analyses
+// each, reports every text and result to an observer, aggregates per save
+// interval and hands the interval to the result writers. The caller loops
+// `step()` (CLI) or calls it from its event loop (GUI), which gives pause, wait
+// and end without threads.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/analysis.h"
+#include "engine/harmonic_result.h"
+#include "input/recording.h"
+#include "settings/conversion_settings.h"
+
+namespace waveharm {
+
+class ResultWriter;  // output/result_writer.h
+
+/// Everything the displays need about one analysed recording. Pointers stay valid
+/// until the next step.
+struct RecordingReport {
+    int index = 0;                 ///< position in the file list
+    std::string fileName;
+    std::string timeStampText;     ///< "yy/mm/dd(aaa)  hh:mm:ss"
+    std::string frequencyText;     ///< "基本周波数 50.00Hz" (with "固定" when fixed)
+    std::string statusLine;        ///< the "基本波＝…" line
+    bool rangeOver = false;
+    AnalysisPeriod period;
+    const Recording* recording = nullptr;
+    const WindowWaveforms* window = nullptr;
+    const HarmonicResult* result = nullptr;
+};
+
+class ConversionObserver {
+public:
+    virtual ~ConversionObserver() = default;
+    /// "データ読み込み中", "周波数確認中", "ＦＦＴ演算中", "各種演算中", "データ表示中",
+    /// "レンジオーバー".
+    virtual void onStatus(const std::string& text) {}
+    virtual void onTimeStamp(const std::string& text) {}
+    virtual void onFrequency(const std::string& text) {}
+    virtual void onStatusLine(const std::string& text) {}
+    virtual void onRecordingAnalysed(const RecordingReport& report) {}
+    /// A recording that could not be read or analysed; the run goes on.
+    virtual void onRecordingSkipped(int index, const std::string& fileName,
+                                    const std::string& reason) {}
+    /// A record was appended (one per result file set).
+    virtual void onRecordWritten(const std::string& stampText) {}
+};
+
+struct ConversionSummary {
+    int analysed = 0;
+    int skipped = 0;
+    int rangeOver = 0;
+    int recordsWritten = 0;
+    std::vector<std::string> files;  ///< result files written
+};
+
+class ConversionDriver {
+public:
+    /// `files` is the time-ordered list; `settings` must be valid (see settings rules).
+    ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
+                     ConversionObserver& observer);
+    ~ConversionDriver();
+    ConversionDriver(const ConversionDriver&) = delete;
+    ConversionDriver& operator=(const ConversionDriver&) = delete;
+
+    /// Opens the result file(s), truncating longer ones. Throws OutputError
+    /// (output/result_writer.h) naming the file and the reason.
+    void start();
+    /// Processes the next recording in time order. Returns false when none is left.
+    /// Throws OutputError when a record cannot be written (the run must stop).
+    bool step();
+    bool done() const;
+    /// End of run: writes the interval still holding recordings, closes the files.
+    void finish();
+    /// "終了": closes the files; the interval in progress is dropped.
+    void abort();
+
+    int displayFeeder() const { return m_displayFeeder; }
+    void setDisplayFeeder(int feeder);
+    int nextIndex() const { return m_nextIndex; }
+    int fileCount() const { return m_files.count(); }
+    const WaveformFileList& files() const { return m_files; }
+    const ConversionSettings& settings() const { return m_settings; }
+    const ConversionSummary& summary() const { return m_summary; }
+    /// The latest analysed recording (valid once `hasResult()`).
+    bool hasResult() const { return m_hasResult; }
+    const HarmonicResult& latestResult() const { return m_result; }
+    const WindowWaveforms& latestWindow() const { return m_window; }
+    const Recording& latestRecording() const { return m_recording; }
+
+private:
+    ConversionSettings m_settings;
+    WaveformFileList m_files;
+    ConversionObserver& m_observer;
+    Analyzer m_analyzer;
+    Recording m_recording;
+    WindowWaveforms m_window;
+    HarmonicResult m_result;
+    IntervalAggregate m_interval;
+    std::unique_ptr<ResultWriter> m_writer;
+    ConversionSummary m_summary;
+    int m_nextIndex = 0;
+    int m_displayFeeder = 0;
+    bool m_hasResult = false;
+};
+
+}  // namespace waveharm

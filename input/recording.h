@@ -1,0 +1,162 @@
+#pragma once
+// A recorder waveform file as the rest of the program sees it: the recording
+// information from its header and its samples, one column per channel slot.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "input/date_time.h"
+#include "settings/conversion_settings.h"
+
+namespace waveharm {
+
+/// Malformed or unreadable input: names the file, the byte offset (when known) and
+/// what is wrong. Every parser reports bad input through this one type.
+class InputError : public std::runtime_error {
+public:
+    InputError(std::string file, std::int64_t offset, std::string reason);
+    const std::string& file() const { return m_file; }
+    std::int64_t offset() const { return m_offset; }  ///< -1 when not tied to a position
+    const std::string& reason() const { return m_reason; }
+
+private:
+    std::string m_file;
+    std::int64_t m_offset;
+    std::string m_reason;
+};
+
+inline constexpr int kSlotCount = 16;       ///< channel slots shown and loaded
+inline constexpr int kRangeSlotCount = 21;  ///< room in `RangePerDiv`
+
+/// Recorder families as numbered in the files' model identification.
+enum class RecorderFamilyCode : std::int16_t {
+    Mr8880 = 80,
+    F8847 = 47,
+    F8841 = 41,
+    F886x = 86,
+    F8840 = 40,
+};
+
+struct ChannelSlotInfo {
+    std::string name = "ch--";       ///< "ch" + channel number ("ch1-3" for unit 1, channel 3)
+    std::string rangeText = "--";    ///< input range per division as the file writes it
+    bool channelInUse = false;
+};
+
+/// The recording information of one waveform file.
+struct RecorderFileHeader {
+    std::string model;               ///< "MR8880", "8847", "8841", "8835", "8807", "886x…", "8840"
+    std::int16_t recorderFamily = 0; ///< 80, 47, 41, 86 or 40
+    std::int16_t channelCount = 0;   ///< accepted channel slots
+    std::int16_t headerBlockCount = 0;
+    double pointsPerDiv = 0;         ///< sample points per time division
+    double countsPerDiv = 0;         ///< raw counts per vertical division
+    DateTime startTime;              ///< with the time-difference correction (none for 47)
+    DateTime startTimeUncorrected;   ///< as written in the file
+    std::string timeAxisText;        ///< e.g. "10ms" (8840: first 5 characters)
+    std::string recordLengthText;    ///< record length in divisions as shown
+    std::int64_t totalSamples = 0;   ///< samples per channel
+    double samplingRateKHz = 0;      ///< kilosamples per second, rounded to 0.1 S/s
+    double pretrigger = 0;           ///< pre-trigger value (percent)
+    double recordTimeMs = 0;         ///< (totalSamples - 1) / samplingRateKHz
+    std::array<ChannelSlotInfo, kSlotCount> slots{};
+    std::array<float, kRangeSlotCount> rangePerDiv{};  ///< physical units per division
+    /// 886x only: [k] scale, [k+16] offset, [k+32] factor u of slot k.
+    std::array<float, 48> channelScale{};
+    /// Byte offset of the sample section (frames, 886x chain base or 8840 data).
+    std::int64_t sampleOffset = 0;
+
+    bool isMr8880() const { return recorderFamily == 80; }
+    std::string dateText() const { return formatDateText(startTime); }  ///< "yy/mm/dd(aaa)"
+    std::string timeText() const { return formatTimeText(startTime); }  ///< "hh:mm:ss"
+};
+
+/// Largest feeder count the recording offers for a measurement type: channels per
+/// feeder c (1 or 2), m = (channelCount - c) div c, at least 1. The 8840 layout always
+/// counts two channels per feeder.
+int maxFeederCount(const RecorderFileHeader& header, MeasurementType type);
+
+/// Raw 16-bit samples of the current recording, indexed [sample i][slot s] for
+/// i = 0..N (row N is zero) and s = 0..channelCount-1. One slot's samples are
+/// contiguous.
+class SampleTable {
+public:
+    SampleTable() = default;
+    SampleTable(std::int64_t totalSamples, int channelCount);
+
+    std::int64_t totalSamples() const { return m_samples; }  ///< N (rows 0..N-1 hold data)
+    int channelCount() const { return m_channels; }
+    std::int16_t at(std::int64_t i, int slot) const { return m_data[index(i, slot)]; }
+    std::int16_t& at(std::int64_t i, int slot) { return m_data[index(i, slot)]; }
+    /// All N + 1 values of one slot.
+    std::span<const std::int16_t> column(int slot) const;
+    std::span<std::int16_t> column(int slot);
+
+private:
+    std::size_t index(std::int64_t i, int slot) const;
+    std::int64_t m_samples = 0;
+    int m_channels = 0;
+    std::vector<std::int16_t> m_data;
+};
+
+/// Options that change how a file is read (settings that bear on reading).
+struct ReadOptions {
+    bool wevFiles = false;     ///< read the 8840 layout instead of `.MEM`
+    double timeOffsetHours = 0;
+    bool swapVoltages = false;
+    std::array<bool, 2> invertVoltage{};
+    std::array<bool, 7> invertCurrent{};
+
+    static ReadOptions from(const ConversionSettings& settings);
+};
+
+/// A recording read from one file: header and samples together, so samples are
+/// never interpreted under another file's description.
+struct Recording {
+    RecorderFileHeader header;
+    SampleTable samples;
+};
+
+/// Parses the header of a file held in memory. `name` is used in errors only.
+/// Throws InputError for unrecognised or malformed headers.
+RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptions& options,
+                               const std::string& name);
+
+/// Decodes the samples of a file held in memory under its own header. For 886x files
+/// also fills the header's `rangePerDiv` and `channelScale`. Throws InputError.
+SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
+                          const ReadOptions& options, const std::string& name);
+
+/// Reads a whole file into memory; throws InputError when it cannot be read.
+std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
+
+/// Header + samples of one file. Throws InputError.
+Recording readRecording(const std::filesystem::path& path, const ReadOptions& options);
+
+/// Header only (reads the whole file). Throws InputError.
+RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options);
+
+/// The time-ordered list of a folder's recordings.
+struct WaveformFileList {
+    std::filesystem::path folder;
+    std::vector<std::string> names;     ///< file names in recording order
+    std::vector<DateTime> startTimes;   ///< parallel to names; zero time when unrecognised
+    std::vector<std::string> renamed;   ///< "old -> new" notes of duplicate-name renames
+    std::vector<std::string> problems;  ///< files that could not be opened, with the reason
+
+    int count() const { return static_cast<int>(names.size()); }
+    std::filesystem::path pathOf(int index) const { return folder / names.at(index); }
+};
+
+/// Scans a folder: files matching "*.MEM" (case-insensitive), or "*.wav"/"*.wev" with
+/// the 8840 option, in file-name order; each recognised `.MEM` file's start time (no
+/// time-difference correction); stable selection sort by start time.
+WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles);
+
+}  // namespace waveharm

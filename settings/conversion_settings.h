@@ -1,0 +1,126 @@
+#pragma once
+// The record of the user's choices that drives a conversion run: wiring,
+// channel assignment, scaling, synchronisation, transform size, harmonic range
+// and what is kept per save interval.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace waveharm {
+
+enum class MeasurementType : std::int16_t {
+    SinglePhase2W = 0,  ///< "単相２線"
+    SinglePhase3W = 1,  ///< "単相３線"
+    ThreePhase2M = 2,   ///< "三相２Ｍ": two-wattmeter method, three-phase average
+    ThreePhase1M = 3,   ///< "三相１Ｍ": one phase measured, the others assumed balanced
+    ThreePhase3M = 4,   ///< "三相３Ｍ": one result file per phase
+};
+
+enum class SyncMode : std::int16_t {
+    ZeroCross = 0,  ///< "ｾﾞﾛｸﾛｽ"
+    Fixed50Hz = 1,  ///< "50Hz固定"
+    Fixed60Hz = 2,  ///< "60Hz固定"
+    Fourier = 3,    ///< "ﾌｰﾘｴ演算" (no own period source: handled as ZeroCross)
+};
+
+enum class SaveMode : std::int16_t {
+    LatestWindow = 0,     ///< the interval holds the latest recording
+    IntervalAverage = 1,  ///< the interval sums the recordings and counts them
+    VoltageThdMax = 2,    ///< the recording with the largest voltage distortion
+    CurrentThdMax = 3,    ///< the recording with the largest first-feeder current distortion
+};
+
+enum class HarmonicOption : std::int16_t {
+    Odd1To49 = 0,                ///< "1-49次奇数"
+    WithSuperpositionAngle = 1,  ///< "+重畳角保存"
+    WithUnbalance = 2,           ///< "+三相不平衡"
+    WithAngleAndUnbalance = 3,   ///< "+重畳角･　不平衡保存"
+    HighOrder256 = 4,            ///< "高次(256次)調波+重畳位相"
+};
+
+/// Feeders the settings can hold (CT boxes on the settings screen).
+inline constexpr int kMaxFeeders = 9;
+/// Feeders whose currents fit on a 16-channel recorder (ch3/ch4 .. ch15/ch16).
+inline constexpr int kMaxChannelFeeders = 7;
+/// Entries of `channelMap`.
+inline constexpr int kChannelMapSize = 16;
+
+struct ConversionSettings {
+    MeasurementType measurementType = MeasurementType::ThreePhase2M;
+    std::int16_t feederCount = 1;
+    /// 1-based recorder channel of each quantity: [0] R-S, [1] T-S, [2f] feeder f R,
+    /// [2f+1] feeder f T (f = 1..7); 0 = not used.
+    std::array<std::int16_t, kChannelMapSize> channelMap{1, 2, 3, 4};
+    std::array<float, kMaxFeeders> ctRatio{1, 1, 1, 1, 1, 1, 1, 1, 1};
+    /// Volts at the recorder input per ampere of secondary current.
+    std::array<float, kMaxFeeders> currentSenseOhms{0.1f, 0.1f, 0.1f, 0.1f, 0.1f,
+                                                    0.1f, 0.1f, 0.1f, 0.1f};
+    std::int16_t ptRatio = 60;
+    SyncMode syncMode = SyncMode::ZeroCross;
+    float sampleCount = 1024;
+    std::int16_t sampleCountLog2 = 10;
+    HarmonicOption harmonicOption = HarmonicOption::HighOrder256;
+    float maxHarmonicOrder = 256;
+    SaveMode saveMode = SaveMode::IntervalAverage;
+    std::int16_t phaseCorrectionIndex = 2;
+    std::int16_t phaseCorrectionDegrees = 0;
+    bool swapVoltages = false;
+    std::array<bool, 2> invertVoltage{};
+    std::array<bool, kMaxChannelFeeders> invertCurrent{};
+    std::array<bool, kMaxChannelFeeders> lineVoltageInput{};
+    bool outputUnderOneMinute = false;
+    bool wevFiles = false;
+    std::string timeOffset = "0";
+    std::string outputFileName;
+    std::string outputExtension = ".hn1";
+    bool wiringConfirmed = false;
+    bool channelSettingsChanged = false;
+
+    /// Sets `sampleCount` (256, 512 or 1024) together with its log2.
+    /// Any other value is a programmer error.
+    void setSampleCount(int count);
+    /// Sets `harmonicOption` together with `maxHarmonicOrder` and `outputExtension`;
+    /// `HighOrder256` also forces 1024 samples.
+    void setHarmonicOption(HarmonicOption option);
+    /// Sets `feederCount` (1..7 with channels), the channel layout of n feeders and
+    /// the extension that follows from it.
+    void setFeederCount(int count);
+    /// Sets `phaseCorrectionIndex` (0..4) together with its degrees (-90, -30, 0, 30, 90).
+    void setPhaseCorrectionIndex(int index);
+    /// Recomputes `outputExtension` from `harmonicOption` and `feederCount`.
+    void updateExtension();
+};
+
+/// Degrees of the phase-correction choice with index 0..4.
+int phaseCorrectionDegreesFor(int index);
+
+/// True when both channels of every pair carry data (single-phase three-wire and the
+/// two- and three-wattmeter three-phase types); false for one channel per pair.
+bool pairedChannels(MeasurementType type);
+
+/// Last used voltage column: 0 for single-phase two-wire and three-phase 1M, 1 for
+/// single-phase three-wire, 2 for the three-phase 2M and 3M types.
+int lastVoltageColumn(MeasurementType type);
+
+/// Channels per feeder on the recorder: 1 for single-phase two-wire and 1M, else 2.
+int channelsPerFeeder(MeasurementType type);
+
+/// The extension rule of the result file: ".hm"+N, ".ha4", ".ha5", ".hv"+N, ".hn"+N.
+std::string resultExtension(HarmonicOption option, int feederCount);
+
+/// `maxHarmonicOrder` for an option: 256 for `HighOrder256`, else 99.
+float maxHarmonicOrderFor(HarmonicOption option);
+
+/// Fills `channelMap` for n feeders: with n > 1 entries 0..2n+1 hold 1..2n+2 and the
+/// rest 0; with n = 1 entries 0..3 are kept (chosen freely) and entries 4.. cleared.
+void applyChannelLayout(ConversionSettings& settings, int feederCount);
+
+/// Current sense of a clamp with the given full-scale range in amperes: 0.2 V / range.
+float clampRangeToSenseOhms(double rangeAmperes);
+
+/// Parses the time-difference correction in hours ("0", "-9", "5.5"); false when the
+/// text is not a number.
+bool parseTimeOffsetHours(const std::string& text, double& hours);
+
+}  // namespace waveharm
