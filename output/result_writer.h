@@ -1,0 +1,71 @@
+#pragma once
+// The "harm" result files: one record per save interval, appended field by field
+// (little-endian, no padding). One file for every measurement type except the
+// three-phase three-wattmeter one, which writes one file per phase (R, T, S).
+
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/harmonic_result.h"
+#include "input/date_time.h"
+#include "settings/conversion_settings.h"
+
+namespace waveharm {
+
+/// A result file that cannot be opened or written: names the file and the reason.
+/// The run must stop; records already written stay on disk.
+class OutputError : public std::runtime_error {
+public:
+    OutputError(std::string file, std::string reason);
+    const std::string& file() const { return m_file; }
+    const std::string& reason() const { return m_reason; }
+
+private:
+    std::string m_file;
+    std::string m_reason;
+};
+
+/// `chosenName` up to its first "." (the whole name when it has none) + `extension`.
+std::string outputFileNameFor(const std::string& chosenName, const std::string& extension);
+
+/// The R, T and S file names: the letter inserted after the "." of the first ".h".
+std::array<std::string, 3> phaseFileNames(const std::string& outputFileName);
+
+/// Bytes of one record for a harmonic option and feeder count.
+int recordLength(HarmonicOption option, int feederCount);
+
+/// Orders written: 1..256 for 256 orders, else 1, 3, …, 49.
+std::vector<int> writtenOrders(HarmonicOption option);
+
+class ResultWriter {
+public:
+    virtual ~ResultWriter() = default;
+
+    /// Opens the file set named by `settings.outputFileName` (three per-phase files for
+    /// the three-wattmeter type), created or truncated. Throws OutputError.
+    static std::unique_ptr<ResultWriter> open(const ConversionSettings& settings);
+
+    /// Called once per analysed recording, after the aggregation. Writes a record when
+    /// the recording's minute differs from the last record's (every call when
+    /// `outputUnderOneMinute`) and the interval holds a recording; then clears the
+    /// interval. Every record is flushed to disk. Returns true when a record was
+    /// written. Throws OutputError.
+    virtual bool offer(DateTime recordingTime, IntervalAggregate& interval,
+                       const HarmonicResult& latest) = 0;
+
+    /// End of run: an interval still holding recordings is written as a last record
+    /// stamped with the minute of `lastRecordingTime`. Returns true when written.
+    virtual bool flushPending(DateTime lastRecordingTime, IntervalAggregate& interval,
+                              const HarmonicResult& latest) = 0;
+
+    /// Closes the files (idempotent). Throws OutputError when the close fails.
+    virtual void close() = 0;
+
+    virtual std::vector<std::string> fileNames() const = 0;
+    virtual int recordsWritten() const = 0;
+};
+
+}  // namespace waveharm
