@@ -5,7 +5,10 @@
 // `step()` (CLI) or calls it from its event loop (GUI), which gives pause, wait
 // and end without threads.
 
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,32 @@ struct ConversionSummary {
     std::vector<std::string> files;  ///< result files written
 };
 
+/// Largest raw sample magnitude a channel may reach without being over range.
+inline constexpr int kRangeLimitCounts = 2046;
+
+/// True when a channel of the voltage pair or of any measured feeder's pair peaked
+/// above 2046 raw counts (2046 itself is in range).
+bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount);
+
+/// How power is shown in the status line: the picture and the divisor of the value.
+struct PowerFormat {
+    std::string picture;
+    double divisor = 1;
+};
+
+/// Watts above 1,000,000 (active or reactive) are shown in M, above 1000 in k, else
+/// plain. Signed comparisons: large negative powers keep the plain format.
+PowerFormat choosePowerFormat(double activePower, double reactivePower);
+
+/// "基本周波数 " + frequency + "固定" when fixed + "Hz".
+std::string frequencyText(const AnalysisPeriod& period);
+
+/// The status line of the analysis window for `feeder` (0-based): fundamental voltage,
+/// current, power, reactive power, angle, total distortion of voltage and current, and
+/// the frequency. A zero fundamental current shows a current distortion of 0.
+std::string statusLineText(const HarmonicResult& result, int feeder,
+                           const AnalysisPeriod& period);
+
 class ConversionDriver {
 public:
     /// `files` is the time-ordered list; `settings` must be valid (see settings rules).
@@ -76,7 +105,8 @@ public:
     bool done() const;
     /// End of run: writes the interval still holding recordings, closes the files.
     void finish();
-    /// "終了": closes the files; the interval in progress is dropped.
+    /// "終了": closes the files; the interval in progress is dropped. Throws
+    /// OutputError when a file cannot be closed.
     void abort();
 
     int displayFeeder() const { return m_displayFeeder; }
@@ -100,12 +130,23 @@ private:
     Recording m_recording;
     WindowWaveforms m_window;
     HarmonicResult m_result;
+    /// The recording in progress is analysed here and swapped in only when its analysis
+    /// succeeds, so the displays keep the last good recording after a skipped one.
+    WindowWaveforms m_workWindow;
+    HarmonicResult m_workResult;
     IntervalAggregate m_interval;
     std::unique_ptr<ResultWriter> m_writer;
     ConversionSummary m_summary;
     int m_nextIndex = 0;
     int m_displayFeeder = 0;
     bool m_hasResult = false;
+    /// Corrected start time of the latest analysed recording: the stamp of the last
+    /// record written at the end of the run.
+    std::optional<DateTime> m_lastRecordingTime;
+
+    void skip(int index, const std::string& reason);
+    void report(int index, const AnalysisPeriod& period);
+    void offerInterval();
 };
 
 }  // namespace waveharm

@@ -1,0 +1,210 @@
+#include "engine/conversion_driver.h"
+
+#include <cassert>
+#include <cmath>
+#include <utility>
+
+#include "engine/number_format.h"
+#include "output/result_writer.h"
+
+namespace waveharm {
+
+namespace {
+
+// Status texts of the analysis window, in the order a recording passes through them.
+constexpr const char* kStatusLoading = "データ読み込み中";
+constexpr const char* kStatusFrequency = "周波数確認中";
+constexpr const char* kStatusTransform = "ＦＦＴ演算中";
+constexpr const char* kStatusComputing = "各種演算中";
+constexpr const char* kStatusDisplaying = "データ表示中";
+constexpr const char* kStatusRangeOver = "レンジオーバー";
+
+std::string describe(const InputError& e) {
+    std::string text = e.reason();
+    if (e.offset() >= 0) text += " (byte " + std::to_string(e.offset()) + ")";
+    return text;
+}
+
+// "yy/mm/dd(aaa)  hh:mm", the minute a record is stamped with.
+std::string minuteStampText(DateTime t) {
+    return formatDateText(t) + "  " + formatTimeText(t).substr(0, 5);
+}
+
+}  // namespace
+
+bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount) {
+    // Channel pairs: the two line voltages, then the R and T current of each feeder.
+    const int lastSlot = 2 * (feederCount - 1) + 3;
+    for (int e = 0; e <= lastSlot && e + 1 < static_cast<int>(peakTable.size()); e += 2) {
+        if (peakTable[e] > kRangeLimitCounts || peakTable[e + 1] > kRangeLimitCounts) return true;
+    }
+    return false;
+}
+
+PowerFormat choosePowerFormat(double activePower, double reactivePower) {
+    if (activePower > 1000000.0 || reactivePower > 1000000.0) return {"#0.000M", 1000000.0};
+    if (activePower > 1000.0 || reactivePower > 1000.0) return {"#,##0.000k", 1000.0};
+    return {"#,##0.0", 1.0};
+}
+
+std::string frequencyText(const AnalysisPeriod& period) {
+    return "基本周波数 " + formatNumber(period.frequencyHz, "##.00") + period.syncLabel + "Hz";
+}
+
+std::string statusLineText(const HarmonicResult& result, int feeder,
+                           const AnalysisPeriod& period) {
+    const double v1 = result.voltageRms[1];
+    const double i1 = result.currentRms(feeder, 1);
+    const double p1 = result.activePower(feeder, 1);
+    const double q1 = result.reactivePower(feeder, 1);
+    const double theta1 = result.phaseAngleDeg(feeder, 1);
+    // A dead voltage channel is refused by the analysis; the guard keeps the line
+    // readable should one get through.
+    const double thdV = v1 != 0 ? result.voltageDistortionSum / v1 : 0.0;
+    const double thdI = result.currentDistortionSum[feeder] / (i1 + 0.001);
+    const PowerFormat power = choosePowerFormat(p1, q1);
+
+    std::string line = "基本波＝";
+    line += formatNumber(v1, "##,##0.0") + "V; ";
+    line += formatNumber(i1, "###0.00") + "A; ";
+    line += formatNumber(p1 / power.divisor, power.picture) + "W; ";
+    line += formatNumber(q1 / power.divisor, power.picture) + "Var; θ=";
+    line += formatNumber(theta1, "##0") + "ﾟ; 総合歪率 V= ";
+    line += formatNumber(thdV, "##0.0%") + "; ";
+    line += formatNumber(thdI, "I= ##0.0% ");
+    line += ":周波数=" + formatNumber(period.frequencyHz, "##.00") + period.syncLabel + "Hz";
+    return line;
+}
+
+ConversionDriver::ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
+                                   ConversionObserver& observer)
+    : m_settings(settings),
+      m_files(std::move(files)),
+      m_observer(observer),
+      m_analyzer(settings) {
+    const int orders = static_cast<int>(settings.maxHarmonicOrder);
+    m_result.allocate(orders, settings.feederCount);
+    m_workResult.allocate(orders, settings.feederCount);
+    m_interval.allocate(orders, settings.feederCount);
+}
+
+ConversionDriver::~ConversionDriver() {
+    // A driver dropped without finish() or abort() (an exception on the way out)
+    // still closes its files; every record written so far is already on disk.
+    if (!m_writer) return;
+    try {
+        m_writer->close();
+    } catch (...) {
+    }
+}
+
+void ConversionDriver::start() {
+    m_writer = ResultWriter::open(m_settings);
+    m_summary.files = m_writer->fileNames();
+}
+
+bool ConversionDriver::done() const { return m_nextIndex >= m_files.count(); }
+
+void ConversionDriver::setDisplayFeeder(int feeder) {
+    assert(feeder >= 0 && feeder < m_settings.feederCount && "displayed feeder out of range");
+    m_displayFeeder = feeder;
+}
+
+bool ConversionDriver::step() {
+    assert(m_writer && "start() opens the result files before the first step");
+    if (done()) return false;
+    const int index = m_nextIndex++;
+
+    m_observer.onStatus(kStatusLoading);
+    Recording recording;
+    try {
+        recording = readRecording(m_files.pathOf(index), ReadOptions::from(m_settings));
+    } catch (const InputError& e) {
+        skip(index, describe(e));
+        return true;
+    }
+    const RecorderFileHeader& header = recording.header;
+    m_observer.onTimeStamp(header.dateText() + "  " + header.timeText());
+
+    m_observer.onStatus(kStatusFrequency);
+    AnalysisPeriod period;
+    try {
+        period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
+    } catch (const AnalysisError& e) {
+        skip(index, e.what());
+        return true;
+    }
+    m_recording = std::move(recording);
+    std::swap(m_window, m_workWindow);
+    std::swap(m_result, m_workResult);
+    m_hasResult = true;
+    m_lastRecordingTime = m_recording.header.startTime;
+
+    report(index, period);
+    aggregateInterval(m_result, m_settings, m_interval);
+    offerInterval();
+    return true;
+}
+
+void ConversionDriver::skip(int index, const std::string& reason) {
+    ++m_summary.skipped;
+    m_observer.onRecordingSkipped(index, m_files.names.at(index), reason);
+}
+
+void ConversionDriver::report(int index, const AnalysisPeriod& period) {
+    RecordingReport r;
+    r.index = index;
+    r.fileName = m_files.names.at(index);
+    r.timeStampText = m_recording.header.dateText() + "  " + m_recording.header.timeText();
+    r.frequencyText = frequencyText(period);
+    m_observer.onFrequency(r.frequencyText);
+
+    // Over range is reported and the recording still analysed and written: the
+    // clipped peaks only distort the harmonics of that recording.
+    r.rangeOver = isRangeOver(m_window.peakTable, m_settings.feederCount);
+    if (r.rangeOver) {
+        ++m_summary.rangeOver;
+        m_observer.onStatus(kStatusRangeOver);
+    }
+    m_observer.onStatus(kStatusTransform);
+    m_observer.onStatus(kStatusComputing);
+    m_observer.onStatus(kStatusDisplaying);
+    r.statusLine = statusLineText(m_result, m_displayFeeder, period);
+    m_observer.onStatusLine(r.statusLine);
+
+    ++m_summary.analysed;
+    r.period = period;
+    r.recording = &m_recording;
+    r.window = &m_window;
+    r.result = &m_result;
+    m_observer.onRecordingAnalysed(r);
+}
+
+void ConversionDriver::offerInterval() {
+    const DateTime stamp = *m_lastRecordingTime;
+    const bool written = m_writer->offer(stamp, m_interval, m_result);
+    m_summary.recordsWritten = m_writer->recordsWritten();
+    if (written) m_observer.onRecordWritten(minuteStampText(stamp));
+}
+
+void ConversionDriver::finish() {
+    if (!m_writer) return;
+    if (m_lastRecordingTime) {
+        // The recordings after the last record would otherwise be lost.
+        const DateTime stamp = *m_lastRecordingTime;
+        if (m_writer->flushPending(stamp, m_interval, m_result))
+            m_observer.onRecordWritten(minuteStampText(stamp));
+        m_summary.recordsWritten = m_writer->recordsWritten();
+    }
+    m_writer->close();
+    m_writer.reset();
+}
+
+void ConversionDriver::abort() {
+    if (!m_writer) return;
+    m_summary.recordsWritten = m_writer->recordsWritten();
+    auto writer = std::move(m_writer);
+    writer->close();
+}
+
+}  // namespace waveharm
