@@ -31,7 +31,8 @@ private:
 /// `chosenName` up to its first "." (the whole name when it has none) + `extension`.
 std::string outputFileNameFor(const std::string& chosenName, const std::string& extension);
 
-/// The R, T and S file names: the letter inserted after the "." of the first ".h".
+/// The R, T and S file names: the letter inserted after the "." of the first ".h"
+/// (appended to the name when it has no ".h").
 std::array<std::string, 3> phaseFileNames(const std::string& outputFileName);
 
 /// Bytes of one record for a harmonic option and feeder count.
@@ -39,6 +40,16 @@ int recordLength(HarmonicOption option, int feederCount);
 
 /// Orders written: 1..256 for 256 orders, else 1, 3, …, 49.
 std::vector<int> writtenOrders(HarmonicOption option);
+
+/// Number of orders written per row: 256 or 25.
+int harmonicCount(HarmonicOption option);
+/// Whether the record carries the voltage angle row (superposition angle, or the phase
+/// angle in the per-phase files).
+bool hasVoltageAngleRow(HarmonicOption option);
+/// Whether the record carries the first feeder's current angle row.
+bool hasCurrentAngleRow(HarmonicOption option);
+/// Whether the record ends with the per-phase voltage and current RMS values.
+bool hasUnbalanceRows(HarmonicOption option);
 
 class ResultWriter {
 public:

@@ -1,0 +1,151 @@
+#include "output/record_encoder.h"
+
+#include <bit>
+#include <cassert>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "engine/complex_math.h"
+#include "output/result_writer.h"
+
+namespace waveharm {
+namespace {
+
+// The program's π as the angle conversion writes it.
+constexpr double kAnglePi = 3.1415925;
+
+float quotient(double sum, double count) { return static_cast<float>(sum / count); }
+
+double magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
+
+// Rows 7 and 8: the per-phase RMS values, currents in the phase order 0, 2, 1.
+void putUnbalanceRows(RecordBuffer& b, const IntervalAggregate& interval, int feederCount) {
+    const double count = interval.intervalState;
+    for (int j = 0; j < 3; ++j) b.putF32(quotient(interval.voltageRmsByPhase[j], count));
+    for (int k = 0; k < feederCount; ++k)
+        for (int j : {0, 2, 1}) b.putF32(quotient(interval.currentRmsByPhase(j, k), count));
+}
+
+void requireSize(bool ok, const char* what) {
+    if (!ok) throw std::invalid_argument(std::string("result record: ") + what);
+}
+
+}  // namespace
+
+RecordStamp recordStampFor(DateTime t) {
+    const CivilDateTime c = t.civil();
+    RecordStamp s;
+    s.dateField = static_cast<float>((c.year % 100) * 10000 + c.month * 100 + c.day);
+    s.timeField = static_cast<std::int16_t>(c.hour * 100 + c.minute);
+    return s;
+}
+
+std::int64_t minuteKey(DateTime t) {
+    const CivilDateTime c = t.civil();
+    return ((std::int64_t(c.year) * 100 + c.month) * 100 + c.day) * 10000 + c.hour * 100 +
+           c.minute;
+}
+
+std::int16_t angleField(double x, double y) {
+    return roundToInt16(phaseAngle(x, y) * 180.0 / kAnglePi);
+}
+
+void RecordBuffer::putF32(float value) {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) m_bytes.push_back(static_cast<std::byte>(bits >> (8 * i)));
+}
+
+void RecordBuffer::putI16(std::int16_t value) {
+    const auto bits = static_cast<std::uint16_t>(value);
+    m_bytes.push_back(static_cast<std::byte>(bits & 0xFF));
+    m_bytes.push_back(static_cast<std::byte>(bits >> 8));
+}
+
+void checkIntervalShape(const IntervalAggregate& iv, const HarmonicResult* latest,
+                        HarmonicOption option, int feederCount) {
+    const std::size_t f = static_cast<std::size_t>(feederCount);
+    const std::size_t orders = static_cast<std::size_t>(writtenOrders(option).back()) + 1;
+    requireSize(feederCount >= 1, "no feeder");
+    requireSize(iv.voltageRms.size() >= orders && iv.voltageX.size() >= orders &&
+                    iv.voltageY.size() >= orders && iv.currentRefX.size() >= orders,
+                "interval voltage arrays too short");
+    for (const Array2<float>* a : {&iv.currentRms, &iv.activePower, &iv.reactivePower,
+                                   &iv.currentRefY})
+        requireSize(a->rows() >= f && a->cols() >= orders, "interval current arrays too short");
+    requireSize(iv.currentRmsByPhase.rows() >= 3 && iv.currentRmsByPhase.cols() >= f,
+                "interval per-phase current RMS too short");
+    for (const Array2<float>* a : {&iv.voltagePhasorRe, &iv.voltagePhasorIm})
+        requireSize(a->rows() >= 3 && a->cols() >= orders, "interval voltage phasors too short");
+    for (const Array3<float>* a : {&iv.currentPhasorRe, &iv.currentPhasorIm})
+        requireSize(a->size0() >= f && a->size1() >= 3 && a->size2() >= orders,
+                    "interval current phasors too short");
+    if (!latest) return;
+    for (const Array2<float>* a : {&latest->voltageHarmonicRe, &latest->voltageHarmonicIm})
+        requireSize(a->rows() >= 3 && a->cols() >= orders, "recording voltage phasors too short");
+    for (const Array3<float>* a : {&latest->currentHarmonicRe, &latest->currentHarmonicIm})
+        requireSize(a->size0() >= 1 && a->size1() >= 3 && a->size2() >= orders,
+                    "recording current phasors too short");
+}
+
+std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp,
+                                          const IntervalAggregate& iv, HarmonicOption option,
+                                          int feederCount) {
+    assert(iv.intervalState > 0 && "an empty interval has no record");
+    const double count = iv.intervalState;
+    const std::vector<int> orders = writtenOrders(option);
+    RecordBuffer b(static_cast<std::size_t>(recordLength(option, feederCount)));
+    b.putF32(stamp.dateField);
+    b.putI16(stamp.timeField);
+    for (int n : orders) b.putF32(quotient(iv.voltageRms[n], count));
+    for (int k = 0; k < feederCount; ++k) {
+        for (int n : orders) b.putF32(quotient(iv.currentRms(k, n), count));
+        for (int n : orders) b.putI16(angleField(iv.activePower(k, n), iv.reactivePower(k, n)));
+    }
+    if (hasVoltageAngleRow(option))
+        for (int n : orders) b.putI16(angleField(iv.voltageX[n], iv.voltageY[n]));
+    if (hasCurrentAngleRow(option))
+        for (int n : orders) b.putI16(angleField(iv.currentRefX[n], iv.currentRefY(0, n)));
+    if (hasUnbalanceRows(option)) putUnbalanceRows(b, iv, feederCount);
+    assert(b.size() == static_cast<std::size_t>(recordLength(option, feederCount)));
+    return b.bytes();
+}
+
+std::vector<std::byte> encodePhaseRecord(const RecordStamp& stamp, const IntervalAggregate& iv,
+                                         const HarmonicResult& latest, int p,
+                                         HarmonicOption option, int feederCount) {
+    assert(iv.intervalState > 0 && "an empty interval has no record");
+    assert(p >= 0 && p < 3 && "phase slot 0..2");
+    const double count = iv.intervalState;
+    const std::vector<int> orders = writtenOrders(option);
+    RecordBuffer b(static_cast<std::size_t>(recordLength(option, feederCount)));
+    b.putF32(stamp.dateField);
+    b.putI16(stamp.timeField);
+    for (int n : orders)
+        b.putF32(quotient(magnitude(iv.voltagePhasorRe(p, n), iv.voltagePhasorIm(p, n)), count));
+    for (int k = 0; k < feederCount; ++k) {
+        for (int n : orders) {
+            const double m = magnitude(iv.currentPhasorRe(k, p, n), iv.currentPhasorIm(k, p, n));
+            b.putF32(quotient(m, count));
+        }
+        for (int n : orders) {
+            // The angle between the voltage and current phasors of this phase: the
+            // product of the voltage with the conjugate current.
+            const double vr = iv.voltagePhasorRe(p, n), vi = iv.voltagePhasorIm(p, n);
+            const double ir = iv.currentPhasorRe(k, p, n), ii = iv.currentPhasorIm(k, p, n);
+            b.putI16(angleField(vr * ir + vi * ii, vi * ir - vr * ii));
+        }
+    }
+    if (hasVoltageAngleRow(option))
+        for (int n : orders)
+            b.putI16(angleField(latest.voltageHarmonicIm(p, n), latest.voltageHarmonicRe(p, n)));
+    if (hasCurrentAngleRow(option))
+        for (int n : orders)
+            b.putI16(angleField(latest.currentHarmonicIm(0, p, n),
+                                latest.currentHarmonicRe(0, p, n)));
+    if (hasUnbalanceRows(option)) putUnbalanceRows(b, iv, feederCount);
+    assert(b.size() == static_cast<std::size_t>(recordLength(option, feederCount)));
+    return b.bytes();
+}
+
+}  // namespace waveharm

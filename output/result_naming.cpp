@@ -1,0 +1,66 @@
+// Result file names and record sizes.
+
+#include <cassert>
+
+#include "output/result_writer.h"
+
+namespace waveharm {
+
+std::string outputFileNameFor(const std::string& chosenName, const std::string& extension) {
+    const std::size_t dot = chosenName.find('.');
+    return chosenName.substr(0, dot) + extension;
+}
+
+std::array<std::string, 3> phaseFileNames(const std::string& outputFileName) {
+    std::size_t insertAt = outputFileName.find(".h");
+    insertAt = insertAt == std::string::npos ? outputFileName.size() : insertAt + 1;
+    std::array<std::string, 3> names;
+    const char letters[3] = {'R', 'T', 'S'};
+    for (int i = 0; i < 3; ++i) {
+        names[i] = outputFileName;
+        names[i].insert(insertAt, 1, letters[i]);
+    }
+    return names;
+}
+
+int harmonicCount(HarmonicOption option) {
+    return option == HarmonicOption::HighOrder256 ? 256 : 25;
+}
+
+bool hasVoltageAngleRow(HarmonicOption option) {
+    return option == HarmonicOption::WithSuperpositionAngle ||
+           option == HarmonicOption::WithAngleAndUnbalance ||
+           option == HarmonicOption::HighOrder256;
+}
+
+bool hasCurrentAngleRow(HarmonicOption option) {
+    return option == HarmonicOption::WithSuperpositionAngle;
+}
+
+bool hasUnbalanceRows(HarmonicOption option) {
+    return option == HarmonicOption::WithUnbalance ||
+           option == HarmonicOption::WithAngleAndUnbalance;
+}
+
+int recordLength(HarmonicOption option, int feederCount) {
+    assert(feederCount >= 1 && "a record holds at least one feeder");
+    const int h = harmonicCount(option);
+    int bytes = 4 + 2 + 4 * h;        // date, time, voltage RMS per order
+    bytes += feederCount * (4 + 2) * h;  // per feeder: current RMS and angle per order
+    if (hasVoltageAngleRow(option)) bytes += 2 * h;
+    if (hasCurrentAngleRow(option)) bytes += 2 * h;
+    if (hasUnbalanceRows(option)) bytes += 4 * 3 + feederCount * 4 * 3;
+    return bytes;
+}
+
+std::vector<int> writtenOrders(HarmonicOption option) {
+    std::vector<int> orders;
+    if (option == HarmonicOption::HighOrder256) {
+        for (int n = 1; n <= 256; ++n) orders.push_back(n);
+    } else {
+        for (int n = 1; n <= 49; n += 2) orders.push_back(n);
+    }
+    return orders;
+}
+
+}  // namespace waveharm
