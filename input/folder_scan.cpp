@@ -1,0 +1,140 @@
+#include "input/folder_scan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <set>
+
+#include "input/byte_reader.h"
+#include "input/layouts.h"
+#include "input/recording.h"
+
+namespace waveharm {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lowerCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool endsWithNoCase(std::string_view name, std::string_view suffix) {
+    return name.size() > suffix.size() &&
+           lowerCase(name.substr(name.size() - suffix.size())) == suffix;
+}
+
+std::vector<std::byte> readHead(const fs::path& path, std::size_t length) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw InputError(path.filename().string(), -1, "cannot be opened");
+    std::vector<std::byte> head(length);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(length));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) throw InputError(path.filename().string(), -1, "cannot be read");
+    return head;
+}
+
+// Matching names in file-name order, so every scan of a folder lists the same order.
+std::vector<std::string> listMatches(const fs::path& folder, bool wevFiles) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw InputError(folder.string(), -1, "folder cannot be read: " + ec.message());
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_directory(ec) && matchesRecordingPattern(name, wevFiles))
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+bool matchesRecordingPattern(std::string_view fileName, bool wevFiles) {
+    if (!wevFiles) return endsWithNoCase(fileName, ".mem");
+    return endsWithNoCase(fileName, ".wav") || endsWithNoCase(fileName, ".wev");
+}
+
+std::optional<DateTime> quickStartTime(std::span<const std::byte> head) {
+    if (head.size() < 104) return std::nullopt;
+    ByteReader reader(head, "");
+    reader.seek(0);
+    const std::string identity = reader.rawText(2);
+    reader.seek(24);
+    const std::string model = reader.text(12);
+    if (!detail::memFamilyOf(identity, model)) return std::nullopt;
+    reader.seek(84);
+    const auto date = parseDateText(reader.text(8));
+    reader.seek(96);
+    const auto time = parseTimeText(reader.text(8));
+    if (!date || !time) return std::nullopt;
+    CivilDateTime c = *date;
+    c.hour = time->hour;
+    c.minute = time->minute;
+    c.second = time->second;
+    return DateTime::fromCivil(c);
+}
+
+void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& startTimes) {
+    const std::size_t n = std::min(names.size(), startTimes.size());
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        std::size_t k = i;
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (startTimes[j] < startTimes[k]) k = j;
+        // Moving the earliest entry forward (instead of exchanging it with entry i)
+        // keeps files of equal start time in their listing order.
+        std::rotate(names.begin() + i, names.begin() + k, names.begin() + k + 1);
+        std::rotate(startTimes.begin() + i, startTimes.begin() + k, startTimes.begin() + k + 1);
+    }
+}
+
+std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken) {
+    for (;;) {
+        ++counter;
+        std::string name = "AUTO" + std::to_string(counter) + ".MEM";
+        if (!isTaken(name)) return name;
+    }
+}
+
+WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) {
+    WaveformFileList list;
+    list.folder = folder;
+    const std::vector<std::string> matches = listMatches(folder, wevFiles);
+    std::set<std::string> present;
+    for (const std::string& name : matches) present.insert(lowerCase(name));
+    int counter = 5000;
+    for (const std::string& name : matches) {
+        // A listing that reports a name twice: the earlier entry gets a fresh name.
+        if (!list.names.empty() && list.names.back() == name) {
+            const std::string fresh = nextAutoName(counter, [&](const std::string& n) {
+                return present.count(lowerCase(n)) > 0 || fs::exists(folder / n);
+            });
+            std::error_code ec;
+            fs::rename(folder / name, folder / fresh, ec);
+            if (!ec) {
+                present.insert(lowerCase(fresh));
+                list.renamed.push_back(name + " -> " + fresh);
+                list.names.back() = fresh;
+            } else {
+                list.problems.push_back(name + ": cannot be renamed: " + ec.message());
+            }
+        }
+        DateTime start;
+        try {
+            // Only recognised `.MEM` headers carry a start time here; other files keep the
+            // zero time and sort first.
+            start = quickStartTime(readHead(folder / name, 128)).value_or(DateTime{});
+        } catch (const InputError& e) {
+            list.problems.push_back(name + ": " + e.reason());
+        }
+        list.names.push_back(name);
+        list.startTimes.push_back(start);
+    }
+    sortByStartTime(list.names, list.startTimes);
+    return list;
+}
+
+}  // namespace waveharm

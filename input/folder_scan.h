@@ -1,0 +1,35 @@
+#pragma once
+// The pieces of the folder scan that need no folder: the file-name pattern, the
+// quick start-time test, the time-order sort and the duplicate-name rename.
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/date_time.h"
+
+namespace waveharm {
+
+/// True when a file name matches the folder's pattern, ignoring case: "*.MEM", or
+/// with the 8840 option "*.wav" and "*.wev".
+bool matchesRecordingPattern(std::string_view fileName, bool wevFiles);
+
+/// Start time from the first bytes of a `.MEM` file (at least the first 104), without
+/// time-difference correction. Nothing when the file is not a recognised `.MEM`
+/// recording; InputError-free: an unconvertible date or time also gives nothing.
+std::optional<DateTime> quickStartTime(std::span<const std::byte> head);
+
+/// Sorts names and times (parallel) by start time. Selection of the earliest
+/// remaining entry scanning upward (a later entry is taken only when strictly
+/// earlier); entries of equal time keep their relative order.
+void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& startTimes);
+
+/// The next free rename target "AUTO" + counter + ".MEM": increments `counter` (so the
+/// first of a scan that starts at 5000 is AUTO5001.MEM) and keeps incrementing while
+/// `isTaken` reports the name as already present, so no file is ever overwritten.
+std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken);
+
+}  // namespace waveharm

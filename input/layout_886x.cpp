@@ -1,0 +1,118 @@
+// The 886x sample section: an information section whose chain of tagged sections
+// describes each channel's scale and offset, then a data section of little-endian
+// 16-bit words.
+
+#include <algorithm>
+#include <cmath>
+
+#include "input/layouts.h"
+
+namespace waveharm::detail {
+
+namespace {
+
+constexpr std::int64_t kSectionAlign = 16;
+
+std::string tagAt(ByteReader& reader, std::int64_t offset, std::string_view what) {
+    reader.seek(offset, what);
+    return reader.rawText(8);
+}
+
+void readChannelDescription(ByteReader& reader, std::int64_t section, int k,
+                            RecorderFileHeader& h) {
+    reader.seek(section + 14, "channel description");
+    const std::int64_t values = section + reader.i16le();
+    reader.seek(values + 49, "channel description values");
+    const std::int32_t a1 = reader.i32le();
+    const int e1 = reader.i8();
+    const std::int32_t a2 = reader.i32le();
+    const int e2 = reader.i8();
+    const std::uint16_t u = reader.u16le();
+    const auto scale = static_cast<float>(a1 * std::pow(10.0, e1));
+    const auto offset = static_cast<float>(a2 * std::pow(10.0, e2));
+    if (scale == 0.0f || !std::isfinite(scale) || !std::isfinite(offset))
+        throw InputError(reader.file(), values + 49,
+                         "channel " + std::to_string(k + 1) + " has no usable scale");
+    if (k >= kSlotCount) return;
+    h.channelScale[k] = scale;
+    h.channelScale[k + 16] = offset;
+    h.channelScale[k + 32] = static_cast<float>(u);
+    h.rangePerDiv[k] = static_cast<float>(h.countsPerDiv * u * scale / 1000.0 * 16.0);
+}
+
+// Walks the section chain after the information tag and returns the number of
+// channel descriptions. Every step moves forward by at least one aligned section, so
+// the walk ends at the file's end at the latest.
+int scanChain(ByteReader& reader, std::int64_t base, RecorderFileHeader& h) {
+    int k = 0;
+    for (std::int64_t s = base + 32;;) {
+        if (s + 16 > reader.size())
+            throw InputError(reader.file(), s, "channel description chain runs past the end "
+                                               "of the file");
+        const std::string tag = tagAt(reader, s, "section");
+        if (tag == "SXACAWMN") {
+            readChannelDescription(reader, s, k, h);
+            ++k;
+        } else if (k > 0) {
+            return k;
+        }
+        reader.seek(s + 12);
+        const std::int64_t length = reader.i16le();
+        const std::int64_t step = (length + kSectionAlign - 1) / kSectionAlign * kSectionAlign;
+        if (step <= 0)
+            throw InputError(reader.file(), s + 12, "section length " + std::to_string(length) +
+                                                        " makes the chain loop");
+        s += step;
+    }
+}
+
+std::int64_t firstSampleOffset(ByteReader& reader, std::int64_t base) {
+    reader.seek(base + 16, "data section distance");
+    const std::int64_t data = base + reader.i32le();
+    if (data < 0 || data + 52 > reader.size())
+        throw InputError(reader.file(), base + 16, "data section lies outside the file");
+    if (tagAt(reader, data, "data section") != "LWBBWDAT")
+        throw InputError(reader.file(), data, "data section tag LWBBWDAT is missing");
+    if (tagAt(reader, data + 32, "block section") != "LXIIWBLK")
+        throw InputError(reader.file(), data + 32, "block section tag LXIIWBLK is missing");
+    reader.seek(data + 48);
+    const std::int64_t first = data + 32 + reader.i32le();
+    reader.seek(first, "first sample");
+    return first;
+}
+
+}  // namespace
+
+SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& options) {
+    const std::int64_t base = h.sampleOffset;
+    if (tagAt(reader, base, "information section") != "LWBBWINF")
+        throw InputError(reader.file(), base, "information section tag LWBBWINF is missing");
+    const int described = scanChain(reader, base, h);
+    if (described < h.channelCount)
+        throw InputError(reader.file(), base, "only " + std::to_string(described) +
+                                                  " channel descriptions for " +
+                                                  std::to_string(h.channelCount) + " channels");
+    const int channels = h.channelCount;
+    reader.seek(firstSampleOffset(reader, base));
+    reader.requireItems(h.totalSamples, std::int64_t{2} * channels, "declared samples");
+    const auto raw = reader.bytes(h.totalSamples * 2 * channels, "sample data");
+
+    SampleTable table(h.totalSamples, channels);
+    for (int j = 0; j < channels; ++j) {
+        const SlotPlacement place = placementFor(j, channels, options);
+        const double zero = j < kSlotCount ? double(h.channelScale[j + 16]) / h.channelScale[j]
+                                           : 0.0;
+        std::span<std::int16_t> column = table.column(place.slot);
+        for (std::int64_t i = 0; i < h.totalSamples; ++i) {
+            const std::size_t at = static_cast<std::size_t>(2 * (i * channels + j));
+            const unsigned r = std::to_integer<unsigned>(raw[at]) |
+                               (std::to_integer<unsigned>(raw[at + 1]) << 8);
+            const double value = std::clamp(std::nearbyint((zero + r) / 16.0), -32768.0, 32767.0);
+            const auto v = static_cast<std::int16_t>(value);
+            column[i] = place.negate ? negateSaturated(v) : v;
+        }
+    }
+    return table;
+}
+
+}  // namespace waveharm::detail

@@ -1,0 +1,127 @@
+#include "input/recording.h"
+
+#include <algorithm>
+#include <cassert>
+#include <fstream>
+
+#include "input/layouts.h"
+
+namespace waveharm {
+
+namespace {
+
+std::string describe(const std::string& file, std::int64_t offset, const std::string& reason) {
+    std::string text = file + ": " + reason;
+    if (offset >= 0) text += " (byte " + std::to_string(offset) + ")";
+    return text;
+}
+
+}  // namespace
+
+InputError::InputError(std::string file, std::int64_t offset, std::string reason)
+    : std::runtime_error(describe(file, offset, reason)),
+      m_file(std::move(file)),
+      m_offset(offset),
+      m_reason(std::move(reason)) {}
+
+SampleTable::SampleTable(std::int64_t totalSamples, int channelCount)
+    : m_samples(totalSamples), m_channels(channelCount) {
+    assert(totalSamples >= 0 && channelCount >= 0 && "sample table dimensions");
+    m_data.assign(static_cast<std::size_t>((totalSamples + 1) * channelCount), 0);
+}
+
+std::size_t SampleTable::index(std::int64_t i, int slot) const {
+    assert(i >= 0 && i <= m_samples && slot >= 0 && slot < m_channels && "sample index");
+    return static_cast<std::size_t>(slot * (m_samples + 1) + i);
+}
+
+std::span<const std::int16_t> SampleTable::column(int slot) const {
+    return {m_data.data() + index(0, slot), static_cast<std::size_t>(m_samples + 1)};
+}
+
+std::span<std::int16_t> SampleTable::column(int slot) {
+    return {m_data.data() + index(0, slot), static_cast<std::size_t>(m_samples + 1)};
+}
+
+ReadOptions ReadOptions::from(const ConversionSettings& settings) {
+    ReadOptions o;
+    o.wevFiles = settings.wevFiles;
+    double hours = 0;
+    // An entry that is not a number counts as no correction, the box's default.
+    if (parseTimeOffsetHours(settings.timeOffset, hours)) o.timeOffsetHours = hours;
+    o.swapVoltages = settings.swapVoltages;
+    o.invertVoltage = settings.invertVoltage;
+    o.invertCurrent = settings.invertCurrent;
+    return o;
+}
+
+int maxFeederCount(const RecorderFileHeader& header, MeasurementType type) {
+    const int perFeeder = header.recorderFamily == 40 ? 2 : channelsPerFeeder(type);
+    const int m = (header.channelCount - perFeeder) / perFeeder;
+    // The settings hold at most kMaxFeeders feeders (CT ratios and sense per feeder).
+    return std::clamp(m, 1, kMaxFeeders);
+}
+
+RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptions& options,
+                               const std::string& name) {
+    ByteReader reader(bytes, name);
+    return options.wevFiles ? detail::parse8840Header(reader, options)
+                            : detail::parseMemHeader(reader, options);
+}
+
+SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
+                          const ReadOptions& options, const std::string& name) {
+    ByteReader reader(bytes, name);
+    SampleTable table;
+    switch (header.recorderFamily) {
+        case 40:
+            table = detail::decode8840(reader, header, options);
+            break;
+        case 86:
+            table = detail::decode886x(reader, header, options);
+            break;
+        case 80:
+        case 47:
+        case 41:
+            table = detail::decodeFrames(reader, header, options);
+            break;
+        default:
+            throw InputError(name, -1, "recorder family " +
+                                           std::to_string(header.recorderFamily) +
+                                           " has no known sample layout");
+    }
+    detail::applyVoltageNegation(table, options);
+    return table;
+}
+
+std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw InputError(name, -1, "is a folder, not a recording");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw InputError(name, -1, "cannot be opened");
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) throw InputError(name, -1, "cannot be read");
+    in.seekg(0, std::ios::beg);
+    std::vector<std::byte> bytes(static_cast<std::size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
+        throw InputError(name, -1, "cannot be read");
+    return bytes;
+}
+
+Recording readRecording(const std::filesystem::path& path, const ReadOptions& options) {
+    const std::vector<std::byte> bytes = readFileBytes(path);
+    const std::string name = path.filename().string();
+    Recording r;
+    r.header = parseHeader(bytes, options, name);
+    r.samples = decodeSamples(bytes, r.header, options, name);
+    return r;
+}
+
+RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options) {
+    return parseHeader(readFileBytes(path), options, path.filename().string());
+}
+
+}  // namespace waveharm
