@@ -1,13 +1,218 @@
+// waveharm-cli dump: a harm result file as CSV, one line per record, so the results
+// can go straight into a spreadsheet.
+
+#include <cinttypes>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "app/cli_commands.h"
+#include "input/recording.h"
+#include "output/result_reader.h"
+#include "output/result_writer.h"
 
 namespace waveharm::cli {
+namespace {
 
-// Placeholder until the command lands; replaced by its real implementation.
-int runDump(const Args&) {
-    std::fputs("waveharm-cli dump: not available in this build\n", stderr);
-    return 2;
+constexpr const char* kDumpUsage =
+    "usage: waveharm-cli dump RESULT_FILE [--feeders N]\n"
+    "                         [--harmonics odd49|angle|unbalance|angle-unbalance|256]\n"
+    "\n"
+    "Prints the records of a harm result file (.hmN, .ha4, .ha5, .hvN, .hnN, and the\n"
+    "per-phase .Rh.., .Th.., .Sh.. files) as CSV on standard output, one line per\n"
+    "record after a header line naming every column:\n"
+    "  date, time            record time stamp (yyyy-mm-dd, hh:mm)\n"
+    "  V_hN                  voltage RMS of order N\n"
+    "  Ik_hN, Ik_angle_hN    current RMS of feeder k, order N, and its angle to the\n"
+    "                        voltage in degrees\n"
+    "  V_sup_angle_hN        voltage superposition angle (per-phase files: V_phase_angle)\n"
+    "  I1_sup_angle_hN       first feeder's current superposition angle (per-phase files:\n"
+    "                        I1_phase_angle)\n"
+    "  V_rms_phJ, Ik_rms_phJ RMS value of each phase (three-phase unbalance)\n"
+    "\n"
+    "The harmonic option and the feeder count follow from the extension; give them\n"
+    "for .ha4/.ha5 files whose size admits several feeder counts, or for renamed files.\n"
+    "  --feeders N       feeder count 1..9\n"
+    "  --harmonics H     odd49, angle (.ha4), unbalance (.ha5), angle-unbalance (.hv),\n"
+    "                    256 (.hn)\n";
+
+struct DumpOptions {
+    std::string file;
+    std::optional<HarmonicOption> option;
+    std::optional<int> feeders;
+};
+
+std::optional<HarmonicOption> harmonicOptionNamed(const std::string& name) {
+    if (name == "odd49") return HarmonicOption::Odd1To49;
+    if (name == "angle") return HarmonicOption::WithSuperpositionAngle;
+    if (name == "unbalance") return HarmonicOption::WithUnbalance;
+    if (name == "angle-unbalance") return HarmonicOption::WithAngleAndUnbalance;
+    if (name == "256") return HarmonicOption::HighOrder256;
+    return std::nullopt;
+}
+
+// Fills `out`; returns an error text for a usage error.
+std::optional<std::string> parseDumpArgs(const Args& args, DumpOptions& out) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--feeders") {
+            if (!hasValue) return "--feeders needs a number";
+            const std::string& v = args[++i];
+            if (v.size() != 1 || v[0] < '1' || v[0] > '9')
+                return "--feeders must be 1 to 9, not '" + v + "'";
+            out.feeders = v[0] - '0';
+        } else if (a == "--harmonics") {
+            if (!hasValue) return "--harmonics needs a value";
+            out.option = harmonicOptionNamed(args[++i]);
+            if (!out.option) return "unknown --harmonics value '" + args[i] + "'";
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "unknown option '" + a + "'";
+        } else if (out.file.empty()) {
+            out.file = a;
+        } else {
+            return "only one result file can be dumped at a time";
+        }
+    }
+    if (out.file.empty()) return "no result file given";
+    return std::nullopt;
+}
+
+std::string headerLine(const ResultLayout& layout) {
+    const std::vector<int> orders = writtenOrders(layout.option);
+    const bool phaseFile = layout.phase != 0;
+    std::string line = "date,time";
+    auto perOrder = [&](const std::string& prefix) {
+        for (int n : orders) line += "," + prefix + "_h" + std::to_string(n);
+    };
+    perOrder("V");
+    for (int k = 1; k <= layout.feederCount; ++k) {
+        perOrder("I" + std::to_string(k));
+        perOrder("I" + std::to_string(k) + "_angle");
+    }
+    if (hasVoltageAngleRow(layout.option)) perOrder(phaseFile ? "V_phase_angle" : "V_sup_angle");
+    if (hasCurrentAngleRow(layout.option))
+        perOrder(phaseFile ? "I1_phase_angle" : "I1_sup_angle");
+    if (hasUnbalanceRows(layout.option)) {
+        for (int j = 1; j <= 3; ++j) line += ",V_rms_ph" + std::to_string(j);
+        for (int k = 1; k <= layout.feederCount; ++k)
+            for (int j = 1; j <= 3; ++j)
+                line += ",I" + std::to_string(k) + "_rms_ph" + std::to_string(j);
+    }
+    return line + "\n";
+}
+
+// yymmdd as a calendar date; two-digit years 00–29 are 2000–2029, 30–99 1930–1999.
+std::string dateText(float field) {
+    const double v = field;
+    const int yymmdd = static_cast<int>(v);
+    const int yy = yymmdd / 10000, mm = yymmdd / 100 % 100, dd = yymmdd % 100;
+    char buf[32];
+    if (v != std::floor(v) || v < 0 || v > 991231 || mm < 1 || mm > 12 || dd < 1 || dd > 31) {
+        std::snprintf(buf, sizeof buf, "%.9g", v);
+        return buf;
+    }
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", yy + (yy < 30 ? 2000 : 1900), mm, dd);
+    return buf;
+}
+
+std::string timeText(std::int16_t field) {
+    char buf[16];
+    if (field < 0 || field > 2359 || field % 100 > 59)
+        std::snprintf(buf, sizeof buf, "%d", field);
+    else
+        std::snprintf(buf, sizeof buf, "%02d:%02d", field / 100, field % 100);
+    return buf;
+}
+
+void appendValue(std::string& line, float v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, ",%.7g", static_cast<double>(v));
+    line += buf;
+}
+
+void appendValue(std::string& line, std::int16_t v) { line += "," + std::to_string(v); }
+
+template <class T>
+void appendAll(std::string& line, const std::vector<T>& values) {
+    for (const T& v : values) appendValue(line, v);
+}
+
+std::string recordLine(const ResultRecord& r) {
+    std::string line = dateText(r.dateField) + "," + timeText(r.timeField);
+    appendAll(line, r.voltageRms);
+    for (std::size_t k = 0; k < r.currentRms.size(); ++k) {
+        appendAll(line, r.currentRms[k]);
+        appendAll(line, r.currentAngleDeg[k]);
+    }
+    appendAll(line, r.voltageAngleDeg);
+    appendAll(line, r.firstCurrentAngleDeg);
+    if (r.hasUnbalance) {
+        for (float v : r.voltageRmsByPhase) appendValue(line, v);
+        for (const auto& phases : r.currentRmsByPhase)
+            for (float v : phases) appendValue(line, v);
+    }
+    return line + "\n";
+}
+
+bool writeOut(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+}
+
+int dumpFile(const DumpOptions& opt) {
+    const std::filesystem::path path(std::u8string(opt.file.begin(), opt.file.end()));
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw InputError(opt.file, -1, "this is a folder, not a result file");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) throw InputError(opt.file, -1, "cannot read the file: " + ec.message());
+    const ResultLayout layout = resolveResultLayout(
+        opt.file, static_cast<std::int64_t>(size), opt.option, opt.feeders);
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw InputError(opt.file, -1, "cannot open the file");
+    if (!writeOut(headerLine(layout))) return -1;
+    // Record by record, so a month of records never has to fit in memory at once.
+    std::vector<char> record(static_cast<std::size_t>(layout.recordBytes()));
+    for (std::uintmax_t at = 0; at < size; at += record.size()) {
+        if (!in.read(record.data(), static_cast<std::streamsize>(record.size())))
+            throw InputError(opt.file, static_cast<std::int64_t>(at),
+                             "the file ended while it was being read");
+        const auto bytes = std::as_bytes(std::span<const char>(record));
+        if (!writeOut(recordLine(
+                decodeResultRecord(bytes, layout, opt.file, static_cast<std::int64_t>(at)))))
+            return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runDump(const Args& args) {
+    if (wantsHelp(args)) {
+        std::fputs(kDumpUsage, stdout);
+        return 0;
+    }
+    DumpOptions opt;
+    if (const auto error = parseDumpArgs(args, opt)) {
+        std::fprintf(stderr, "waveharm-cli dump: %s\n%s", error->c_str(), kDumpUsage);
+        return 2;
+    }
+    try {
+        if (dumpFile(opt) != 0 || std::fflush(stdout) != 0) {
+            std::perror("waveharm-cli dump: cannot write the CSV output");
+            return 2;
+        }
+    } catch (const InputError& e) {
+        std::fprintf(stderr, "waveharm-cli dump: %s\n", e.what());
+        return 2;
+    }
+    return 0;
 }
 
 }  // namespace waveharm::cli
