@@ -1,0 +1,64 @@
+#pragma once
+// The options of `waveharm-cli convert`, parsed and checked with the same rules the
+// settings screen enforces, so that an invalid choice stops the run before any
+// result file is touched.
+
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/cli_commands.h"
+#include "settings/conversion_settings.h"
+
+namespace waveharm::cli {
+
+/// A command line that cannot be run; the message is one line naming the option.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// What `convert` was asked for, before the recordings are seen. Everything that
+/// does not depend on the feeder count is already applied to `settings`.
+struct ConvertOptions {
+    std::string inputDir;
+    std::string outputName;  ///< the chosen result name; its stem gets the extension
+    ConversionSettings settings;
+    std::optional<int> feeders;
+    std::vector<float> ctRatios;     ///< per feeder from feeder 1; later feeders repeat the last
+    std::vector<float> clampRanges;  ///< amperes, likewise
+    std::optional<float> shuntOhms;  ///< feeder 1
+    std::optional<std::array<int, 4>> channels;  ///< R-S, T-S, R, T (one feeder only)
+    std::vector<int> invertCurrentFeeders;       ///< 1-based
+    std::vector<int> lineInputFeeders;           ///< 1-based
+    bool verbose = false;
+    bool help = false;
+
+    /// True when a chosen option only exists for a single feeder (superposition
+    /// angle or unbalance alone, the current-distortion save mode, free channels).
+    bool needsSingleFeeder() const;
+};
+
+/// Parses the arguments after "convert". Throws UsageError for unknown options,
+/// missing or malformed values, and choices the settings screen does not allow
+/// whatever the feeder count (a zero PT or CT ratio, fewer than 1024 samples with
+/// 256 orders, a phase correction outside the three-phase 1M type, ...).
+ConvertOptions parseConvertOptions(const Args& args);
+
+/// Feeder count of the run: the one asked for; else 1 when an option needs a single
+/// feeder; else the largest the recordings offer (`offeredFeeders`, at most 7).
+int chooseFeederCount(const ConvertOptions& options, std::optional<int> offeredFeeders);
+
+/// The settings of the run for the feeder count the recordings offer (nothing when no
+/// recording could be read). Throws UsageError when the options do not fit the feeder
+/// count (more feeders than the recorder's channels hold, single-feeder options with
+/// several feeders, more CT ratios than feeders, a feeder number out of range).
+ConversionSettings resolveConvertSettings(const ConvertOptions& options,
+                                          std::optional<int> offeredFeeders);
+
+/// The `--help` text.
+const char* convertUsage();
+
+}  // namespace waveharm::cli
