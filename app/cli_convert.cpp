@@ -1,13 +1,194 @@
+// `waveharm-cli convert`: the conversion run without a screen. The same driver the
+// analysis window steps through is looped here, with progress on stderr.
+
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 #include "app/cli_commands.h"
+#include "app/cli_convert_options.h"
+#include "engine/conversion_driver.h"
+#include "input/recording.h"
+#include "output/result_writer.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define WAVEHARM_ISATTY(fd) _isatty(fd)
+#else
+#include <unistd.h>
+#define WAVEHARM_ISATTY(fd) isatty(fd)
+#endif
 
 namespace waveharm::cli {
 
-// Placeholder until the command lands; replaced by its real implementation.
-int runConvert(const Args&) {
-    std::fputs("waveharm-cli convert: not available in this build\n", stderr);
+namespace {
+
+constexpr const char* kPrefix = "waveharm-cli convert";
+
+// Reports the run on the terminal: a progress bar on stderr when it is a terminal,
+// warnings for skipped recordings and range over, a line per recording on request.
+class ConsoleReporter : public ConversionObserver {
+public:
+    ConsoleReporter(int total, bool verbose)
+        : m_total(total),
+          m_verbose(verbose),
+          m_bar(WAVEHARM_ISATTY(2) != 0),
+          m_start(std::chrono::steady_clock::now()) {}
+
+    void onRecordingAnalysed(const RecordingReport& r) override {
+        ++m_done;
+        if (r.rangeOver)
+            warn(r.fileName + ": range over (a peak above 2046 counts); analysed anyway");
+        if (m_verbose) {
+            clearBar();
+            std::printf("[%d/%d] %s  %s  %s\n", r.index + 1, m_total, r.fileName.c_str(),
+                        r.timeStampText.c_str(), r.statusLine.c_str());
+            std::fflush(stdout);
+        }
+        drawBar();
+    }
+
+    void onRecordingSkipped(int index, const std::string& fileName,
+                            const std::string& reason) override {
+        ++m_done;
+        warn(fileName + ": skipped: " + reason);
+        if (m_verbose) {
+            clearBar();
+            std::printf("[%d/%d] %s  skipped\n", index + 1, m_total, fileName.c_str());
+            std::fflush(stdout);
+        }
+        drawBar();
+    }
+
+    void warn(const std::string& text) {
+        clearBar();
+        std::fprintf(stderr, "warning: %s\n", text.c_str());
+    }
+
+    void clearBar() {
+        if (!m_bar || !m_barShown) return;
+        std::fputs("\r\033[K", stderr);
+        m_barShown = false;
+    }
+
+    double elapsedSeconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    }
+
+private:
+    void drawBar() {
+        if (!m_bar || m_total <= 0) return;
+        constexpr int kWidth = 30;
+        const int filled = m_done * kWidth / m_total;
+        const double seconds = elapsedSeconds();
+        const double rate = seconds > 0 ? m_done / seconds : 0.0;
+        std::string bar(static_cast<std::size_t>(filled), '#');
+        bar.append(static_cast<std::size_t>(kWidth - filled), '.');
+        std::fprintf(stderr, "\r[%s] %d/%d  %.1f recordings/s", bar.c_str(), m_done, m_total,
+                     rate);
+        std::fflush(stderr);
+        m_barShown = true;
+    }
+
+    int m_total;
+    bool m_verbose;
+    bool m_bar;
+    bool m_barShown = false;
+    int m_done = 0;
+    std::chrono::steady_clock::time_point m_start;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", kPrefix, message.c_str());
     return 2;
+}
+
+// The feeder count the settings screen would select after scanning the folder: the
+// largest the first readable recording's channels hold for the measurement type.
+std::optional<int> offeredFeeders(const WaveformFileList& files,
+                                  const ConversionSettings& settings) {
+    const ReadOptions read = ReadOptions::from(settings);
+    for (int i = 0; i < files.count(); ++i) {
+        try {
+            return maxFeederCount(readHeader(files.pathOf(i), read), settings.measurementType);
+        } catch (const InputError&) {
+            // Reported as skipped when the run reaches it.
+        }
+    }
+    return std::nullopt;
+}
+
+void printSummary(const ConversionSummary& s, int unlisted, double seconds, const char* verb) {
+    std::printf("recordings analysed: %d, skipped: %d, range over: %d; records written: %d",
+                s.analysed, s.skipped + unlisted, s.rangeOver, s.recordsWritten);
+    if (seconds > 0) std::printf(" (%.1f s)", seconds);
+    std::printf("\n");
+    for (const auto& name : s.files) std::printf("%s %s\n", verb, name.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int runConvert(const Args& args) {
+    ConvertOptions options;
+    try {
+        options = parseConvertOptions(args);
+    } catch (const UsageError& e) {
+        return usageError(std::string(e.what()) + " ('--help' lists the options)");
+    }
+    if (options.help) {
+        std::fputs(convertUsage(), stdout);
+        return 0;
+    }
+
+    std::error_code ec;
+    if (!std::filesystem::is_directory(options.inputDir, ec))
+        return usageError("'" + options.inputDir + "' is not a folder");
+    WaveformFileList files;
+    try {
+        files = scanFolder(options.inputDir, options.settings.wevFiles);
+    } catch (const InputError& e) {
+        return usageError(options.inputDir + ": " + e.reason());
+    }
+    for (const auto& note : files.renamed) std::fprintf(stderr, "renamed %s\n", note.c_str());
+    if (files.count() == 0 && files.problems.empty())
+        return usageError("no recordings in '" + options.inputDir + "'");
+
+    ConversionSettings settings;
+    try {
+        settings = resolveConvertSettings(options, offeredFeeders(files, options.settings));
+    } catch (const UsageError& e) {
+        return usageError(e.what());
+    }
+
+    ConsoleReporter reporter(files.count(), options.verbose);
+    // Files the scan could not open never reach the driver; they count as skipped.
+    for (const auto& problem : files.problems) reporter.warn("skipped: " + problem);
+    const int unlisted = static_cast<int>(files.problems.size());
+
+    ConversionDriver driver(settings, std::move(files), reporter);
+    try {
+        driver.start();
+        while (driver.step()) {
+        }
+        driver.finish();
+    } catch (const OutputError& e) {
+        reporter.clearBar();
+        std::fprintf(stderr, "%s: %s: %s\n", kPrefix, e.file().c_str(), e.reason().c_str());
+        try {
+            driver.abort();
+        } catch (const OutputError&) {
+            // The first error is the one to report; the records flushed so far stay.
+        }
+        printSummary(driver.summary(), unlisted, 0, "incomplete:");
+        return 2;
+    }
+    reporter.clearBar();
+    const ConversionSummary& summary = driver.summary();
+    printSummary(summary, unlisted, reporter.elapsedSeconds(), "wrote");
+    return (summary.skipped + unlisted) > 0 ? 1 : 0;
 }
 
 }  // namespace waveharm::cli
