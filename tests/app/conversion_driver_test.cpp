@@ -1,0 +1,272 @@
+#include "engine/conversion_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "circuit_fixture.h"
+#include "output/result_writer.h"
+
+namespace waveharm {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace waveharm::testing;
+
+// Records every call in order as "kind:text".
+class Recorder : public ConversionObserver {
+public:
+    std::vector<std::string> events;
+    std::vector<RecordingReport> reports;
+
+    void onStatus(const std::string& t) override { events.push_back("status:" + t); }
+    void onTimeStamp(const std::string& t) override { events.push_back("time:" + t); }
+    void onFrequency(const std::string& t) override { events.push_back("freq:" + t); }
+    void onStatusLine(const std::string& t) override { events.push_back("line:" + t); }
+    void onRecordingAnalysed(const RecordingReport& r) override {
+        events.push_back("analysed:" + r.fileName);
+        reports.push_back(r);
+    }
+    void onRecordingSkipped(int index, const std::string& name, const std::string& why) override {
+        events.push_back("skipped:" + name);
+        reasons.push_back(why);
+    }
+    void onRecordWritten(const std::string& stamp) override { events.push_back("record:" + stamp); }
+    std::vector<std::string> reasons;
+
+    bool saw(const std::string& event) const {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+};
+
+class DriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("waveharm_driver_" + std::string(::testing::UnitTest::GetInstance()
+                                                       ->current_test_info()
+                                                       ->name()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_settings.setHarmonicOption(HarmonicOption::Odd1To49);
+        m_settings.outputFileName = (m_dir / "result.hm1").string();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    void add(const std::string& name, const RecordingSpec& spec) {
+        writeRecording(m_dir / name, spec);
+        m_files.names.push_back(name);
+        m_files.startTimes.push_back(DateTime::fromCivil(spec.start));
+    }
+    void addGarbage(const std::string& name) {
+        std::ofstream(m_dir / name, std::ios::binary) << "not a recording";
+        m_files.names.push_back(name);
+        m_files.startTimes.push_back(DateTime{});
+    }
+    RecordingSpec circuitAt(CivilDateTime t) const {
+        return recordingOf(channelsFor(Circuit{}, m_settings.measurementType), t);
+    }
+    ConversionSummary run(Recorder& recorder) {
+        m_files.folder = m_dir;
+        ConversionDriver driver(m_settings, m_files, recorder);
+        driver.start();
+        while (driver.step()) {
+        }
+        driver.finish();
+        return driver.summary();
+    }
+    std::uintmax_t resultSize() const { return fs::file_size(m_settings.outputFileName); }
+
+    fs::path m_dir;
+    ConversionSettings m_settings;
+    WaveformFileList m_files;
+};
+
+TEST_F(DriverTest, ReportsEveryTextInOrderAndSkipsUnreadableRecordings) {
+    add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
+    addGarbage("B.MEM");
+    add("C.MEM", circuitAt({2018, 12, 12, 10, 15, 50}));
+    Recorder recorder;
+    const ConversionSummary summary = run(recorder);
+
+    const std::vector<std::string> first(recorder.events.begin(), recorder.events.begin() + 10);
+    ASSERT_EQ(first.size(), 10u);
+    EXPECT_EQ(first[0], "status:データ読み込み中");
+    EXPECT_EQ(first[1], "time:18/12/12(水)  10:15:10");
+    EXPECT_EQ(first[2], "status:周波数確認中");
+    EXPECT_EQ(first[3], "freq:基本周波数 50.00Hz");
+    EXPECT_EQ(first[4], "status:ＦＦＴ演算中");
+    EXPECT_EQ(first[5], "status:各種演算中");
+    EXPECT_EQ(first[6], "status:データ表示中");
+    EXPECT_EQ(first[7].rfind("line:基本波＝", 0), 0u) << first[7];
+    EXPECT_EQ(first[8], "analysed:A.MEM");
+    EXPECT_EQ(first[9], "record:18/12/12(水)  10:15");
+    EXPECT_EQ(recorder.events[10], "status:データ読み込み中");
+    EXPECT_EQ(recorder.events[11], "skipped:B.MEM");
+    ASSERT_EQ(recorder.reasons.size(), 1u);
+    EXPECT_FALSE(recorder.reasons[0].empty());
+    EXPECT_FALSE(recorder.saw("status:レンジオーバー"));
+
+    // C shares A's minute: it waits in the interval and is written at the end of the
+    // run as a last record stamped with its own minute.
+    EXPECT_EQ(recorder.events.back(), "record:18/12/12(水)  10:15");
+    EXPECT_EQ(summary.analysed, 2);
+    EXPECT_EQ(summary.skipped, 1);
+    EXPECT_EQ(summary.recordsWritten, 2);
+    ASSERT_EQ(summary.files.size(), 1u);
+    EXPECT_EQ(resultSize(), 2u * 256u);
+}
+
+TEST_F(DriverTest, StatusLineShowsTheCircuitsFundamentalValues) {
+    m_settings.ctRatio[0] = 100;
+    add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
+    Recorder recorder;
+    run(recorder);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    const RecordingReport& r = recorder.reports[0];
+    EXPECT_EQ(r.timeStampText, "18/12/12(水)  10:15:10");
+    EXPECT_EQ(r.frequencyText, "基本周波数 50.00Hz");
+    // Line voltage √3·700 counts peak, current 600 counts peak, through PT 60 and CT 100
+    // over a 0.1 V/A sensor; three-phase power 3·Vphase·I·cos(25°), current lagging.
+    const double v1 = std::sqrt(3.0) * 700 / std::sqrt(2.0) * kVoltsPerCount * 60;
+    const double i1 = 600 / std::sqrt(2.0) * kCurrentVoltsPerCount * 100 / 0.1;
+    const double vPhase = 700 / std::sqrt(2.0) * kVoltsPerCount * 60;
+    const double p1 = 3 * vPhase * i1 * std::cos(25 * kPi / 180);
+    ASSERT_NE(r.result, nullptr);
+    EXPECT_NEAR(r.result->voltageRms[1], v1, v1 * 1e-3);
+    EXPECT_NEAR(r.result->currentRms(0, 1), i1, i1 * 1e-3);
+    EXPECT_NEAR(r.result->activePower(0, 1), p1, p1 * 2e-3);
+    EXPECT_NEAR(r.result->phaseAngleDeg(0, 1), -25, 0.3);
+    EXPECT_EQ(r.statusLine, statusLineText(*r.result, 0, r.period));
+    EXPECT_NE(r.statusLine.find("θ=-25ﾟ"), std::string::npos) << r.statusLine;
+    EXPECT_NE(r.statusLine.find("kW; "), std::string::npos) << r.statusLine;
+    const std::string tail = ":周波数=50.00Hz";
+    ASSERT_GT(r.statusLine.size(), tail.size());
+    EXPECT_EQ(r.statusLine.substr(r.statusLine.size() - tail.size()), tail);
+}
+
+TEST_F(DriverTest, RangeOverAboveTwoThousandFortySixCountsOnly) {
+    for (const int peak : {2046, 2047}) {
+        m_files = {};
+        RecordingSpec spec = circuitAt({2018, 12, 12, 10, 15, 10});
+        spec.channels[3].tones.clear();
+        spec.channels[3].offset = peak;  // the T current sits at the peak throughout
+        add(peak == 2046 ? "in.MEM" : "over.MEM", spec);
+        Recorder recorder;
+        const ConversionSummary summary = run(recorder);
+        EXPECT_EQ(recorder.saw("status:レンジオーバー"), peak == 2047) << peak;
+        ASSERT_EQ(recorder.reports.size(), 1u) << "analysed and written either way";
+        EXPECT_EQ(recorder.reports[0].rangeOver, peak == 2047);
+        EXPECT_EQ(summary.rangeOver, peak == 2047 ? 1 : 0);
+        EXPECT_EQ(summary.recordsWritten, 1);
+    }
+}
+
+TEST_F(DriverTest, DeadVoltageChannelIsSkippedAndTheLastGoodResultStays) {
+    add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
+    RecordingSpec dead = circuitAt({2018, 12, 12, 10, 16, 10});
+    dead.channels[0].tones.clear();
+    dead.channels[1].tones.clear();
+    add("B.MEM", dead);
+    m_files.folder = m_dir;
+    Recorder recorder;
+    ConversionDriver driver(m_settings, m_files, recorder);
+    driver.start();
+    while (driver.step()) {
+    }
+    EXPECT_TRUE(recorder.saw("skipped:B.MEM"));
+    ASSERT_TRUE(driver.hasResult());
+    EXPECT_EQ(driver.latestRecording().header.timeText(), "10:15:10");
+    EXPECT_GT(driver.latestResult().voltageRms[1], 1000);
+    driver.finish();
+    EXPECT_EQ(driver.summary().recordsWritten, 1);
+    EXPECT_EQ(resultSize(), 256u);
+}
+
+TEST_F(DriverTest, AbortDropsTheIntervalInProgressButKeepsWrittenRecords) {
+    add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
+    add("B.MEM", circuitAt({2018, 12, 12, 10, 15, 40}));
+    m_files.folder = m_dir;
+    Recorder recorder;
+    ConversionDriver driver(m_settings, m_files, recorder);
+    driver.start();
+    EXPECT_TRUE(driver.step());
+    EXPECT_TRUE(driver.step());
+    EXPECT_FALSE(driver.step());
+    EXPECT_TRUE(driver.done());
+    driver.abort();
+    EXPECT_EQ(resultSize(), 256u);
+}
+
+TEST_F(DriverTest, UnwritableResultFileStopsTheRunAtStart) {
+    add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
+    m_settings.outputFileName = (m_dir / "missing" / "result.hm1").string();
+    m_files.folder = m_dir;
+    Recorder recorder;
+    ConversionDriver driver(m_settings, m_files, recorder);
+    EXPECT_THROW(driver.start(), OutputError);
+}
+
+TEST(DriverTexts, RangeOverLooksAtTheVoltagePairAndTheMeasuredFeedersOnly) {
+    std::array<std::int16_t, 21> peaks{};
+    peaks.fill(2046);
+    EXPECT_FALSE(isRangeOver(peaks, 9));
+    peaks[1] = 2047;  // T-S voltage
+    EXPECT_TRUE(isRangeOver(peaks, 1));
+    peaks[1] = -3000;
+    peaks[5] = 2047;  // feeder 2's T current
+    EXPECT_FALSE(isRangeOver(peaks, 1));
+    EXPECT_TRUE(isRangeOver(peaks, 2));
+}
+
+TEST(DriverTexts, PowerFormatSwitchesAboveOneThousandAndOneMillion) {
+    EXPECT_EQ(choosePowerFormat(1000, 0).picture, "#,##0.0");
+    EXPECT_EQ(choosePowerFormat(1000.5, 0).picture, "#,##0.000k");
+    EXPECT_DOUBLE_EQ(choosePowerFormat(1000.5, 0).divisor, 1000);
+    EXPECT_EQ(choosePowerFormat(0, 1000.5).picture, "#,##0.000k");
+    EXPECT_EQ(choosePowerFormat(1000000, 0).picture, "#,##0.000k");
+    EXPECT_EQ(choosePowerFormat(5, 1000000.5).picture, "#0.000M");
+    EXPECT_DOUBLE_EQ(choosePowerFormat(2e6, 0).divisor, 1e6);
+    // Signed: a large power flowing back keeps the plain format.
+    EXPECT_EQ(choosePowerFormat(-5e6, -2000).picture, "#,##0.0");
+}
+
+HarmonicResult resultWith(float v1, float i1, float p1, float q1, float theta) {
+    HarmonicResult r;
+    r.allocate(99, 2);
+    r.voltageRms[1] = v1;
+    r.currentRms(1, 1) = i1;
+    r.activePower(1, 1) = p1;
+    r.reactivePower(1, 1) = q1;
+    r.phaseAngleDeg(1, 1) = theta;
+    return r;
+}
+
+TEST(DriverTexts, StatusLineIsConcatenatedExactly) {
+    HarmonicResult r = resultWith(6600.04f, 12.34f, 1234.5678f, -200.0f, -12.4f);
+    r.voltageDistortionSum = 0.05f * 6600.04f;
+    r.currentDistortionSum[1] = 0.1f * (12.34f + 0.001f);
+    AnalysisPeriod period;
+    period.frequencyHz = 49.987;
+    EXPECT_EQ(statusLineText(r, 1, period),
+              "基本波＝6,600.0V; 12.34A; 1.235kW; -0.200kVar; θ=-12ﾟ; 総合歪率 V= 5.0%; "
+              "I= 10.0% :周波数=49.99Hz");
+    EXPECT_EQ(frequencyText(period), "基本周波数 49.99Hz");
+
+    HarmonicResult mega = resultWith(220.0f, 0.0f, 2.5e6f, 10.0f, 0.0f);
+    AnalysisPeriod fixed;
+    fixed.frequencyHz = 50;
+    fixed.syncLabel = "固定";
+    // A dead current shows a distortion of 0, not a division fault.
+    EXPECT_EQ(statusLineText(mega, 1, fixed),
+              "基本波＝220.0V; 0.00A; 2.500MW; 0.000MVar; θ=0ﾟ; 総合歪率 V= 0.0%; "
+              "I= 0.0% :周波数=50.00固定Hz");
+    EXPECT_EQ(frequencyText(fixed), "基本周波数 50.00固定Hz");
+}
+
+}  // namespace
+}  // namespace waveharm
