@@ -1,13 +1,132 @@
-#include <cstdio>
+// waveharm-cli info: a recording's information as the settings screen's
+// "入力ファイル情報" frame shows it, or a folder's time-ordered list.
 
+#include <cstdio>
+#include <filesystem>
+
+#include "app/cli_args.h"
 #include "app/cli_commands.h"
+#include "input/folder_scan.h"
+#include "input/header_text.h"
+#include "input/recording.h"
 
 namespace waveharm::cli {
 
-// Placeholder until the command lands; replaced by its real implementation.
-int runInfo(const Args&) {
-    std::fputs("waveharm-cli info: not available in this build\n", stderr);
-    return 2;
+namespace {
+
+constexpr const char* kInfoUsage =
+    "usage: waveharm-cli info PATH [--8840] [--time-offset HOURS]\n"
+    "\n"
+    "For a recording: its information (model, start, time axis, record length, samples,\n"
+    "sampling rate, pre-trigger, record time, points per division), the input range of\n"
+    "each channel and the feeder counts it offers per measurement type.\n"
+    "For a folder: its recordings in recording-time order with start time, model and\n"
+    "channels, then the first and last start time and the number of files.\n"
+    "\n"
+    "  --8840               read the 8840 layout (*.wav, *.wev) instead of *.MEM\n"
+    "  --time-offset HOURS  time-difference correction added to the start time\n";
+
+constexpr MeasurementType kTypes[] = {MeasurementType::SinglePhase2W,
+                                      MeasurementType::SinglePhase3W,
+                                      MeasurementType::ThreePhase2M,
+                                      MeasurementType::ThreePhase1M,
+                                      MeasurementType::ThreePhase3M};
+constexpr const char* kTypeCaptions[] = {"単相２線", "単相３線", "三相２Ｍ", "三相１Ｍ",
+                                         "三相３Ｍ"};
+
+void printLine(const char* caption, const std::string& value) {
+    std::printf("  %s: %s\n", caption, value.c_str());
+}
+
+void printRecording(const std::filesystem::path& path, const Recording& r) {
+    const RecorderFileHeader& h = r.header;
+    std::printf("入力ファイル情報: %s\n", path.filename().string().c_str());
+    printLine("測定器形式", h.model);
+    printLine("測定年月日", h.dateText());
+    printLine("測定開始時間", h.timeText());
+    printLine("時間軸(/DIV)", h.timeAxisText);
+    printLine("記録長  DIV", h.recordLengthText);
+    printLine("全ｻﾝﾌﾟﾙ数", std::to_string(h.totalSamples));
+    printLine("ｻﾝﾌﾟﾘﾝｸﾞ周期", numberText(h.samplingRateKHz) + " kHz");
+    printLine("ﾌﾟﾘﾄﾘｶﾞ", numberText(h.pretrigger));
+    printLine("記録時間", numberText(h.recordTimeMs) + " ms");
+    printLine("ﾃﾞｰﾀ数 (/DIV)", numberText(h.pointsPerDiv));
+    std::printf("入力レンジ(/DIV)\n");
+    for (int s = 0; s < kSlotCount && s < h.channelCount; ++s)
+        std::printf("  %-6s %s\n", h.slots[s].name.c_str(), h.slots[s].rangeText.c_str());
+    std::printf("測定ﾌｨｰﾀﾞ数\n");
+    for (int t = 0; t < 5; ++t)
+        std::printf("  %s: 1..%d\n", kTypeCaptions[t], maxFeederCount(h, kTypes[t]));
+}
+
+void printFolder(const WaveformFileList& list, const ReadOptions& options) {
+    for (int i = 0; i < list.count(); ++i) {
+        const DateTime t = list.startTimes[i];
+        std::string details;
+        try {
+            const RecorderFileHeader h = readHeader(list.pathOf(i), options);
+            details = h.model + "  " + std::to_string(h.channelCount) + " ch";
+        } catch (const InputError& e) {
+            details = "(" + e.reason() + ")";
+        }
+        std::printf("%-16s %-19s  %s\n", list.names[i].c_str(),
+                    t.isZero() ? "-" : formatDateTimeText(t).c_str(), details.c_str());
+    }
+    for (const std::string& p : list.problems) std::printf("problem: %s\n", p.c_str());
+    for (const std::string& r : list.renamed) std::printf("renamed: %s\n", r.c_str());
+    if (list.count() >= 2) {
+        std::printf("first: %s\n", formatDateTimeText(list.startTimes.front()).c_str());
+        std::printf("last:  %s\n", formatDateTimeText(list.startTimes.back()).c_str());
+    }
+    std::printf("files: %d\n", list.count());
+}
+
+// Without --8840, a folder holding only 8840 recordings (or a single .wav/.wev file)
+// is read with the 8840 layout, as the 8840 option would.
+bool looks8840(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(path, ec))
+        return matchesRecordingPattern(path.filename().string(), true);
+    bool mem = false;
+    bool wev = false;
+    for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
+        const std::string name = entry.path().filename().string();
+        mem = mem || matchesRecordingPattern(name, false);
+        wev = wev || matchesRecordingPattern(name, true);
+    }
+    return wev && !mem;
+}
+
+}  // namespace
+
+int runInfo(const Args& args) {
+    if (wantsHelp(args)) {
+        std::fputs(kInfoUsage, stdout);
+        return 0;
+    }
+    ReadOptions options;
+    ParsedArgs a;
+    try {
+        a = parseArgs(args, {"--time-offset"}, {"--8840"});
+        if (a.positional.size() != 1) throw UsageError("expects one file or folder");
+        options.wevFiles = a.has("--8840");
+        options.timeOffsetHours = a.doubleValue("--time-offset", 0);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "waveharm-cli info: %s\n%s", e.what(), kInfoUsage);
+        return 2;
+    }
+    const std::filesystem::path path = a.positional[0];
+    if (!options.wevFiles) options.wevFiles = looks8840(path);
+    try {
+        if (std::filesystem::is_directory(path))
+            printFolder(scanFolder(path, options.wevFiles), options);
+        else
+            printRecording(path, readRecording(path, options));
+    } catch (const InputError& e) {
+        std::fprintf(stderr, "waveharm-cli info: %s\n", e.what());
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace waveharm::cli

@@ -58,17 +58,23 @@ bool matchesRecordingPattern(std::string_view fileName, bool wevFiles) {
     return endsWithNoCase(fileName, ".wav") || endsWithNoCase(fileName, ".wev");
 }
 
-std::optional<DateTime> quickStartTime(std::span<const std::byte> head) {
+std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wevFiles) {
     if (head.size() < 104) return std::nullopt;
     ByteReader reader(head, "");
-    reader.seek(0);
+    std::int64_t dateAt = 84;
+    std::int64_t timeAt = 96;
     const std::string identity = reader.rawText(2);
-    reader.seek(24);
-    const std::string model = reader.text(12);
-    if (!detail::memFamilyOf(identity, model)) return std::nullopt;
-    reader.seek(84);
+    const std::string model = detail::memField(reader, 0, 2);
+    if (!detail::memFamilyOf(identity, model)) {
+        // 8840 recordings carry their start at fixed positions of their own header.
+        reader.seek(0);
+        if (!wevFiles || reader.rawText(9) != "HIOKI8825") return std::nullopt;
+        dateAt = 24;
+        timeAt = 33;
+    }
+    reader.seek(dateAt);
     const auto date = parseDateText(reader.text(8));
-    reader.seek(96);
+    reader.seek(timeAt);
     const auto time = parseTimeText(reader.text(8));
     if (!date || !time) return std::nullopt;
     CivilDateTime c = *date;
@@ -124,9 +130,8 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
         }
         DateTime start;
         try {
-            // Only recognised `.MEM` headers carry a start time here; other files keep the
-            // zero time and sort first.
-            start = quickStartTime(readHead(folder / name, 128)).value_or(DateTime{});
+            // Unrecognised files keep the zero time and sort first.
+            start = quickStartTime(readHead(folder / name, 128), wevFiles).value_or(DateTime{});
         } catch (const InputError& e) {
             list.problems.push_back(name + ": " + e.reason());
         }

@@ -17,10 +17,11 @@ namespace waveharm {
 /// with the 8840 option "*.wav" and "*.wev".
 bool matchesRecordingPattern(std::string_view fileName, bool wevFiles);
 
-/// Start time from the first bytes of a `.MEM` file (at least the first 104), without
-/// time-difference correction. Nothing when the file is not a recognised `.MEM`
-/// recording; InputError-free: an unconvertible date or time also gives nothing.
-std::optional<DateTime> quickStartTime(std::span<const std::byte> head);
+/// Start time from the first bytes of a recording (at least the first 104), without
+/// time-difference correction: a recognised `.MEM` header, or with `wevFiles` also an
+/// 8840 header. Nothing when the file is not recognised or its date or time cannot be
+/// converted.
+std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wevFiles = false);
 
 /// Sorts names and times (parallel) by start time. Selection of the earliest
 /// remaining entry scanning upward (a later entry is taken only when strictly
