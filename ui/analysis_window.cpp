@@ -1,0 +1,432 @@
+#include "ui/analysis_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+#include "output/result_writer.h"
+#include "ui/graph_surface.h"
+#include "ui/results_table_model.h"
+
+namespace waveharm {
+
+namespace {
+
+const QString kRunning = QStringLiteral("中断");
+const QString kPaused = QStringLiteral("再開");
+
+struct DisplayButtonText {
+    const char* caption;
+    const char* toolTip;
+};
+
+const DisplayButtonText kDisplayButtons[kDisplayModeCount] = {
+    {"グラフ", ""},
+    {"数値Σ", "電圧・電流・位相差を表示します"},
+    {"数値Ｖ", "三相の相別電圧を表示します。"},
+    {"数値Ｉ", "三相の相別電流を表示します。"},
+    {"数値Ｒ", "電圧と電流の位相差、重畳の位相差を表示します"},
+    {"波形", "入力波形を表示します"},
+    {"歪波形", "入力波形から基本波分を取り除いた高調波成分を表示します"},
+    {"波＋歪", "入力波形と高調波成分の双方を表示します"},
+    {"ﾍﾞｸﾄﾙ", "基本波と高調波の電圧・電流ベクトルを表示します"},
+};
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+int twipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
+
+}  // namespace
+
+AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileList files,
+                               QWidget* parent)
+    : QWidget(parent) {
+    setObjectName("Form03");
+    setWindowTitle(QStringLiteral("ＦＦＴ解析中"));
+    // The run's arrays and transform tables are made here, once per showing.
+    m_driver = std::make_unique<ConversionDriver>(
+        settings, std::move(files), static_cast<ConversionObserver&>(*this));
+    buildControls();
+
+    const int rows = initialGridRows(static_cast<int>(settings.maxHarmonicOrder));
+    for (auto* model : m_models) model->setGrid(TableGrid(rows, 6));
+    if (settings.feederCount <= 1) m_feeder->hide();
+    selectDisplayButton(0);
+
+    move(0, 0);  // the screen's top-left corner
+    resize(1280, 800);
+}
+
+AnalysisWindow::~AnalysisWindow() {
+    if (m_running) m_driver->abort();
+}
+
+void AnalysisWindow::buildControls() {
+    QFont small = font();
+    small.setPixelSize(11);
+
+    m_frame1 = new QGroupBox(this);
+    m_frame1->setObjectName("Frame1");
+    m_frame2 = new QGroupBox(this);
+    m_frame2->setObjectName("Frame2");
+    auto* row1 = new QHBoxLayout(m_frame1);
+    row1->setContentsMargins(2, 2, 2, 2);
+    row1->setSpacing(1);
+    for (int i = 0; i < kDisplayModeCount; ++i) {
+        auto* b = new QPushButton(QString::fromUtf8(kDisplayButtons[i].caption), m_frame1);
+        b->setObjectName(QString("Command3_%1").arg(i));
+        b->setToolTip(QString::fromUtf8(kDisplayButtons[i].toolTip));
+        b->setFont(small);
+        b->setMinimumWidth(10);
+        connect(b, &QPushButton::clicked, this, [this, i] { selectDisplayButton(i); });
+        row1->addWidget(b);
+        m_displayButtons[i] = b;
+    }
+    m_feeder = new QPushButton(QStringLiteral("- ch1 +"), m_frame1);
+    m_feeder->setObjectName("Command4");
+    m_feeder->setToolTip(QStringLiteral("入力チャンネルを切り替えます。"));
+    m_feeder->setFont(small);
+    m_feeder->installEventFilter(this);
+    row1->addWidget(m_feeder, 2);
+
+    auto* row2 = new QHBoxLayout(m_frame2);
+    row2->setContentsMargins(4, 4, 4, 4);
+    m_start = new QPushButton(QStringLiteral("開始"), m_frame2);
+    m_start->setObjectName("Command2");
+    m_end = new QPushButton(QStringLiteral("終了"), m_frame2);
+    m_end->setObjectName("Command1");
+    m_end->setToolTip(QStringLiteral("測定を強制的に終了します"));
+    m_end->hide();
+    m_pause = new QPushButton(kRunning, m_frame2);
+    m_pause->setObjectName("Command5");
+    m_waitCheck = new QCheckBox(QStringLiteral("ウエイト"), m_frame2);
+    m_waitCheck->setObjectName("Check1");
+    m_waitText = new QLineEdit(QStringLiteral("1"), m_frame2);
+    m_waitText->setObjectName("Text1");
+    m_waitText->setMaximumWidth(40);
+    m_waitUnit = new QLabel(QStringLiteral("s"), m_frame2);
+    m_waitUnit->setObjectName("Label5");
+    for (QWidget* w : std::initializer_list<QWidget*>{m_start, m_end, m_pause, m_waitCheck,
+                                                      m_waitText, m_waitUnit}) {
+        w->setFont(small);
+        row2->addWidget(w);
+    }
+    connect(m_start, &QPushButton::clicked, this, &AnalysisWindow::startRun);
+    connect(m_end, &QPushButton::clicked, this, &AnalysisWindow::endProgram);
+    connect(m_pause, &QPushButton::clicked, this, &AnalysisWindow::togglePause);
+    connect(m_waitText, &QLineEdit::textChanged, this, &AnalysisWindow::waitTextChanged);
+
+    m_waitTimer = new QTimer(this);
+    m_waitTimer->setObjectName("Timer1");
+    m_waitTimer->setSingleShot(true);
+    m_waitTimer->setInterval(1000);
+    connect(m_waitTimer, &QTimer::timeout, this, &AnalysisWindow::waitTimerFired);
+    m_stepTimer = new QTimer(this);
+    m_stepTimer->setSingleShot(true);
+    m_stepTimer->setInterval(0);
+    connect(m_stepTimer, &QTimer::timeout, this, &AnalysisWindow::runStep);
+
+    m_picture = new GraphSurface(this);
+    m_picture->setObjectName("Picture1");
+    for (int i = 0; i < 2; ++i) {
+        m_models[i] = new ResultsTableModel(this);
+        auto* view = new QTableView(this);
+        view->setObjectName(QString("Grid1_%1").arg(i));
+        view->setModel(m_models[i]);
+        view->horizontalHeader()->hide();
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setDefaultSectionSize(16);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->setFont(small);
+        view->hide();
+        m_grids[i] = view;
+    }
+    for (int i = 0; i < 4; ++i) {
+        m_labels[i] = new QLabel(this);
+        m_labels[i]->setObjectName(QString("Label%1").arg(i + 1));
+        m_labels[i]->setFont(small);
+    }
+}
+
+bool AnalysisWindow::isPaused() const { return m_pause->text() != kRunning; }
+
+const GraphPicture& AnalysisWindow::picture() const { return m_picture->picture(); }
+
+// ---- controls --------------------------------------------------------------------------
+
+void AnalysisWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The run starts as soon as the window is shown.
+    if (!m_start->isHidden() && !m_running) {
+        QTimer::singleShot(0, this, &AnalysisWindow::startRun);
+    }
+}
+
+void AnalysisWindow::startRun() {
+    if (m_start->isHidden() || m_running) return;
+    try {
+        m_driver->start();
+    } catch (const OutputError& e) {
+        stopRun(QStringLiteral("ファイルエラー"),
+                QStringLiteral("結果ファイル %1 を開けません。\n%2")
+                    .arg(qs(e.file()), qs(e.reason())));
+        return;
+    }
+    m_end->show();
+    m_start->hide();
+    m_running = true;
+    scheduleStep();
+}
+
+void AnalysisWindow::endProgram() {
+    m_stepTimer->stop();
+    m_waitTimer->stop();
+    if (m_running) {
+        m_running = false;
+        try {
+            m_driver->abort();
+        } catch (const std::exception&) {
+            // Ending anyway: the records written so far are already on disk.
+        }
+    }
+    Q_EMIT endProgramRequested();
+    close();
+}
+
+void AnalysisWindow::togglePause() {
+    if (!isPaused()) {
+        m_pause->setText(kPaused);
+        return;
+    }
+    m_pause->setText(kRunning);
+    scheduleStep();
+}
+
+void AnalysisWindow::selectDisplayButton(int index) {
+    m_displayMode = index + 1;
+    for (auto* b : m_displayButtons) {
+        QFont f = b->font();
+        f.setBold(false);
+        b->setFont(f);
+        b->setDefault(false);
+    }
+    QFont f = m_displayButtons[index]->font();
+    f.setBold(true);
+    m_displayButtons[index]->setFont(f);
+    m_displayButtons[index]->setDefault(true);
+    redraw();
+}
+
+void AnalysisWindow::pressFeederButton(double x) {
+    const int count = m_driver->settings().feederCount;
+    m_displayFeeder = feederAfterPress(m_displayFeeder, count, x, m_feeder->width());
+    m_feeder->setText(qs(feederCaption(m_displayFeeder)));
+    m_driver->setDisplayFeeder(m_displayFeeder);
+    redraw();
+}
+
+bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_feeder && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) pressFeederButton(mouse->position().x());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void AnalysisWindow::waitTextChanged(const QString& text) {
+    m_waitTimer->setInterval(waitIntervalMs(text.toStdString()));
+}
+
+void AnalysisWindow::waitTimerFired() {
+    if (!m_waitingForTimer) return;
+    m_waitingForTimer = false;
+    scheduleStep();
+}
+
+// ---- the run ---------------------------------------------------------------------------
+
+void AnalysisWindow::scheduleStep() {
+    if (m_running && !isPaused()) m_stepTimer->start();
+}
+
+void AnalysisWindow::runStep() {
+    if (!m_running || isPaused() || m_waitingForTimer) return;
+    if (m_driver->done()) {
+        finishRun();
+        return;
+    }
+    if (m_waitCheck->isChecked()) {
+        // Consecutive recordings start at least one wait period apart.
+        if (m_waitTimer->isActive()) {
+            m_waitingForTimer = true;
+            return;
+        }
+        m_waitTimer->start();
+    }
+    bool more = false;
+    try {
+        more = m_driver->step();
+    } catch (const OutputError& e) {
+        stopRun(QStringLiteral("書き込みエラー"),
+                QStringLiteral("結果ファイル %1 に書き込めません。\n%2")
+                    .arg(qs(e.file()), qs(e.reason())));
+        return;
+    } catch (const std::exception& e) {
+        stopRun(QStringLiteral("変換エラー"),
+                QStringLiteral("変換を中止しました。\n%1").arg(QString::fromUtf8(e.what())));
+        return;
+    }
+    if (!more) {
+        finishRun();
+        return;
+    }
+    scheduleStep();
+}
+
+void AnalysisWindow::finishRun() {
+    m_running = false;
+    m_stepTimer->stop();
+    m_waitTimer->stop();
+    try {
+        m_driver->finish();
+    } catch (const OutputError& e) {
+        const QString text = QStringLiteral("結果ファイル %1 に書き込めません。\n%2")
+                                 .arg(qs(e.file()), qs(e.reason()));
+        if (m_reportError) {
+            m_reportError(QStringLiteral("書き込みエラー"), text);
+        } else {
+            QMessageBox::critical(this, QStringLiteral("書き込みエラー"), text);
+        }
+    }
+    Q_EMIT runFinished();
+    close();
+}
+
+void AnalysisWindow::stopRun(const QString& title, const QString& text) {
+    m_running = false;
+    m_stepTimer->stop();
+    m_waitTimer->stop();
+    try {
+        m_driver->abort();
+    } catch (const std::exception&) {
+        // The files are being given up already; the first error is the one to report.
+    }
+    if (m_reportError) {
+        m_reportError(title, text);
+    } else {
+        QMessageBox::critical(this, title, text);
+    }
+    Q_EMIT runFinished();
+    close();
+}
+
+void AnalysisWindow::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        // Closing the window ends the run: the files are closed with what they hold.
+        m_running = false;
+        m_stepTimer->stop();
+        m_waitTimer->stop();
+        try {
+            m_driver->abort();
+        } catch (const std::exception&) {
+        }
+        Q_EMIT runFinished();
+    }
+    event->accept();
+}
+
+void AnalysisWindow::redraw() {
+    if (!m_driver->hasResult()) return;
+    present(m_driver->latestRecording().header, m_driver->latestWindow(),
+            m_driver->latestResult());
+}
+
+void AnalysisWindow::present(const RecorderFileHeader& header, const WindowWaveforms& window,
+                             const HarmonicResult& result) {
+    // Nothing is shown before the first recording with a fundamental voltage.
+    if (result.voltageRms.size() < 2 || !(result.voltageRms[1] > 0)) return;
+    const GraphInputs in{m_driver->settings(), header, window, result, m_displayFeeder};
+    AnalysisDisplay display = showResults(m_displayMode, in);
+    if (!display.showsGrids) {
+        for (auto* g : m_grids) g->hide();
+        m_picture->setPicture(std::move(display.picture));
+        m_picture->show();
+        return;
+    }
+    m_picture->setPicture({});
+    m_picture->hide();
+    const int dpi = logicalDpiX();
+    for (int i = 0; i < 2; ++i) {
+        m_grids[i]->hide();  // filled while hidden
+        m_models[i]->setGrid(std::move(display.grids[i]));
+        for (int c = 0; c < m_models[i]->columnCount(); ++c) {
+            const int twips = c == 0 ? kOrderColumnTwips : kValueColumnTwips;
+            m_grids[i]->setColumnWidth(c, twipsToPixels(twips, dpi));
+        }
+        m_grids[i]->show();
+    }
+}
+
+void AnalysisWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    applyLayout();
+}
+
+void AnalysisWindow::applyLayout() {
+    const int dpiX = logicalDpiX(), dpiY = logicalDpiY();
+    const QRect outer = frameGeometry();
+    const auto layout = analysisLayout(outer.width() * 1440 / dpiX, outer.height() * 1440 / dpiY,
+                                       width(), height());
+    if (!layout) return;
+    const int w = width();
+    m_labels[0]->setGeometry(2, 2, w - 4, 18);
+    m_picture->setGeometry(2, 22, layout->pictureWidth, layout->pictureHeight);
+    // Each grid is as wide as its six columns and its scroll bar.
+    const int gridWidth = twipsToPixels(kOrderColumnTwips + 5 * kValueColumnTwips, dpiX) + 20;
+    for (int i = 0; i < 2; ++i) {
+        m_grids[i]->setGeometry(2 + i * (gridWidth + 2), 22, gridWidth, layout->gridHeight);
+    }
+    // The controls sit along the bottom edge, to the right of the grids.
+    const int left = 2 * gridWidth + 8;
+    m_labels[1]->setGeometry(left, layout->labelTop, 110, 12);
+    m_labels[2]->setGeometry(left + 112, layout->labelTop, 170, 12);
+    m_labels[3]->setGeometry(left + 284, layout->labelTop, 170, 12);
+    const int frame2Width = 250;
+    m_frame2->setGeometry(w - frame2Width - 2, layout->frame2Top, frame2Width, 47);
+    m_frame1->setGeometry(left, layout->frame1Top, std::max(100, w - frame2Width - left - 6), 35);
+}
+
+// ---- what the driver reports -----------------------------------------------------------
+
+void AnalysisWindow::onStatus(const std::string& text) {
+    m_labels[1]->setText(qs(text));
+    m_labels[1]->repaint();  // the step holds the event loop; show the stage at once
+}
+
+void AnalysisWindow::onTimeStamp(const std::string& text) { m_labels[2]->setText(qs(text)); }
+
+void AnalysisWindow::onFrequency(const std::string& text) { m_labels[3]->setText(qs(text)); }
+
+void AnalysisWindow::onStatusLine(const std::string& text) { m_labels[0]->setText(qs(text)); }
+
+void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
+    present(report.recording->header, *report.window, *report.result);
+    Q_EMIT recordingShown(report.index);
+}
+
+void AnalysisWindow::onRecordingSkipped(int index, const std::string& fileName,
+                                        const std::string& reason) {
+    m_labels[1]->setText(QStringLiteral("読み込めません: %1 %2").arg(qs(fileName), qs(reason)));
+}
+
+}  // namespace waveharm

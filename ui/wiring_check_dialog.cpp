@@ -1,0 +1,182 @@
+#include "ui/wiring_check_dialog.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace waveharm {
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+QColor qColour(int palette) {
+    const PaletteRgb c = paletteColour(palette);
+    return QColor(c.r, c.g, c.b);
+}
+
+}  // namespace
+
+WiringDiagramView::WiringDiagramView(QWidget* parent) : QWidget(parent) {
+    setObjectName("Picture1");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(sizeHint());
+}
+
+void WiringDiagramView::setDiagram(WiringDiagram diagram) {
+    m_diagram = std::move(diagram);
+    update();
+}
+
+QSize WiringDiagramView::sizeHint() const {
+    return QSize(qRound(kDiagramWidth * logicalDpiX() / kTwipsPerInch),
+                 qRound(kDiagramHeight * logicalDpiY() / kTwipsPerInch));
+}
+
+void WiringDiagramView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double sx = logicalDpiX() / kTwipsPerInch;
+    const double sy = logicalDpiY() / kTwipsPerInch;
+    for (const DiagramSegment& s : m_diagram.segments) {
+        QPen pen(qColour(s.colour));
+        pen.setCosmetic(true);
+        pen.setWidthF(1.0);
+        pen.setStyle(s.style == StrokeStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
+        painter.setPen(pen);
+        painter.drawLine(QPointF(s.x1 * sx, s.y1 * sy), QPointF(s.x2 * sx, s.y2 * sy));
+    }
+    // Texts are placed by their top-left corner, in the widget's own font size.
+    for (const DiagramText& t : m_diagram.texts) {
+        painter.setPen(qColour(t.colour));
+        const QRectF box(t.x * sx, t.y * sy, 1000, 100);
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(t.text));
+    }
+}
+
+WiringCheckDialog::WiringCheckDialog(ConversionSettings& settings, const Recording& recording,
+                                     QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_recording(recording) {
+    setObjectName("Form02");
+    setWindowTitle("測定器の設定");
+    setModal(true);
+    m_report = [this](const QString& title, const QString& text) {
+        QMessageBox::information(this, title, text, QMessageBox::Ok);
+    };
+
+    m_checking = new QLabel("測定器設定内容確認中", this);
+    m_checking->setObjectName("Label1");
+    m_checking->setAlignment(Qt::AlignCenter);
+    m_title = new QLabel("基本波ベクトル", this);
+    m_title->setObjectName("Label3");
+    m_frequency = new QLabel(this);
+    m_frequency->setObjectName("Label4");
+    m_picture = new WiringDiagramView(this);
+    m_text = new QLabel(this);
+    m_text->setObjectName("Label2");
+    m_text->setWordWrap(false);
+    m_ok = new QPushButton("ＯＫ", this);
+    m_ok->setObjectName("Command1_1");
+    m_cancel = new QPushButton("キャンセル", this);
+    m_cancel->setObjectName("Command1_0");
+
+    auto* head = new QHBoxLayout;
+    head->addWidget(m_title);
+    head->addStretch();
+    head->addWidget(m_frequency);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_checking);
+    layout->addLayout(head);
+    layout->addWidget(m_picture);
+    layout->addWidget(m_text);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    connect(m_ok, &QPushButton::clicked, this, [this] {
+        m_settings.wiringConfirmed = true;
+        accept();
+    });
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::finished, this, [this] { applyCheckingGeometry(); });
+    applyCheckingGeometry();
+}
+
+const WiringDiagram& WiringCheckDialog::diagram() const { return m_picture->diagram(); }
+
+QRect WiringCheckDialog::twipsRect(int left, int top, int width, int height) const {
+    const double sx = logicalDpiX() / kTwipsPerInch;
+    const double sy = logicalDpiY() / kTwipsPerInch;
+    return QRect(qRound(left * sx), qRound(top * sy), qRound(width * sx), qRound(height * sy));
+}
+
+void WiringCheckDialog::applyCheckingGeometry() {
+    m_picture->hide();
+    m_title->hide();
+    m_frequency->hide();
+    m_text->hide();
+    m_ok->hide();
+    m_cancel->hide();
+    m_checking->show();
+    setMinimumSize(0, 0);
+    setGeometry(twipsRect(3330, 2500, 4200, 1500));
+}
+
+void WiringCheckDialog::applyResultGeometry() {
+    m_checking->hide();
+    m_title->show();
+    m_frequency->show();
+    m_picture->show();
+    m_text->show();
+    m_ok->show();
+    m_cancel->show();
+    const QRect wanted = twipsRect(1000, 800, 7500, 6500);
+    // Many feeders need more lines of text than the window's nominal height holds.
+    const QSize needed = layout()->sizeHint().expandedTo(wanted.size());
+    setGeometry(QRect(wanted.topLeft(), needed));
+}
+
+void WiringCheckDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Let the "checking" state paint before the analysis runs.
+    QTimer::singleShot(0, this, &WiringCheckDialog::runCheck);
+}
+
+void WiringCheckDialog::runCheck() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    applyCheckingGeometry();
+    m_result.reset();
+    WiringDiagram diagram;
+    QString text;
+    try {
+        WiringCheckResult r = runWiringCheck(m_recording, m_settings, m_window);
+        if (r.fewSamples) {
+            QApplication::restoreOverrideCursor();
+            m_report(windowTitle(), kFewSamplesMessage);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        m_frequency->setText(QString::fromStdString(r.frequencyText));
+        text = QString::fromStdString(r.text);
+        diagram = wiringDiagram(r, m_settings);
+        m_result = std::move(r);
+    } catch (const std::exception& e) {
+        m_frequency->clear();
+        text = QString("この記録では結線を確認できません：%1\n%2")
+                   .arg(QString::fromStdString(e.what()), kWiringQuestion);
+    }
+    m_text->setText(text);
+    m_picture->setDiagram(std::move(diagram));
+    applyResultGeometry();
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace waveharm
