@@ -5,20 +5,14 @@
 
 #include <array>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/cli_args.h"
 #include "app/cli_commands.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm::cli {
-
-/// A command line that cannot be run; the message is one line naming the option.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 /// What `convert` was asked for, before the recordings are seen. Everything that
 /// does not depend on the feeder count is already applied to `settings`.
@@ -41,9 +35,10 @@ struct ConvertOptions {
     bool needsSingleFeeder() const;
 };
 
-/// Parses the arguments after "convert". Throws UsageError for unknown options,
-/// missing or malformed values, and choices the settings screen does not allow
-/// whatever the feeder count (a zero PT or CT ratio, fewer than 1024 samples with
+/// Parses the arguments after "convert" (repeatable options such as --invert-current
+/// may appear several times). Throws UsageError (one line naming the option) for
+/// unknown options, missing or malformed values, and choices the settings screen does
+/// not allow whatever the feeder count (a zero PT or CT ratio, fewer than 1024 samples with
 /// 256 orders, a phase correction outside the three-phase 1M type, ...).
 ConvertOptions parseConvertOptions(const Args& args);
 

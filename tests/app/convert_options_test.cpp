@@ -88,7 +88,8 @@ TEST(ConvertOptions, ChannelsFollowTheMeasurementType) {
     // One channel per feeder: the R current moves to ch2 and T-S takes its channel.
     const ConversionSettings oneChannel = resolve({"--type", "1p2w"}, 3);
     EXPECT_EQ(oneChannel.feederCount, 3);
-    EXPECT_EQ(oneChannel.channelMap[2], 5);  // several feeders: the fixed layout
+    EXPECT_EQ(oneChannel.channelMap[2], 3);  // several feeders: the fixed layout
+    EXPECT_EQ(oneChannel.channelMap[7], 8);
     const ConversionSettings single = resolve({"--type", "3p1m", "--feeders", "1"}, 3);
     EXPECT_EQ(single.channelMap[0], 1);
     EXPECT_EQ(single.channelMap[1], 3);
