@@ -27,8 +27,10 @@ public:
 
     /// Moves to an absolute offset (0..size()); throws InputError beyond the end.
     void seek(std::int64_t offset, std::string_view what = "position") {
+        // Reported at the current position, just after the number that pointed there.
         if (offset < 0 || offset > size())
-            throw InputError(m_file, offset, std::string(what) + " lies outside the file");
+            throw InputError(m_file, m_pos, std::string(what) + " at byte " +
+                                                std::to_string(offset) + " lies outside the file");
         m_pos = offset;
     }
     /// Advances by n bytes; throws InputError when fewer remain.
