@@ -46,7 +46,7 @@ float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre,
 double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
                               double limit);
 
-/// Which rule starts the second crossing search.
+/// The analysis period of one recording, in fractional sample positions.
 struct AnalysisPeriod {
     double windowStart = 0;
     double windowEnd = 0;
@@ -55,9 +55,23 @@ struct AnalysisPeriod {
     double frequencyHz = 0;      ///< sampling rate / period
 };
 
+/// Where the search for the crossing that closes the period begins, given the first
+/// rising crossing t1: in the negative half-cycle after t1 for 50 Hz and 60 Hz signals
+/// alike (0.68 of a 50 Hz period after t1). The wiring check uses the same start.
+std::int64_t secondCrossingSearchStart(double t1, double samplingRateKHz);
+
+/// Sample-table slot of channel-map entry `e` (0 R-S, 1 T-S, 2f/2f+1 feeder f's R/T):
+/// channelMap[e] − 1 with one channel per feeder and one feeder, else
+/// (channelMap[e] − 1) div step, step = 1 for paired channels and 2 otherwise.
+/// −1 when the entry names no channel.
+int sourceSlot(const ConversionSettings& settings, int e);
+
 /// Finds the analysis period of a recording by the sync mode (Fourier = zero cross).
 /// The second crossing search starts in the negative half-cycle after t1, so 50 Hz and
-/// 60 Hz signals both measure their own period.
+/// 60 Hz signals both measure their own period. No crossing pair, or a period reaching
+/// past the last sample, gives the fixed 50 Hz period marked "固定". Throws AnalysisError
+/// when the sampling rate is not positive, the R-S channel is not in the recording or
+/// not even the fixed period fits in the recording.
 AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings);
 
 /// Fills sample positions, the used window columns and the peak table. Throws

@@ -1,0 +1,230 @@
+#include "engine/analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace waveharm {
+
+namespace {
+
+constexpr int kSumWidth = 11;         // moving-sum width: a low-pass against noise
+constexpr std::int64_t kStride = 99;  // the search looks 99 samples ahead or back
+constexpr const char* kFixedLabel = "固定";
+
+// Where the second crossing search starts after t1, as a fraction of a 50 Hz period:
+// 245° after t1 for a 50 Hz signal and 294° for a 60 Hz one. Both lie in the negative
+// half-cycle that precedes the next rising crossing, about 65° from either end, so the
+// search neither steps back to t1 nor passes the crossing that closes the period.
+constexpr double kSecondSearchFraction = 0.68;
+
+// A sample of a slot; positions outside the table read as zero (the row after the last
+// sample is zero as well), so the search never reads past the recorded data.
+inline std::int16_t sampleAt(std::span<const std::int16_t> x, std::int64_t i) {
+    return i >= 0 && i < static_cast<std::int64_t>(x.size()) ? x[static_cast<std::size_t>(i)]
+                                                              : std::int16_t{0};
+}
+
+// Rounds half to even into a sample position; false when the value does not fit.
+bool roundPosition(double value, std::int64_t& position) {
+    if (!std::isfinite(value) || std::fabs(value) > 1e15) return false;
+    position = static_cast<std::int64_t>(std::nearbyint(value));
+    return true;
+}
+
+double samplingRateOf(const RecorderFileHeader& header) {
+    const double fs = header.samplingRateKHz;
+    if (!std::isfinite(fs) || fs <= 0) {
+        throw AnalysisError("the sampling rate of the recording is not positive");
+    }
+    return fs;
+}
+
+// The last sample position a window may reach: the interpolation at the window's end
+// must stay on recorded samples.
+double lastSamplePosition(const Recording& recording) {
+    return static_cast<double>(recording.samples.totalSamples() - 1);
+}
+
+bool windowFits(const Recording& recording, double start, double end) {
+    return std::isfinite(start) && std::isfinite(end) && start >= 0 && end > start &&
+           end <= lastSamplePosition(recording);
+}
+
+AnalysisPeriod fixedPeriod(const Recording& recording, double fsKHz, double hz) {
+    AnalysisPeriod period;
+    period.windowStart = 0;
+    period.windowEnd = fsKHz * 1000 / hz;
+    period.fixed = true;
+    period.syncLabel = kFixedLabel;
+    period.frequencyHz = fsKHz * 1000 / (period.windowEnd - period.windowStart);
+    if (!windowFits(recording, period.windowStart, period.windowEnd)) {
+        throw AnalysisError("the recording holds " +
+                            std::to_string(recording.samples.totalSamples()) +
+                            " samples, less than one fixed " + std::to_string(int(hz)) +
+                            " Hz period");
+    }
+    return period;
+}
+
+int recordedSlot(const Recording& recording, const ConversionSettings& settings, int e) {
+    const int slot = sourceSlot(settings, e);
+    if (slot < 0 || slot >= recording.samples.channelCount()) {
+        throw AnalysisError("channel entry " + std::to_string(e) + " names recorder channel " +
+                            std::to_string(settings.channelMap[static_cast<std::size_t>(e)]) +
+                            ", but the recording holds " +
+                            std::to_string(recording.samples.channelCount()) + " channels");
+    }
+    return slot;
+}
+
+AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSettings& settings,
+                               double fsKHz) {
+    const RecorderFileHeader& header = recording.header;
+    const auto x = recording.samples.column(recordedSlot(recording, settings, 0));
+    const double limit = static_cast<double>(recording.samples.totalSamples());
+    const double half = fsKHz * 1000 / 50 / 2;
+
+    // Half a cycle before the trigger point: the recorder triggers on ch1's rising edge.
+    const double start = header.isMr8880()
+                             ? half
+                             : static_cast<double>(recording.samples.totalSamples()) *
+                                       header.pretrigger / 100 -
+                                   half;
+    std::int64_t position = 0;
+    if (!roundPosition(start, position)) return fixedPeriod(recording, fsKHz, 50);
+    const double t1 = findRisingZeroCrossing(x, position, limit);
+    if (t1 < 0) return fixedPeriod(recording, fsKHz, 50);
+
+    position = secondCrossingSearchStart(t1, fsKHz);
+    const double t2 = findRisingZeroCrossing(x, position, limit);
+    if (t2 < 0 || t2 <= t1 || !windowFits(recording, t1, t2)) {
+        return fixedPeriod(recording, fsKHz, 50);
+    }
+    AnalysisPeriod period;
+    period.windowStart = t1;
+    period.windowEnd = t2;
+    period.frequencyHz = fsKHz * 1000 / (t2 - t1);
+    return period;
+}
+
+}  // namespace
+
+float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre, float& next) {
+    const std::int64_t first = centre - width / 2;
+    float sum = 0;
+    for (std::int64_t i = first; i < first + width; ++i) sum += sampleAt(x, i);
+    next = sum + static_cast<float>(sampleAt(x, first + width)) -
+           static_cast<float>(sampleAt(x, first));
+    return sum;
+}
+
+double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
+                              double limit) {
+    float unused = 0;
+    for (;;) {
+        if (static_cast<double>(position) > limit - 100 || position < -98) return -1;
+        if (position < 5) position = 5;
+        // Step back until the search starts in a negative half-cycle.
+        if (movingSum(x, kSumWidth, position, unused) > 0 && position > 105) {
+            position -= kStride;
+            continue;
+        }
+        // No rising crossing within the next 99 samples: move on.
+        if (movingSum(x, kSumWidth, position + kStride, unused) < 0) {
+            position += kStride + 1;
+            continue;
+        }
+        break;
+    }
+    float s1 = 0;
+    float s0 = movingSum(x, kSumWidth, position, s1);
+    for (std::int64_t l = 0; l <= kStride; ++l) {
+        if (s0 < 0 && s1 >= 0) {
+            const double crossing = static_cast<double>(position + l) - s0 / (s1 - s0);
+            position = position + l + 1 - 50;
+            return crossing;
+        }
+        s0 = s1;
+        s1 += static_cast<float>(sampleAt(x, position - 5 + l + 12)) -
+              static_cast<float>(sampleAt(x, position - 5 + l + 1));
+    }
+    position = 4150;
+    return -1;
+}
+
+std::int64_t secondCrossingSearchStart(double t1, double samplingRateKHz) {
+    std::int64_t position = -1000;  // fails the search when t1 makes no sense
+    roundPosition(t1 + kSecondSearchFraction * samplingRateKHz * 1000 / 50, position);
+    return position;
+}
+
+int sourceSlot(const ConversionSettings& settings, int e) {
+    if (e < 0 || e >= kChannelMapSize) return -1;
+    const int channel = settings.channelMap[static_cast<std::size_t>(e)];
+    if (channel <= 0) return -1;
+    const bool paired = pairedChannels(settings.measurementType);
+    if (!paired && settings.feederCount == 1) return channel - 1;
+    const int step = paired ? 1 : 2;
+    return (channel - 1) / step;
+}
+
+AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings) {
+    const double fsKHz = samplingRateOf(recording.header);
+    switch (settings.syncMode) {
+        case SyncMode::Fixed50Hz:
+            return fixedPeriod(recording, fsKHz, 50);
+        case SyncMode::Fixed60Hz:
+            return fixedPeriod(recording, fsKHz, 60);
+        case SyncMode::ZeroCross:
+        case SyncMode::Fourier:  // no period source of its own: measured like ZeroCross
+            break;
+    }
+    return zeroCrossPeriod(recording, settings, fsKHz);
+}
+
+void resampleWindow(const Recording& recording, const ConversionSettings& settings,
+                    const AnalysisPeriod& period, WindowWaveforms& window) {
+    const int n = static_cast<int>(settings.sampleCount);
+    const int feeders = settings.feederCount;
+    if (feeders < 1 || feeders > kMaxChannelFeeders) {
+        throw AnalysisError("a recording holds the currents of 1 to 7 feeders, not " +
+                            std::to_string(feeders));
+    }
+    if (!windowFits(recording, period.windowStart, period.windowEnd)) {
+        throw AnalysisError("the analysis window lies beyond the recorded samples");
+    }
+    const auto columns = static_cast<std::size_t>(3 * feeders + 3);
+    const auto points = static_cast<std::size_t>(n + 1);
+    if (window.columns.rows() != columns || window.columns.cols() != points) {
+        window.columns = Array2<float>(columns, points);
+    }
+    window.samplePositions.assign(points, 0.0f);
+    window.peakTable.fill(0);
+
+    const double start = period.windowStart;
+    const double width = period.windowEnd - period.windowStart;
+    const int step = pairedChannels(settings.measurementType) ? 1 : 2;
+    for (std::size_t i = 0; i < points; ++i) {
+        window.samplePositions[i] = static_cast<float>(start + i * width / n);
+    }
+    for (int e = 0; e <= 2 * (feeders - 1) + 3; e += step) {
+        const auto x = recording.samples.column(recordedSlot(recording, settings, e));
+        float* column = window.columns.row(static_cast<std::size_t>(e + e / 2));
+        int peak = 0;
+        for (std::size_t i = 0; i < points; ++i) {
+            // The position in double: a float position loses the fraction on long records.
+            const double p = start + i * width / n;
+            const auto k = static_cast<std::size_t>(std::floor(p));
+            const double x0 = x[k];
+            const double value = (p - static_cast<double>(k)) * (x[k + 1] - x0) + x0;
+            column[i] = static_cast<float>(value);
+            if (std::fabs(value) > peak) {
+                peak = std::min(32767, static_cast<int>(std::nearbyint(std::fabs(value))));
+            }
+        }
+        window.peakTable[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(peak);
+    }
+}
+
+}  // namespace waveharm
