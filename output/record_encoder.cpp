@@ -12,9 +12,6 @@
 namespace waveharm {
 namespace {
 
-// The program's π as the angle conversion writes it.
-constexpr double kAnglePi = 3.1415925;
-
 float quotient(double sum, double count) { return static_cast<float>(sum / count); }
 
 double magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
@@ -48,7 +45,7 @@ std::int64_t minuteKey(DateTime t) {
 }
 
 std::int16_t angleField(double x, double y) {
-    return roundToInt16(phaseAngle(x, y) * 180.0 / kAnglePi);
+    return roundToInt16(phaseAngle(x, y) * 180.0 / kPi);
 }
 
 void RecordBuffer::putF32(float value) {

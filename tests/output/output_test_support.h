@@ -1,0 +1,74 @@
+#pragma once
+// Helpers shared by the result-file tests: a scratch folder, file bytes, settings.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/harmonic_result.h"
+#include "input/date_time.h"
+#include "settings/conversion_settings.h"
+
+namespace waveharm::testing {
+
+/// A fresh folder per test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("waveharm_") + info->test_suite_name() + "_" +
+                           info->name();
+        for (char& c : name)
+            if (c == '/') c = '_';
+        m_path = std::filesystem::temp_directory_path() / name;
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::vector<unsigned char> fileBytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline DateTime at(int y, int mo, int d, int h, int mi, int s) {
+    return DateTime::fromCivil({y, mo, d, h, mi, s});
+}
+
+inline ConversionSettings settingsFor(MeasurementType type, HarmonicOption option, int feeders,
+                                      const std::string& name) {
+    ConversionSettings s;
+    s.measurementType = type;
+    s.harmonicOption = option;
+    s.maxHarmonicOrder = maxHarmonicOrderFor(option);
+    s.feederCount = static_cast<std::int16_t>(feeders);
+    s.outputFileName = name;
+    return s;
+}
+
+inline IntervalAggregate intervalFor(HarmonicOption option, int feeders) {
+    IntervalAggregate interval;
+    interval.allocate(static_cast<int>(maxHarmonicOrderFor(option)), feeders);
+    return interval;
+}
+
+inline HarmonicResult resultFor(HarmonicOption option, int feeders) {
+    HarmonicResult result;
+    result.allocate(static_cast<int>(maxHarmonicOrderFor(option)), feeders);
+    return result;
+}
+
+}  // namespace waveharm::testing
