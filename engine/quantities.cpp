@@ -1,0 +1,562 @@
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "engine/analysis.h"
+#include "engine/complex_math.h"
+
+namespace waveharm {
+
+namespace {
+
+// A fundamental below half a count of the recorder is below its resolution: the channel
+// carries no signal (dead channel, open clamp) and ratios against it mean nothing.
+constexpr double kMinFundamentalCounts = 0.5;
+
+struct Layout {
+    int n = 0;           // points per period
+    int orders = 0;      // H
+    int feeders = 0;     // F
+    int lastColumn = 0;  // last used voltage phase
+    bool paired = false;
+    MeasurementType type = MeasurementType::ThreePhase2M;
+
+    int columns() const { return 3 * feeders + 3; }
+    static int currentColumn(int f, int c) { return 3 * f + 3 + c; }
+    // Phases whose products make up the power: the measured line-voltage/current pairs,
+    // and with three wattmeters all three phases (the derived columns are phase values).
+    int powerPhases() const {
+        if (type == MeasurementType::ThreePhase3M) return 3;
+        return paired ? 2 : 1;
+    }
+};
+
+// Physical units per raw count (RMS values from samples); harmonics divide by √2 as well.
+struct Scales {
+    double voltage = 0;
+    std::array<std::array<double, 3>, kMaxChannelFeeders> current{};
+};
+
+// Bins 0..N of the last transform; anything outside reads 0, so orders at or above N/2
+// alias as the transform dictates but never leave the spectrum.
+struct Spectrum {
+    const std::vector<float>& re;
+    const std::vector<float>& im;
+    int n;
+    double reAt(int k) const { return k >= 0 && k <= n ? re[static_cast<std::size_t>(k)] : 0.0; }
+    double imAt(int k) const { return k >= 0 && k <= n ? im[static_cast<std::size_t>(k)] : 0.0; }
+    // Cosine and sine coefficients of order k in the units of the column.
+    double cosPart(int k) const { return reAt(n - k) + reAt(k); }
+    double sinPart(int k) const { return imAt(n - k) - imAt(k); }
+};
+
+struct Context {
+    const ConversionSettings& settings;
+    const FftPlan& plan;
+    Layout layout;
+    Scales scales;
+    WindowWaveforms& window;
+    HarmonicResult& result;
+    std::vector<float>& re;
+    std::vector<float>& im;
+};
+
+Layout layoutOf(const ConversionSettings& settings, int n) {
+    Layout layout;
+    layout.n = n;
+    layout.orders = static_cast<int>(settings.maxHarmonicOrder);
+    layout.feeders = settings.feederCount;
+    layout.lastColumn = lastVoltageColumn(settings.measurementType);
+    layout.paired = pairedChannels(settings.measurementType);
+    layout.type = settings.measurementType;
+    if (layout.feeders < 1 || layout.feeders > kMaxChannelFeeders) {
+        throw AnalysisError("a recording holds the currents of 1 to 7 feeders, not " +
+                            std::to_string(layout.feeders));
+    }
+    if (layout.orders < 1 || layout.orders > n) {
+        throw AnalysisError("highest harmonic order " + std::to_string(layout.orders) +
+                            " does not fit a transform of " + std::to_string(n) + " points");
+    }
+    return layout;
+}
+
+double rangeOfSlot(const RecorderFileHeader& header, int slot) {
+    if (slot < 0 || slot >= static_cast<int>(header.rangePerDiv.size())) return 0;
+    return header.rangePerDiv[static_cast<std::size_t>(slot)];
+}
+
+void requireFinite(double value, const std::string& what) {
+    if (!std::isfinite(value)) throw AnalysisError(what + " is not a finite number");
+}
+
+Scales scalesOf(const RecorderFileHeader& header, const ConversionSettings& settings,
+                const Layout& layout) {
+    const double d = header.countsPerDiv;
+    requireFinite(d, "counts per division");
+    if (d == 0) throw AnalysisError("counts per division of the recording is 0");
+    Scales scales;
+    const double voltageRange = rangeOfSlot(header, sourceSlot(settings, 0));
+    requireFinite(voltageRange, "the R-S voltage range");
+    scales.voltage = voltageRange / d * settings.ptRatio;
+    for (int f = 0; f < layout.feeders; ++f) {
+        const auto fi = static_cast<std::size_t>(f);
+        const double sense = settings.currentSenseOhms[fi];
+        requireFinite(sense, "current sense of feeder " + std::to_string(f + 1));
+        requireFinite(settings.ctRatio[fi], "CT ratio of feeder " + std::to_string(f + 1));
+        if (sense == 0) {
+            throw AnalysisError("current sense of feeder " + std::to_string(f + 1) + " is 0");
+        }
+        // The derived third phase takes the scale of the R current, as the voltages take
+        // that of R-S.
+        const int rSlot = sourceSlot(settings, 2 * f + 2);
+        const int tSlot = sourceSlot(settings, 2 * f + 3);
+        const std::array<double, 3> range{rangeOfSlot(header, rSlot), rangeOfSlot(header, tSlot),
+                                          rangeOfSlot(header, rSlot)};
+        for (std::size_t c = 0; c < 3; ++c) {
+            requireFinite(range[c], "a current range of feeder " + std::to_string(f + 1));
+            scales.current[fi][c] = range[c] / d * settings.ctRatio[fi] / sense;
+        }
+    }
+    return scales;
+}
+
+void checkWindow(const WindowWaveforms& window, const Layout& layout) {
+    const auto& columns = window.columns;
+    if (columns.rows() != static_cast<std::size_t>(layout.columns()) ||
+        columns.cols() != static_cast<std::size_t>(layout.n + 1)) {
+        throw AnalysisError("the analysis window has " + std::to_string(columns.rows()) +
+                            " columns of " + std::to_string(columns.cols()) + " points, not " +
+                            std::to_string(layout.columns()) + " of " +
+                            std::to_string(layout.n + 1));
+    }
+    for (std::size_t r = 0; r < columns.rows(); ++r) {
+        const float* w = columns.row(r);
+        for (std::size_t i = 0; i < columns.cols(); ++i) {
+            if (!std::isfinite(w[i])) throw AnalysisError("the analysis window holds a non-number");
+        }
+    }
+}
+
+// Cosine and sine coefficients of the fundamental of one period of N points.
+std::array<double, 2> projectFundamental(const float* w, int n) {
+    double a = 0, b = 0;
+    for (int i = 0; i < n; ++i) {
+        const double angle = static_cast<double>(kTwoPi) * i / n;
+        a += w[i] * std::cos(angle);
+        b += w[i] * std::sin(angle);
+    }
+    return {2 * a / n, 2 * b / n};
+}
+
+void checkLineVoltage(const WindowWaveforms& window, const Layout& layout) {
+    const auto [a, b] = projectFundamental(window.columns.row(0), layout.n);
+    if (std::hypot(a, b) < kMinFundamentalCounts) {
+        throw AnalysisError("the R-S line voltage has no fundamental (dead voltage channel)");
+    }
+}
+
+// Line-to-line values of R-S and T-S into the phase values R, T and S.
+void lineToPhase(float* r, float* t, float* s, std::size_t points) {
+    for (std::size_t i = 0; i < points; ++i) {
+        const double shift = -(static_cast<double>(r[i]) + t[i]) / 3;
+        s[i] = static_cast<float>(shift);
+        r[i] = static_cast<float>(r[i] + shift);
+        t[i] = static_cast<float>(t[i] + shift);
+    }
+}
+
+// Completes the third phase of the voltages and of every feeder's currents.
+void deriveWaveforms(WindowWaveforms& window, const ConversionSettings& settings,
+                     const Layout& layout) {
+    const bool twoMeter = layout.type == MeasurementType::ThreePhase2M;
+    const bool threeMeter = layout.type == MeasurementType::ThreePhase3M;
+    if (!twoMeter && !threeMeter) return;
+    auto& w = window.columns;
+    const std::size_t points = w.cols();
+    if (threeMeter) {
+        lineToPhase(w.row(0), w.row(1), w.row(2), points);
+    } else {
+        for (std::size_t i = 0; i < points; ++i) w(2, i) = w(0, i) - w(1, i);
+    }
+    for (int f = 0; f < layout.feeders; ++f) {
+        const auto b = static_cast<std::size_t>(Layout::currentColumn(f, 0));
+        const bool lineValues = settings.lineVoltageInput[static_cast<std::size_t>(f)];
+        if (threeMeter && lineValues) {
+            lineToPhase(w.row(b), w.row(b + 1), w.row(b + 2), points);
+            continue;
+        }
+        for (std::size_t i = 0; i < points; ++i) {
+            const double first = w(b, i);
+            const double second = w(b + 1, i);
+            if (threeMeter) {
+                w(b + 2, i) = static_cast<float>(-first - second);
+            } else {
+                w(b + 2, i) = static_cast<float>(lineValues ? first - second : second + first);
+            }
+        }
+    }
+}
+
+void prepareResult(HarmonicResult& result, const Layout& layout) {
+    result.allocate(layout.orders, layout.feeders);
+}
+
+Spectrum transformColumn(Context& ctx, int column) {
+    const float* w = ctx.window.columns.row(static_cast<std::size_t>(column));
+    computeFft(ctx.plan, std::span<const float>(w, static_cast<std::size_t>(ctx.layout.n + 1)),
+               ctx.re, ctx.im);
+    Spectrum spectrum{ctx.re, ctx.im, ctx.layout.n};
+    ctx.result.fundamentalCos[static_cast<std::size_t>(column)] =
+        static_cast<float>(spectrum.cosPart(1));
+    ctx.result.fundamentalSin[static_cast<std::size_t>(column)] =
+        static_cast<float>(spectrum.sinPart(1));
+    return spectrum;
+}
+
+// Turns the phasor (x = sine part, y = cosine part) by the angle r.
+void turn(double im, double re, double r, float& turnedIm, float& turnedRe) {
+    const double c = std::cos(r);
+    const double s = std::sin(r);
+    turnedIm = static_cast<float>(complexMulRe(im, re, c, s));
+    turnedRe = static_cast<float>(complexMulIm(im, re, c, s));
+}
+
+// Voltage phasors of every order, primary RMS volts; returns the angle that puts each
+// phase's fundamental on the x-axis.
+std::array<double, 3> extractVoltages(Context& ctx) {
+    std::array<double, 3> reference{};
+    HarmonicResult& r = ctx.result;
+    const double scale = ctx.scales.voltage / kSqrt2;
+    for (int c = 0; c <= ctx.layout.lastColumn; ++c) {
+        const Spectrum spectrum = transformColumn(ctx, c);
+        const auto uc = static_cast<std::size_t>(c);
+        for (int k = 1; k <= ctx.layout.orders; ++k) {
+            const auto uk = static_cast<std::size_t>(k);
+            r.voltageHarmonicRe(uc, uk) = static_cast<float>(spectrum.cosPart(k) * scale);
+            r.voltageHarmonicIm(uc, uk) = static_cast<float>(spectrum.sinPart(k) * scale);
+        }
+        reference[uc] = -phaseAngle(r.voltageHarmonicIm(uc, 1), r.voltageHarmonicRe(uc, 1));
+        for (int k = 1; k <= ctx.layout.orders; ++k) {
+            const auto uk = static_cast<std::size_t>(k);
+            turn(r.voltageHarmonicIm(uc, uk), r.voltageHarmonicRe(uc, uk), k * reference[uc],
+                 r.voltageHarmonicIm(uc + 3, uk), r.voltageHarmonicRe(uc + 3, uk));
+        }
+        r.fundamentalRawRe[uc] = static_cast<float>(spectrum.cosPart(1));
+        r.fundamentalRawIm[uc] = static_cast<float>(spectrum.sinPart(1));
+    }
+    return reference;
+}
+
+// Current phasors of every order, primary RMS amperes, turned like their voltage: with
+// three wattmeters by the fundamental angle of their own phase, else by that of the last
+// voltage column.
+void extractCurrents(Context& ctx, const std::array<double, 3>& reference) {
+    HarmonicResult& r = ctx.result;
+    const Layout& layout = ctx.layout;
+    const bool ownPhase = layout.type == MeasurementType::ThreePhase3M;
+    for (int f = 0; f < layout.feeders; ++f) {
+        const auto uf = static_cast<std::size_t>(f);
+        for (int c = 0; c <= layout.lastColumn; ++c) {
+            const auto uc = static_cast<std::size_t>(c);
+            const Spectrum spectrum = transformColumn(ctx, Layout::currentColumn(f, c));
+            const double scale = ctx.scales.current[uf][uc] / kSqrt2;
+            const double angle = reference[ownPhase ? uc : static_cast<std::size_t>(
+                                                                layout.lastColumn)];
+            for (int k = 1; k <= layout.orders; ++k) {
+                const auto uk = static_cast<std::size_t>(k);
+                const double re = spectrum.cosPart(k) * scale;
+                const double im = spectrum.sinPart(k) * scale;
+                r.currentHarmonicRe(uf, uc, uk) = static_cast<float>(re);
+                r.currentHarmonicIm(uf, uc, uk) = static_cast<float>(im);
+                turn(r.currentHarmonicIm(uf, uc, uk), r.currentHarmonicRe(uf, uc, uk),
+                     k * angle, r.currentHarmonicIm(uf, uc + 3, uk),
+                     r.currentHarmonicRe(uf, uc + 3, uk));
+            }
+        }
+    }
+}
+
+// Fundamentals of the columns no transform ran on, for the residual plot.
+void projectUntransformedColumns(Context& ctx) {
+    for (int group = 0; group <= ctx.layout.feeders; ++group) {
+        for (int c = ctx.layout.lastColumn + 1; c < 3; ++c) {
+            const auto column = static_cast<std::size_t>(3 * group + c);
+            const auto [a, b] = projectFundamental(ctx.window.columns.row(column), ctx.layout.n);
+            ctx.result.fundamentalCos[column] = static_cast<float>(a);
+            ctx.result.fundamentalSin[column] = static_cast<float>(b);
+        }
+    }
+}
+
+double rmsOfColumn(const float* w, int n) {
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += static_cast<double>(w[i]) * w[i] / n;
+    return std::sqrt(sum);
+}
+
+void rmsFromSamples(Context& ctx) {
+    HarmonicResult& r = ctx.result;
+    const auto& w = ctx.window.columns;
+    for (std::size_t c = 0; c < 3; ++c) {
+        r.voltageRmsByPhase[c] =
+            static_cast<float>(rmsOfColumn(w.row(c), ctx.layout.n) * ctx.scales.voltage);
+        for (int f = 0; f < ctx.layout.feeders; ++f) {
+            const auto uf = static_cast<std::size_t>(f);
+            const auto column = static_cast<std::size_t>(Layout::currentColumn(f, 0)) + c;
+            r.currentRmsByPhase(c, uf) = static_cast<float>(rmsOfColumn(w.row(column), ctx.layout.n) *
+                                                            ctx.scales.current[uf][c]);
+        }
+    }
+}
+
+void magnitudes(Context& ctx) {
+    HarmonicResult& r = ctx.result;
+    const Layout& layout = ctx.layout;
+    const double phases = layout.lastColumn + 1;
+    for (int k = 1; k <= layout.orders; ++k) {
+        const auto uk = static_cast<std::size_t>(k);
+        double voltageSum = 0;
+        for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
+            const double m = std::hypot(r.voltageHarmonicIm(c, uk), r.voltageHarmonicRe(c, uk));
+            r.voltageHarmonicMagnitude(c, uk) = static_cast<float>(m);
+            voltageSum += m;
+        }
+        r.voltageRms[uk] = static_cast<float>(voltageSum / phases);
+        for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
+            double currentSum = 0;
+            for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
+                const double m =
+                    std::hypot(r.currentHarmonicIm(f, c, uk), r.currentHarmonicRe(f, c, uk));
+                r.currentHarmonicMagnitude(f, c, uk) = static_cast<float>(m);
+                currentSum += m;
+            }
+            r.currentRms(f, uk) = static_cast<float>(currentSum / phases);
+        }
+    }
+    for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
+        r.voltageAngle[c] = static_cast<float>(
+            phaseAngleShifted(r.voltageHarmonicRe(c, 1), r.voltageHarmonicIm(c, 1)));
+    }
+}
+
+// One phase measured, the others assumed balanced: each current phasor of order k is
+// turned by the phase correction and scaled by √3 before the power sums.
+void applyPhaseCorrection(Context& ctx, std::size_t k) {
+    HarmonicResult& r = ctx.result;
+    const double correction = ctx.settings.phaseCorrectionDegrees / 180.0 * kPi;
+    const double root3 = std::sqrt(3.0);
+    for (std::size_t f = 0; f < static_cast<std::size_t>(ctx.layout.feeders); ++f) {
+        for (std::size_t c = 0; c <= static_cast<std::size_t>(ctx.layout.lastColumn); ++c) {
+            const double im = r.currentHarmonicIm(f, c, k);
+            const double re = r.currentHarmonicRe(f, c, k);
+            const double m = std::sqrt(im * im + re * re);
+            const double a = phaseAngleShifted(re, im + kAtanGuard) + correction;
+            r.currentHarmonicIm(f, c, k) = static_cast<float>(m * std::cos(a) * root3);
+            r.currentHarmonicRe(f, c, k) = static_cast<float>(m * std::sin(a) * root3);
+        }
+    }
+}
+
+// Power, reactive power, the voltage-to-current angle and the phasors referred to the
+// fundamental of their voltage phase, order by order from this recording's phasors.
+void powerAndReferences(Context& ctx) {
+    HarmonicResult& r = ctx.result;
+    const Layout& layout = ctx.layout;
+    const bool correct = layout.type == MeasurementType::ThreePhase1M &&
+                         ctx.settings.phaseCorrectionDegrees != 0;
+    const auto phases = static_cast<std::size_t>(layout.powerPhases());
+    for (int k = 1; k <= layout.orders; ++k) {
+        const auto uk = static_cast<std::size_t>(k);
+        if (correct) applyPhaseCorrection(ctx, uk);
+        double vx = 0, vy = 0;
+        for (std::size_t c = 0; c < phases; ++c) {
+            const double beta = k * static_cast<double>(r.voltageAngle[c]);
+            const double vIm = r.voltageHarmonicIm(c, uk), vRe = r.voltageHarmonicRe(c, uk);
+            vx += vIm * std::cos(beta) + vRe * std::sin(beta);
+            vy += vRe * std::cos(beta) - vIm * std::sin(beta);
+        }
+        r.voltageRefX[uk] = static_cast<float>(vx);
+        r.voltageRefY[uk] = static_cast<float>(vy);
+        r.voltageAngleDeg[uk] = roundToInt16(quadrantAngleDeg(vx, vy));
+        for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
+            double p = 0, q = 0, cx = 0, cy = 0;
+            for (std::size_t c = 0; c < phases; ++c) {
+                const double beta = k * static_cast<double>(r.voltageAngle[c]);
+                const double vIm = r.voltageHarmonicIm(c, uk), vRe = r.voltageHarmonicRe(c, uk);
+                const double iIm = r.currentHarmonicIm(f, c, uk);
+                const double iRe = r.currentHarmonicRe(f, c, uk);
+                p += vIm * iIm + vRe * iRe;
+                q += vIm * iRe - vRe * iIm;
+                cx += iIm * std::cos(beta) + iRe * std::sin(beta);
+                cy += iRe * std::cos(beta) - iIm * std::sin(beta);
+            }
+            r.activePower(f, uk) = static_cast<float>(p);
+            r.reactivePower(f, uk) = static_cast<float>(q);
+            r.phaseAngleDeg(f, uk) = static_cast<float>(quadrantAngleDeg(p, q));
+            r.currentRefX(f, uk) = static_cast<float>(cx);
+            r.currentRefY(f, uk) = static_cast<float>(cy);
+            r.currentRefAngleDeg(f, uk) = roundToInt16(quadrantAngleDeg(cx, cy));
+        }
+    }
+}
+
+void voltageDistortion(Context& ctx) {
+    HarmonicResult& r = ctx.result;
+    const double fundamental = r.voltageRms[1];
+    if (!(fundamental > 0)) throw AnalysisError("the fundamental voltage is 0");
+    double sum = 0;
+    std::array<double, 3> byPhase{};
+    r.voltageHarmonicPercent[1] = 100;
+    for (int k = 2; k <= ctx.layout.orders; ++k) {
+        const auto uk = static_cast<std::size_t>(k);
+        const double percent = r.voltageRms[uk] / fundamental * 100;
+        r.voltageHarmonicPercent[uk] = static_cast<float>(percent);
+        r.voltagePercentLimit = std::max(r.voltagePercentLimit, static_cast<float>(percent));
+        r.voltagePercentLimit2 = std::max(r.voltagePercentLimit2, static_cast<float>(percent));
+        sum += static_cast<double>(r.voltageRms[uk]) * r.voltageRms[uk];
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double m = r.voltageHarmonicMagnitude(c, uk);
+            byPhase[c] += m * m;
+        }
+    }
+    r.voltageDistortionSum = static_cast<float>(std::sqrt(sum));
+    for (std::size_t c = 0; c < 3; ++c) {
+        r.voltageDistortionByPhase[c] = static_cast<float>(std::sqrt(byPhase[c]));
+    }
+}
+
+// True when a feeder's current has a fundamental above the recorder's resolution.
+bool feederCarriesCurrent(const Context& ctx, int f) {
+    if (!(ctx.result.currentRms(static_cast<std::size_t>(f), 1) > 0)) return false;
+    for (int c = 0; c <= ctx.layout.lastColumn; ++c) {
+        const auto column = static_cast<std::size_t>(Layout::currentColumn(f, c));
+        const double amplitude =
+            std::hypot(ctx.result.fundamentalCos[column], ctx.result.fundamentalSin[column]);
+        if (amplitude >= kMinFundamentalCounts) return true;
+    }
+    return false;
+}
+
+void currentDistortion(Context& ctx, int f) {
+    HarmonicResult& r = ctx.result;
+    const auto uf = static_cast<std::size_t>(f);
+    const bool live = feederCarriesCurrent(ctx, f);
+    const double fundamental = r.currentRms(uf, 1);
+    const double fundamentalPower = r.activePower(uf, 1);
+    double sum = 0, p = 0, q = 0;
+    std::array<double, 3> byPhase{};
+    if (live) r.currentHarmonicPercent(uf, 1) = 100;
+    if (live && fundamentalPower != 0) r.powerHarmonicPercent(uf, 1) = 100;
+    for (int k = 2; k <= ctx.layout.orders; ++k) {
+        const auto uk = static_cast<std::size_t>(k);
+        p += r.activePower(uf, uk);
+        q += r.reactivePower(uf, uk);
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double m = r.currentHarmonicMagnitude(uf, c, uk);
+            byPhase[c] += m * m;
+        }
+        if (!live) continue;
+        const double percent = r.currentRms(uf, uk) / fundamental * 100;
+        r.currentHarmonicPercent(uf, uk) = static_cast<float>(percent);
+        r.currentPercentLimit[uf] = std::max(r.currentPercentLimit[uf], float(percent));
+        r.currentPercentLimit2[uf] = std::max(r.currentPercentLimit2[uf], float(percent));
+        sum += static_cast<double>(r.currentRms(uf, uk)) * r.currentRms(uf, uk);
+        // A current at 90° to its voltage carries no fundamental power to refer to.
+        if (fundamentalPower != 0) {
+            r.powerHarmonicPercent(uf, uk) =
+                static_cast<float>(r.activePower(uf, uk) / fundamentalPower * 100);
+        }
+    }
+    r.currentDistortionSum[uf] = static_cast<float>(std::sqrt(sum));
+    for (std::size_t c = 0; c < 3; ++c) {
+        r.currentDistortionByPhase(c, uf) = static_cast<float>(std::sqrt(byPhase[c]));
+    }
+    r.harmonicPowerAngle[uf] = roundToInt16(quadrantAngleDeg(p, q));
+}
+
+bool finite(const std::vector<float>& v) {
+    for (float x : v) {
+        if (!std::isfinite(x)) return false;
+    }
+    return true;
+}
+
+bool finite(const Array2<float>& a) {
+    for (std::size_t r = 0; r < a.rows(); ++r) {
+        for (std::size_t c = 0; c < a.cols(); ++c) {
+            if (!std::isfinite(a(r, c))) return false;
+        }
+    }
+    return true;
+}
+
+bool finite(const Array3<float>& a) {
+    for (std::size_t i = 0; i < a.size0(); ++i) {
+        for (std::size_t j = 0; j < a.size1(); ++j) {
+            for (std::size_t k = 0; k < a.size2(); ++k) {
+                if (!std::isfinite(a(i, j, k))) return false;
+            }
+        }
+    }
+    return true;
+}
+
+void checkFinite(const HarmonicResult& r) {
+    const bool ok =
+        finite(r.voltageHarmonicRe) && finite(r.voltageHarmonicIm) &&
+        finite(r.currentHarmonicRe) && finite(r.currentHarmonicIm) && finite(r.voltageRms) &&
+        finite(r.currentRms) && finite(r.activePower) && finite(r.reactivePower) &&
+        finite(r.phaseAngleDeg) && finite(r.voltageHarmonicPercent) &&
+        finite(r.currentHarmonicPercent) && finite(r.powerHarmonicPercent) &&
+        finite(r.currentRmsByPhase) && finite(r.currentDistortionSum) &&
+        finite(r.currentPercentLimit) && std::isfinite(r.voltageDistortionSum) &&
+        std::isfinite(r.voltagePercentLimit) && std::isfinite(r.voltagePercentLimit2) &&
+        finite(std::vector<float>(r.voltageRmsByPhase.begin(), r.voltageRmsByPhase.end()));
+    if (!ok) throw AnalysisError("the analysis gave a value out of the number range");
+}
+
+}  // namespace
+
+Analyzer::Analyzer(const ConversionSettings& settings) : m_settings(settings) {
+    const int n = static_cast<int>(settings.sampleCount);
+    const int log2n = settings.sampleCountLog2;
+    if (log2n < 2 || log2n > 16 || n != (1 << log2n)) {
+        throw std::invalid_argument("sample count " + std::to_string(n) + " is not 2^" +
+                                    std::to_string(log2n));
+    }
+    m_plan = FftPlan::make(n, log2n);
+    m_re.resize(static_cast<std::size_t>(n + 1));
+    m_im.resize(static_cast<std::size_t>(n + 1));
+}
+
+AnalysisPeriod Analyzer::analyze(const Recording& recording, WindowWaveforms& window,
+                                 HarmonicResult& result) {
+    const AnalysisPeriod period = findAnalysisPeriod(recording, m_settings);
+    resampleWindow(recording, m_settings, period, window);
+    computeQuantities(recording.header, window, result);
+    return period;
+}
+
+void Analyzer::computeQuantities(const RecorderFileHeader& header, WindowWaveforms& window,
+                                 HarmonicResult& result) {
+    const Layout layout = layoutOf(m_settings, m_plan.n);
+    checkWindow(window, layout);
+    Context ctx{m_settings, m_plan, layout, scalesOf(header, m_settings, layout),
+                window,     result, m_re,   m_im};
+    checkLineVoltage(window, layout);
+    deriveWaveforms(window, m_settings, layout);
+    prepareResult(result, layout);
+    const std::array<double, 3> reference = extractVoltages(ctx);
+    extractCurrents(ctx, reference);
+    projectUntransformedColumns(ctx);
+    rmsFromSamples(ctx);
+    magnitudes(ctx);
+    powerAndReferences(ctx);
+    voltageDistortion(ctx);
+    for (int f = 0; f < layout.feeders; ++f) currentDistortion(ctx, f);
+    checkFinite(result);
+}
+
+}  // namespace waveharm
