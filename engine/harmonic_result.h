@@ -82,7 +82,9 @@ struct IntervalAggregate {
     std::vector<float> voltageX, voltageY;     ///< [order]
     Array2<float> currentRms;                  ///< [feeder][order]
     Array2<float> activePower, reactivePower;  ///< [feeder][order]
-    std::vector<float> currentRefX;            ///< [order], one value for all feeders
+    /// [order], one value for all feeders: the first feeder's, the one the writers pair
+    /// with currentRefY(0, order) for the current superposition angle.
+    std::vector<float> currentRefX;
     Array2<float> currentRefY;                 ///< [feeder][order]
     std::array<float, 3> voltageRmsByPhase{};
     Array2<float> currentRmsByPhase;           ///< [phase 0..2][feeder 0..8]
@@ -98,7 +100,8 @@ struct IntervalAggregate {
 
 /// Folds one recording into the interval by the save mode: sums (1), replaces (0),
 /// replaces when the voltage (2) or first-feeder current (3) distortion exceeds the
-/// largest taken so far in this interval.
+/// largest taken so far in this interval (`comparisonValue`); an empty interval always
+/// takes the recording, so a closed interval never holds zero recordings.
 void aggregateInterval(const HarmonicResult& result, const ConversionSettings& settings,
                        IntervalAggregate& interval);
 
