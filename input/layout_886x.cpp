@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "input/layouts.h"
 
@@ -98,18 +99,20 @@ SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOpti
     const auto raw = reader.bytes(h.totalSamples * 2 * channels, "sample data");
 
     SampleTable table(h.totalSamples, channels);
-    for (int j = 0; j < channels; ++j) {
-        const SlotPlacement place = placementFor(j, channels, options);
-        const double zero = j < kSlotCount ? double(h.channelScale[j + 16]) / h.channelScale[j]
-                                           : 0.0;
-        std::span<std::int16_t> column = table.column(place.slot);
-        for (std::int64_t i = 0; i < h.totalSamples; ++i) {
-            const std::size_t at = static_cast<std::size_t>(2 * (i * channels + j));
-            const unsigned r = std::to_integer<unsigned>(raw[at]) |
-                               (std::to_integer<unsigned>(raw[at + 1]) << 8);
-            const double value = std::clamp(std::nearbyint((zero + r) / 16.0), -32768.0, 32767.0);
+    std::vector<std::int16_t*> columns;
+    std::vector<char> negate;
+    slotTargets(table, options, columns, negate);
+    std::vector<double> zero(std::size_t(channels), 0.0);
+    for (int j = 0; j < channels && j < kSlotCount; ++j)
+        zero[j] = double(h.channelScale[j + 16]) / h.channelScale[j];
+    const std::byte* word = raw.data();
+    for (std::int64_t i = 0; i < h.totalSamples; ++i) {
+        for (int j = 0; j < channels; ++j, word += 2) {
+            const unsigned r = std::to_integer<unsigned>(word[0]) |
+                               (std::to_integer<unsigned>(word[1]) << 8);
+            const double value = std::clamp(std::nearbyint((zero[j] + r) / 16.0), -32768.0, 32767.0);
             const auto v = static_cast<std::int16_t>(value);
-            column[i] = place.negate ? negateSaturated(v) : v;
+            columns[j][i] = negate[j] ? negateSaturated(v) : v;
         }
     }
     return table;

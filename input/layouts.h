@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "input/byte_reader.h"
 #include "input/recording.h"
@@ -45,6 +46,9 @@ SlotPlacement placementFor(int j, int channelCount, const ReadOptions& options);
 inline std::int16_t negateSaturated(std::int16_t v) {
     return v == -32768 ? std::int16_t{32767} : static_cast<std::int16_t>(-v);
 }
+/// Column start and negation of every recorder slot j of the table, after placement.
+void slotTargets(SampleTable& table, const ReadOptions& options,
+                 std::vector<std::int16_t*>& columns, std::vector<char>& negate);
 /// Negates the voltage slots selected by `invertVoltage` (after the exchange).
 void applyVoltageNegation(SampleTable& table, const ReadOptions& options);
 

@@ -2,6 +2,7 @@
 // (MR8880, 8847, 8841/8835/8807), whose sample section is read in one piece.
 
 #include <algorithm>
+#include <vector>
 
 #include "input/layouts.h"
 
@@ -9,17 +10,38 @@ namespace waveharm::detail {
 
 namespace {
 
-using WordDecoder = std::int16_t (*)(unsigned hi, unsigned lo);
-
 // Words above the 16-bit range only occur in damaged files; they saturate.
-std::int16_t decodeMr8880(unsigned hi, unsigned lo) {
-    return static_cast<std::int16_t>(std::min(int(256 * hi + lo) - 8192, 32767));
-}
-std::int16_t decode8847(unsigned hi, unsigned lo) {
-    return static_cast<std::int16_t>(int(256 * hi + lo) - 32768);
-}
-std::int16_t decode8841(unsigned hi, unsigned lo) {
-    return static_cast<std::int16_t>(int(hi >= 128 ? hi - 256 : hi) * 256 + int(lo));
+struct Mr8880Word {
+    std::int16_t operator()(unsigned hi, unsigned lo) const {
+        return static_cast<std::int16_t>(std::min(int(256 * hi + lo) - 8192, 32767));
+    }
+};
+struct F8847Word {
+    std::int16_t operator()(unsigned hi, unsigned lo) const {
+        return static_cast<std::int16_t>(int(256 * hi + lo) - 32768);
+    }
+};
+struct F8841Word {
+    std::int16_t operator()(unsigned hi, unsigned lo) const {
+        return static_cast<std::int16_t>(int(hi >= 128 ? hi - 256 : hi) * 256 + int(lo));
+    }
+};
+
+// Frames in file order, each word to its slot's column: one sequential pass over the
+// sample section.
+template <typename Decode>
+void decodeFrameWords(std::span<const std::byte> raw, std::int64_t frameBytes,
+                      const std::vector<std::int16_t*>& columns, const std::vector<char>& negate,
+                      std::int64_t samples, Decode decode) {
+    const std::size_t channels = columns.size();
+    const std::byte* frame = raw.data();
+    for (std::int64_t i = 0; i < samples; ++i, frame += frameBytes) {
+        for (std::size_t j = 0; j < channels; ++j) {
+            const std::int16_t v = decode(std::to_integer<unsigned>(frame[2 * j]),
+                                          std::to_integer<unsigned>(frame[2 * j + 1]));
+            columns[j][i] = negate[j] ? negateSaturated(v) : v;
+        }
+    }
 }
 
 }  // namespace
@@ -43,28 +65,36 @@ void applyVoltageNegation(SampleTable& table, const ReadOptions& options) {
     }
 }
 
+void slotTargets(SampleTable& table, const ReadOptions& options,
+                 std::vector<std::int16_t*>& columns, std::vector<char>& negate) {
+    const int channels = table.channelCount();
+    columns.resize(std::size_t(channels));
+    negate.resize(std::size_t(channels));
+    for (int j = 0; j < channels; ++j) {
+        const SlotPlacement place = placementFor(j, channels, options);
+        columns[j] = table.column(place.slot).data();
+        negate[j] = place.negate;
+    }
+}
+
 SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& h,
                          const ReadOptions& options) {
-    const WordDecoder decode = h.recorderFamily == 80   ? decodeMr8880
-                               : h.recorderFamily == 47 ? decode8847
-                                                        : decode8841;
-    const int channels = h.channelCount;
-    const std::int64_t frameBytes = 2 * (channels + (h.recorderFamily == 47 ? 1 : 0));
+    const std::int64_t frameBytes = 2 * (h.channelCount + (h.recorderFamily == 47 ? 1 : 0));
     reader.seek(h.sampleOffset, "sample data");
     reader.requireItems(h.totalSamples, frameBytes, "declared samples");
     const auto raw = reader.bytes(h.totalSamples * frameBytes, "sample data");
 
-    SampleTable table(h.totalSamples, channels);
-    for (int j = 0; j < channels; ++j) {
-        const SlotPlacement place = placementFor(j, channels, options);
-        std::span<std::int16_t> column = table.column(place.slot);
-        const std::byte* word = raw.data() + 2 * j;
-        for (std::int64_t i = 0; i < h.totalSamples; ++i, word += frameBytes) {
-            const std::int16_t v =
-                decode(std::to_integer<unsigned>(word[0]), std::to_integer<unsigned>(word[1]));
-            column[i] = place.negate ? negateSaturated(v) : v;
-        }
-    }
+    SampleTable table(h.totalSamples, h.channelCount);
+    std::vector<std::int16_t*> columns;
+    std::vector<char> negate;
+    slotTargets(table, options, columns, negate);
+    const std::int64_t n = h.totalSamples;
+    if (h.recorderFamily == 80)
+        decodeFrameWords(raw, frameBytes, columns, negate, n, Mr8880Word{});
+    else if (h.recorderFamily == 47)
+        decodeFrameWords(raw, frameBytes, columns, negate, n, F8847Word{});
+    else
+        decodeFrameWords(raw, frameBytes, columns, negate, n, F8841Word{});
     return table;
 }
 

@@ -1,0 +1,93 @@
+// Reading one recording: header read + sample load of a 16-channel, 20 000-sample
+// recording against merely reading the file's bytes. Prints the ratio at the end.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "input/recording.h"
+#include "input/recording_writer.h"
+
+namespace {
+
+using namespace waveharm;
+
+std::filesystem::path recordingFile(const std::string& model) {
+    static std::map<std::string, std::filesystem::path> files;
+    auto& path = files[model];
+    if (!path.empty()) return path;
+    path = std::filesystem::temp_directory_path() / ("waveharm_bench_" + model + ".MEM");
+    RecordingSpec spec;
+    spec.model = model;
+    spec.totalSamples = 20000;
+    for (int c = 0; c < 16; ++c) {
+        ChannelSignal ch;
+        ch.tones = {{1, 1200, 20.0 * c}, {5, 150, 0}, {7, 90, 45}};
+        ch.noise = 2;
+        spec.channels.push_back(ch);
+    }
+    writeRecording(path, spec);
+    return path;
+}
+
+void readBytesOnly(benchmark::State& state, const std::string& model) {
+    const auto path = recordingFile(model);
+    for (auto _ : state) benchmark::DoNotOptimize(readFileBytes(path));
+    state.SetBytesProcessed(state.iterations() * std::int64_t(std::filesystem::file_size(path)));
+}
+
+void headerAndLoad(benchmark::State& state, const std::string& model) {
+    const auto path = recordingFile(model);
+    ReadOptions options;
+    options.invertCurrent[2] = true;
+    for (auto _ : state) benchmark::DoNotOptimize(readRecording(path, options));
+    state.SetBytesProcessed(state.iterations() * std::int64_t(std::filesystem::file_size(path)));
+}
+
+BENCHMARK_CAPTURE(readBytesOnly, 8841, std::string("8841"));
+BENCHMARK_CAPTURE(headerAndLoad, 8841, std::string("8841"));
+BENCHMARK_CAPTURE(readBytesOnly, 8860, std::string("8860"));
+BENCHMARK_CAPTURE(headerAndLoad, 8860, std::string("8860"));
+
+// Keeps each benchmark's real time per iteration so the ratio can be printed.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(),
+                                                 run.GetAdjustedCPUTime()};
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void printRatio(const std::string& model) const {
+        const auto bytes = m_times.find("readBytesOnly/" + model);
+        const auto load = m_times.find("headerAndLoad/" + model);
+        if (bytes == m_times.end() || load == m_times.end()) return;
+        if (bytes->second.first <= 0 || bytes->second.second <= 0) return;
+        std::printf("%s: header read + load takes %.2f times the plain file read "
+                    "(%.2f in CPU time)\n",
+                    model.c_str(), load->second.first / bytes->second.first,
+                    load->second.second / bytes->second.second);
+    }
+
+private:
+    std::map<std::string, std::pair<double, double>> m_times;  // real, CPU
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatio("8841");
+    reporter.printRatio("8860");
+    benchmark::Shutdown();
+    for (const char* model : {"8841", "8860"})
+        std::filesystem::remove(std::filesystem::temp_directory_path() /
+                                ("waveharm_bench_" + std::string(model) + ".MEM"));
+    return 0;
+}
