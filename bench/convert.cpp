@@ -1,0 +1,126 @@
+// Converting a folder of 500 demo recordings (scan, read, analyse, aggregate, write)
+// against merely reading the same recordings (scan, header read and sample load).
+// Prints recordings per second of both and their ratio at the end.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "engine/conversion_driver.h"
+#include "input/recording.h"
+#include "input/recording_writer.h"
+
+namespace {
+
+using namespace waveharm;
+namespace fs = std::filesystem;
+
+constexpr int kRecordings = 500;
+constexpr int kFeeders = 2;
+
+const fs::path& campaignFolder() {
+    static const fs::path folder = [] {
+        const fs::path dir = fs::temp_directory_path() / "waveharm_bench_convert";
+        fs::remove_all(dir);
+        DemoOptions options;
+        options.model = "8841";
+        options.feeders = kFeeders;
+        options.count = kRecordings;
+        options.intervalSeconds = 20;
+        writeDemoCampaign(dir / "recordings", options);
+        return dir;
+    }();
+    return folder;
+}
+
+// The settings of the demo campaign: two feeders measured by the two-wattmeter method.
+ConversionSettings campaignSettings(HarmonicOption option) {
+    ConversionSettings s;
+    s.measurementType = MeasurementType::ThreePhase2M;
+    s.setHarmonicOption(option);
+    s.setFeederCount(kFeeders);
+    s.ctRatio[0] = 100;
+    s.ctRatio[1] = 200;
+    s.outputFileName = (campaignFolder() / "result").string() + s.outputExtension;
+    return s;
+}
+
+void readOnly(benchmark::State& state) {
+    const fs::path folder = campaignFolder() / "recordings";
+    const ReadOptions options = ReadOptions::from(campaignSettings(HarmonicOption::Odd1To49));
+    for (auto _ : state) {
+        const WaveformFileList files = scanFolder(folder, false);
+        for (int i = 0; i < files.count(); ++i)
+            benchmark::DoNotOptimize(readRecording(files.pathOf(i), options));
+    }
+    state.SetItemsProcessed(state.iterations() * kRecordings);
+}
+
+void convert(benchmark::State& state, HarmonicOption option) {
+    const fs::path folder = campaignFolder() / "recordings";
+    const ConversionSettings settings = campaignSettings(option);
+    ConversionObserver quiet;
+    int analysed = 0;
+    for (auto _ : state) {
+        ConversionDriver driver(settings, scanFolder(folder, false), quiet);
+        driver.start();
+        while (driver.step()) {
+        }
+        driver.finish();
+        analysed = driver.summary().analysed;
+    }
+    if (analysed != kRecordings) state.SkipWithError("not every recording was analysed");
+    state.SetItemsProcessed(state.iterations() * kRecordings);
+}
+
+BENCHMARK(readOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(convert, odd49, HarmonicOption::Odd1To49)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(convert, order256, HarmonicOption::HighOrder256)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Keeps each benchmark's real time per folder so the ratio can be printed.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                m_seconds[run.benchmark_name()] =
+                    run.real_accumulated_time / static_cast<double>(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void printRatios() const {
+        const auto read = m_seconds.find("readOnly/real_time");
+        if (read == m_seconds.end() || read->second <= 0) return;
+        std::printf("\n%d recordings: read only %.0f recordings/s\n", kRecordings,
+                    kRecordings / read->second);
+        for (const char* name : {"convert/odd49/real_time", "convert/order256/real_time"}) {
+            const auto it = m_seconds.find(name);
+            if (it == m_seconds.end() || it->second <= 0) continue;
+            std::printf("%s: %.0f recordings/s, %.2f times the read-only time\n", name,
+                        kRecordings / it->second, it->second / read->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    campaignFolder();  // written once, outside the timed loops
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    fs::remove_all(campaignFolder());
+    return 0;
+}
