@@ -96,8 +96,7 @@ std::string headerLine(const ResultLayout& layout) {
         perOrder("I" + std::to_string(k) + "_angle");
     }
     if (hasVoltageAngleRow(layout.option)) perOrder(phaseFile ? "V_phase_angle" : "V_sup_angle");
-    if (hasCurrentAngleRow(layout.option))
-        perOrder(phaseFile ? "I1_phase_angle" : "I1_sup_angle");
+    if (hasCurrentAngleRow(layout.option)) perOrder(phaseFile ? "I1_phase_angle" : "I1_sup_angle");
     if (hasUnbalanceRows(layout.option)) {
         for (int j = 1; j <= 3; ++j) line += ",V_rms_ph" + std::to_string(j);
         for (int k = 1; k <= layout.feederCount; ++k)
@@ -171,8 +170,8 @@ int dumpFile(const DumpOptions& opt) {
         throw InputError(opt.file, -1, "this is a folder, not a result file");
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) throw InputError(opt.file, -1, "cannot read the file: " + ec.message());
-    const ResultLayout layout = resolveResultLayout(
-        opt.file, static_cast<std::int64_t>(size), opt.option, opt.feeders);
+    const ResultLayout layout =
+        resolveResultLayout(opt.file, static_cast<std::int64_t>(size), opt.option, opt.feeders);
 
     std::ifstream in(path, std::ios::binary);
     if (!in) throw InputError(opt.file, -1, "cannot open the file");

@@ -17,7 +17,7 @@ struct Token {
 
 struct Picture {
     std::vector<Token> tokens;
-    int integerPlaces = 0;   // digit placeholders before the point
+    int integerPlaces = 0;  // digit placeholders before the point
     int minIntegerDigits = 0;
     int fractionPlaces = 0;  // digit placeholders after the point
     int minFractionDigits = 0;
@@ -181,8 +181,7 @@ std::string formatNumber(double value, std::string_view pictureText) {
     if (static_cast<int>(integer.size()) < picture.minIntegerDigits)
         integer.insert(0, picture.minIntegerDigits - integer.size(), '0');
     std::string fraction = d.fraction;
-    while (static_cast<int>(fraction.size()) > picture.minFractionDigits &&
-           fraction.back() == '0')
+    while (static_cast<int>(fraction.size()) > picture.minFractionDigits && fraction.back() == '0')
         fraction.pop_back();
 
     std::string out;
@@ -199,25 +198,25 @@ std::string formatNumber(double value, std::string_view pictureText) {
     };
     for (const Token& t : picture.tokens) {
         switch (t.kind) {
-        case TokenKind::Required:
-        case TokenKind::Optional:
-            if (integerIndex < picture.integerPlaces) {
-                emitIntegerDigits(out, integer, integerIndex++, picture.integerPlaces,
-                                  picture.grouping);
-            } else {
+            case TokenKind::Required:
+            case TokenKind::Optional:
+                if (integerIndex < picture.integerPlaces) {
+                    emitIntegerDigits(out, integer, integerIndex++, picture.integerPlaces,
+                                      picture.grouping);
+                } else {
+                    showIntegerWithoutPlaceholders();
+                    if (fractionIndex < static_cast<int>(fraction.size()))
+                        out += fraction[fractionIndex];
+                    ++fractionIndex;
+                }
+                break;
+            case TokenKind::Point:
                 showIntegerWithoutPlaceholders();
-                if (fractionIndex < static_cast<int>(fraction.size()))
-                    out += fraction[fractionIndex];
-                ++fractionIndex;
-            }
-            break;
-        case TokenKind::Point:
-            showIntegerWithoutPlaceholders();
-            out += '.';
-            break;
-        case TokenKind::Literal:
-            out += t.text;
-            break;
+                out += '.';
+                break;
+            case TokenKind::Literal:
+                out += t.text;
+                break;
         }
     }
     return out;

@@ -40,13 +40,10 @@ RecordStamp recordStampFor(DateTime t) {
 
 std::int64_t minuteKey(DateTime t) {
     const CivilDateTime c = t.civil();
-    return ((std::int64_t(c.year) * 100 + c.month) * 100 + c.day) * 10000 + c.hour * 100 +
-           c.minute;
+    return ((std::int64_t(c.year) * 100 + c.month) * 100 + c.day) * 10000 + c.hour * 100 + c.minute;
 }
 
-std::int16_t angleField(double x, double y) {
-    return roundToInt16(phaseAngle(x, y) * 180.0 / kPi);
-}
+std::int16_t angleField(double x, double y) { return roundToInt16(phaseAngle(x, y) * 180.0 / kPi); }
 
 void RecordBuffer::putF32(float value) {
     const auto bits = std::bit_cast<std::uint32_t>(value);
@@ -67,8 +64,8 @@ void checkIntervalShape(const IntervalAggregate& iv, const HarmonicResult* lates
     requireSize(iv.voltageRms.size() >= orders && iv.voltageX.size() >= orders &&
                     iv.voltageY.size() >= orders && iv.currentRefX.size() >= orders,
                 "interval voltage arrays too short");
-    for (const Array2<float>* a : {&iv.currentRms, &iv.activePower, &iv.reactivePower,
-                                   &iv.currentRefY})
+    for (const Array2<float>* a :
+         {&iv.currentRms, &iv.activePower, &iv.reactivePower, &iv.currentRefY})
         requireSize(a->rows() >= f && a->cols() >= orders, "interval current arrays too short");
     requireSize(iv.currentRmsByPhase.rows() >= 3 && iv.currentRmsByPhase.cols() >= f,
                 "interval per-phase current RMS too short");
@@ -85,9 +82,8 @@ void checkIntervalShape(const IntervalAggregate& iv, const HarmonicResult* lates
                     "recording current phasors too short");
 }
 
-std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp,
-                                          const IntervalAggregate& iv, HarmonicOption option,
-                                          int feederCount) {
+std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp, const IntervalAggregate& iv,
+                                          HarmonicOption option, int feederCount) {
     assert(iv.intervalState > 0 && "an empty interval has no record");
     const double count = iv.intervalState;
     const std::vector<int> orders = writtenOrders(option);
@@ -109,8 +105,8 @@ std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp,
 }
 
 std::vector<std::byte> encodePhaseRecord(const RecordStamp& stamp, const IntervalAggregate& iv,
-                                         const HarmonicResult& latest, int p,
-                                         HarmonicOption option, int feederCount) {
+                                         const HarmonicResult& latest, int p, HarmonicOption option,
+                                         int feederCount) {
     assert(iv.intervalState > 0 && "an empty interval has no record");
     assert(p >= 0 && p < 3 && "phase slot 0..2");
     const double count = iv.intervalState;
@@ -138,8 +134,8 @@ std::vector<std::byte> encodePhaseRecord(const RecordStamp& stamp, const Interva
             b.putI16(angleField(latest.voltageHarmonicIm(p, n), latest.voltageHarmonicRe(p, n)));
     if (hasCurrentAngleRow(option))
         for (int n : orders)
-            b.putI16(angleField(latest.currentHarmonicIm(0, p, n),
-                                latest.currentHarmonicRe(0, p, n)));
+            b.putI16(
+                angleField(latest.currentHarmonicIm(0, p, n), latest.currentHarmonicRe(0, p, n)));
     if (hasUnbalanceRows(option)) putUnbalanceRows(b, iv, feederCount);
     assert(b.size() == static_cast<std::size_t>(recordLength(option, feederCount)));
     return b.bytes();

@@ -44,8 +44,8 @@ private:
 /// recording count. `interval.intervalState` must be at least 1 and the arrays must
 /// hold the written orders and feeders (checkIntervalShape).
 std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp,
-                                          const IntervalAggregate& interval,
-                                          HarmonicOption option, int feederCount);
+                                          const IntervalAggregate& interval, HarmonicOption option,
+                                          int feederCount);
 
 /// The record of phase file `phase` (0 R, 1 T, 2 S): magnitudes and voltage-to-current
 /// angles from the interval's phase-referenced phasors, the phase angles of rows 5 and

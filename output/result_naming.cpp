@@ -45,7 +45,7 @@ bool hasUnbalanceRows(HarmonicOption option) {
 int recordLength(HarmonicOption option, int feederCount) {
     assert(feederCount >= 1 && "a record holds at least one feeder");
     const int h = harmonicCount(option);
-    int bytes = 4 + 2 + 4 * h;        // date, time, voltage RMS per order
+    int bytes = 4 + 2 + 4 * h;           // date, time, voltage RMS per order
     bytes += feederCount * (4 + 2) * h;  // per feeder: current RMS and angle per order
     if (hasVoltageAngleRow(option)) bytes += 2 * h;
     if (hasCurrentAngleRow(option)) bytes += 2 * h;

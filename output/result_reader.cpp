@@ -70,17 +70,17 @@ std::optional<ExtensionLayout> layoutFromExtension(std::string_view fileName) {
     }
     if (ext.size() != 3 || ext[0] != 'h' || ext[2] < '1' || ext[2] > '9') return std::nullopt;
     switch (ext[1]) {
-    case 'm':
-        layout.option = HarmonicOption::Odd1To49;
-        break;
-    case 'v':
-        layout.option = HarmonicOption::WithAngleAndUnbalance;
-        break;
-    case 'n':
-        layout.option = HarmonicOption::HighOrder256;
-        break;
-    default:
-        return std::nullopt;
+        case 'm':
+            layout.option = HarmonicOption::Odd1To49;
+            break;
+        case 'v':
+            layout.option = HarmonicOption::WithAngleAndUnbalance;
+            break;
+        case 'n':
+            layout.option = HarmonicOption::HighOrder256;
+            break;
+        default:
+            return std::nullopt;
     }
     layout.feederCount = ext[2] - '0';
     return layout;
@@ -117,8 +117,7 @@ ResultLayout resolveResultLayout(const std::string& fileName, std::int64_t fileS
     if (fileSize % layout.recordBytes() != 0)
         throw InputError(fileName, fileSize - fileSize % layout.recordBytes(),
                          "the file size (" + std::to_string(fileSize) +
-                             " bytes) is not a whole number of records for " +
-                             describe(layout));
+                             " bytes) is not a whole number of records for " + describe(layout));
     return layout;
 }
 

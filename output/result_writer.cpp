@@ -10,7 +10,8 @@
 namespace waveharm {
 
 OutputError::OutputError(std::string file, std::string reason)
-    : std::runtime_error(file + ": " + reason), m_file(std::move(file)),
+    : std::runtime_error(file + ": " + reason),
+      m_file(std::move(file)),
       m_reason(std::move(reason)) {}
 
 namespace {

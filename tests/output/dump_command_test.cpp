@@ -32,7 +32,8 @@ struct CommandResult {
 
 CommandResult runCli(const std::string& arguments) {
     CommandResult r;
-    const std::string command = std::string("\"") + WAVEHARM_CLI + "\" " + arguments + " 2>/dev/null";
+    const std::string command =
+        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return r;
     char buf[4096];

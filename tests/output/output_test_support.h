@@ -21,8 +21,7 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("waveharm_") + info->test_suite_name() + "_" +
-                           info->name();
+        std::string name = std::string("waveharm_") + info->test_suite_name() + "_" + info->name();
         for (char& c : name)
             if (c == '/') c = '_';
         m_path = std::filesystem::temp_directory_path() / name;

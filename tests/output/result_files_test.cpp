@@ -92,13 +92,12 @@ constexpr auto kUnbal = HarmonicOption::WithUnbalance;
 INSTANTIATE_TEST_SUITE_P(
     Table, ResultLayoutTest,
     ::testing::Values(
-        LayoutCase{"a.hm1", 512, {}, {}, nullptr},
-        LayoutCase{"a.hm1", 0, {}, {}, nullptr},
+        LayoutCase{"a.hm1", 512, {}, {}, nullptr}, LayoutCase{"a.hm1", 0, {}, {}, nullptr},
         LayoutCase{"a.hm1", 255, {}, {}, "whole number of records"},
         LayoutCase{"dir.v1/a.hm2", 406, {}, {}, nullptr, HarmonicOption::Odd1To49, 2},
         LayoutCase{"A.SHN3", 6150, {}, {}, nullptr, HarmonicOption::HighOrder256, 3, 'S'},
-        LayoutCase{"x\\feb.Rhv2", 492, {}, {}, nullptr, HarmonicOption::WithAngleAndUnbalance,
-                   2, 'R'},
+        LayoutCase{
+            "x\\feb.Rhv2", 492, {}, {}, nullptr, HarmonicOption::WithAngleAndUnbalance, 2, 'R'},
         LayoutCase{"a.ha4", 712, {}, {}, nullptr, kAngle, 1},
         LayoutCase{"a.ha4", 1012, {}, 2, nullptr, kAngle, 2},
         LayoutCase{"a.ha4", 0, {}, {}, "feeder count"},
@@ -152,8 +151,10 @@ void fillInterval(IntervalAggregate& iv, HarmonicResult& latest, int feeders) {
             iv.activePower(k, n) = static_cast<float>(std::cos(theta));
             iv.reactivePower(k, n) = static_cast<float>(std::sin(theta));
             for (int p = 0; p < 3; ++p) {  // the current lags the voltage by theta
-                iv.currentPhasorRe(k, p, n) = static_cast<float>(2 * (10 * k + n) * std::cos(theta));
-                iv.currentPhasorIm(k, p, n) = static_cast<float>(-2 * (10 * k + n) * std::sin(theta));
+                iv.currentPhasorRe(k, p, n) =
+                    static_cast<float>(2 * (10 * k + n) * std::cos(theta));
+                iv.currentPhasorIm(k, p, n) =
+                    static_cast<float>(-2 * (10 * k + n) * std::sin(theta));
             }
         }
     }
@@ -173,8 +174,9 @@ std::string roundTripName(const ::testing::TestParamInfo<RoundTripParam>& info) 
 TEST_P(RoundTripTest, EveryFieldComesBack) {
     const auto [option, feeders, type] = GetParam();
     ScratchFolder dir;
-    auto settings = settingsFor(type, option, feeders,
-                                outputFileNameFor(dir.file("trip"), resultExtension(option, feeders)));
+    auto settings =
+        settingsFor(type, option, feeders,
+                    outputFileNameFor(dir.file("trip"), resultExtension(option, feeders)));
     auto w = ResultWriter::open(settings);
     auto iv = intervalFor(option, feeders);
     auto latest = resultFor(option, feeders);
@@ -210,8 +212,8 @@ TEST_P(RoundTripTest, EveryFieldComesBack) {
                 ASSERT_EQ(r.currentAngleDeg[k][i], angleOf(n, k, 7)) << "order " << n;
             }
         }
-        EXPECT_EQ(r.hasUnbalance, option == kUnbal ||
-                                      option == HarmonicOption::WithAngleAndUnbalance);
+        EXPECT_EQ(r.hasUnbalance,
+                  option == kUnbal || option == HarmonicOption::WithAngleAndUnbalance);
         if (r.hasUnbalance) {
             EXPECT_EQ(r.voltageRmsByPhase, (std::array<float, 3>{1, 2, 3}));
             for (int k = 0; k < feeders; ++k)
@@ -221,15 +223,15 @@ TEST_P(RoundTripTest, EveryFieldComesBack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllLayouts, RoundTripTest,
-    ::testing::Combine(::testing::Values(HarmonicOption::Odd1To49, kAngle, kUnbal,
-                                         HarmonicOption::WithAngleAndUnbalance,
-                                         HarmonicOption::HighOrder256),
-                       ::testing::Values(1, 3),
-                       ::testing::Values(MeasurementType::ThreePhase2M,
-                                         MeasurementType::ThreePhase3M)),
-    roundTripName);
+INSTANTIATE_TEST_SUITE_P(AllLayouts, RoundTripTest,
+                         ::testing::Combine(::testing::Values(HarmonicOption::Odd1To49, kAngle,
+                                                              kUnbal,
+                                                              HarmonicOption::WithAngleAndUnbalance,
+                                                              HarmonicOption::HighOrder256),
+                                            ::testing::Values(1, 3),
+                                            ::testing::Values(MeasurementType::ThreePhase2M,
+                                                              MeasurementType::ThreePhase3M)),
+                         roundTripName);
 
 }  // namespace
 }  // namespace waveharm

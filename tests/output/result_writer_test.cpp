@@ -4,15 +4,16 @@
 
 #include <cmath>
 #include <cstring>
-#include <numbers>
 #include <fstream>
+#include <numbers>
 
 #include "output/result_reader.h"
 #include "output_test_support.h"
 
 #ifdef __linux__
-#include <csignal>
 #include <sys/resource.h>
+
+#include <csignal>
 #endif
 
 namespace waveharm {
@@ -48,12 +49,12 @@ protected:
 
 TEST_F(SingleFileWriterTest, GoldenBytesOfASmallRecord) {
     auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
-    iv.voltageRms[1] = 200;         // q = 100.0f = 0x42C80000
-    iv.voltageRms[3] = 5;           // q = 2.5f   = 0x40200000
-    iv.currentRms(0, 1) = 20;       // q = 10.0f  = 0x41200000
-    iv.activePower(0, 1) = 1;       // angle of (1, 1) = 45
+    iv.voltageRms[1] = 200;    // q = 100.0f = 0x42C80000
+    iv.voltageRms[3] = 5;      // q = 2.5f   = 0x40200000
+    iv.currentRms(0, 1) = 20;  // q = 10.0f  = 0x41200000
+    iv.activePower(0, 1) = 1;  // angle of (1, 1) = 45
     iv.reactivePower(0, 1) = 1;
-    iv.activePower(0, 3) = -1;      // angle of (-1, 0) = +180
+    iv.activePower(0, 3) = -1;  // angle of (-1, 0) = +180
     iv.intervalState = 2;
     ASSERT_TRUE(w->offer(at(2018, 12, 12, 9, 5, 30), iv, latest));
     w->close();
@@ -61,14 +62,14 @@ TEST_F(SingleFileWriterTest, GoldenBytesOfASmallRecord) {
     std::vector<unsigned char> expected(256, 0);
     const unsigned char date[] = {0x00, 0xF7, 0x30, 0x48};  // 181212.0f = 0x4830F700
     std::memcpy(&expected[0], date, 4);
-    expected[4] = 0x89, expected[5] = 0x03;          // 905
-    expected[8] = 0xC8, expected[9] = 0x42;          // V h1
-    expected[12] = 0x20, expected[13] = 0x40;        // V h3
-    expected[108] = 0x20, expected[109] = 0x41;      // I h1
-    expected[206] = 45;                              // angle h1
-    expected[208] = 180;                             // angle h3
+    expected[4] = 0x89, expected[5] = 0x03;      // 905
+    expected[8] = 0xC8, expected[9] = 0x42;      // V h1
+    expected[12] = 0x20, expected[13] = 0x40;    // V h3
+    expected[108] = 0x20, expected[109] = 0x41;  // I h1
+    expected[206] = 45;                          // angle h1
+    expected[208] = 180;                         // angle h3
     EXPECT_EQ(fileBytes(name), expected);
-    EXPECT_EQ(iv.intervalState, 0);                  // the interval is cleared
+    EXPECT_EQ(iv.intervalState, 0);  // the interval is cleared
     EXPECT_EQ(iv.voltageRms[1], 0.0f);
 }
 
@@ -186,8 +187,7 @@ TEST_F(OutputFaultTest, UnopenableNamesRaiseOutputErrorNamingTheFile) {
     }
     EXPECT_THROW(ResultWriter::open(settingsFor(k2M, kOdd, 1, "")), OutputError);
     // A per-phase set whose folder is missing fails as a whole.
-    EXPECT_THROW(ResultWriter::open(settingsFor(k3M, kOdd, 1, dir.file("no/x.hm1"))),
-                 OutputError);
+    EXPECT_THROW(ResultWriter::open(settingsFor(k3M, kOdd, 1, dir.file("no/x.hm1"))), OutputError);
 }
 
 TEST_F(OutputFaultTest, FullDeviceFailsEveryWriteAndNeverReportsSuccess) {
@@ -237,8 +237,7 @@ TEST_F(PhaseFileWriterTest, ThreeFilesFromPhaseReferencedSums) {
     const auto option = HarmonicOption::WithAngleAndUnbalance;
     const std::string name = dir.file("feb.hv2");
     auto w = ResultWriter::open(settingsFor(k3M, option, 2, name));
-    EXPECT_EQ(w->fileNames(), (std::vector<std::string>{dir.file("feb.Rhv2"),
-                                                        dir.file("feb.Thv2"),
+    EXPECT_EQ(w->fileNames(), (std::vector<std::string>{dir.file("feb.Rhv2"), dir.file("feb.Thv2"),
                                                         dir.file("feb.Shv2")}));
     auto iv = intervalFor(option, 2);
     auto latest = resultFor(option, 2);
