@@ -96,7 +96,7 @@ void drawScaleGrid(double x0, double y0, double fullScale, double step, int deci
             std::snprintf(buf, sizeof buf, " %.*f", decimals, v);
             label = buf;
         }
-        out.text(x0 - 40, yv - 8, label, paletteColour(0));
+        out.text(x0 - 40, yv - 8, label, graphPaletteColour(0));
         out.line(x0, yv, x0 + kChartWidth, yv, kGridGrey, LineStyle::Dotted);
     }
 }
@@ -106,9 +106,9 @@ void drawScaleGrid(double x0, double y0, double fullScale, double step, int deci
 void drawBar(double x0, double yBase, int n, int h, GraphPicture& out) {
     const double x = x0 + 5 * n;
     if (n % 2 != 0) {
-        out.rect(x - 2, yBase, x + 2, yBase + h, paletteColour(1), true);
+        out.rect(x - 2, yBase, x + 2, yBase + h, graphPaletteColour(1), true);
     } else {
-        out.rect(x - 1, yBase, x + 1, yBase + h, paletteColour(12), true);
+        out.rect(x - 1, yBase, x + 1, yBase + h, graphPaletteColour(12), true);
     }
 }
 
@@ -121,7 +121,7 @@ int barHeight(double value, double fullScale, double frame = kChartHeight) {
 void drawOrderMark(double x0, double y0, int slot, const std::string& label, GraphPicture& out) {
     const double x = x0 + 5 * slot;
     out.line(x, y0, x, y0 - kChartHeight, kGridGrey, LineStyle::Dotted);
-    out.text(x - 6, y0 + 2, label, paletteColour(0));
+    out.text(x - 6, y0 + 2, label, graphPaletteColour(0));
 }
 
 /// A 1-2-5 full scale at or above `value`, at least 0.5 %, with five grid steps.
@@ -139,7 +139,7 @@ double fineScale(double value) {
 
 }  // namespace
 
-Rgb paletteColour(int number) {
+Rgb graphPaletteColour(int number) {
     static const Rgb kPalette[16] = {
         {0, 0, 0},     {0, 0, 128},   {0, 128, 0},     {0, 128, 128},
         {128, 0, 0},   {128, 0, 128}, {128, 128, 0},   {192, 192, 192},
@@ -169,18 +169,18 @@ BarScale barChartScale(double scaleValue) {
 }
 
 void drawWaveforms(const GraphInputs& in, GraphPicture& out) {
-    drawWaveformSet(in, false, paletteColour(0), out);
+    drawWaveformSet(in, false, graphPaletteColour(0), out);
 }
 
 void drawDistortionWaveforms(const GraphInputs& in, GraphPicture& out) {
-    drawWaveformSet(in, true, paletteColour(12), out);
+    drawWaveformSet(in, true, graphPaletteColour(12), out);
 }
 
 void drawDistortionBars(double x0, double y0, const std::string& title, double scaleValue,
                         const std::vector<float>& values, TextScale textScale,
                         GraphPicture& out) {
-    printScaled(x0 + 100, y0 - 147, title, paletteColour(0), textScale, out);
-    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
+    printScaled(x0 + 100, y0 - 147, title, graphPaletteColour(0), textScale, out);
+    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
     const BarScale scale = barChartScale(scaleValue);
     // With an extreme scale value the grid would have millions of lines; ten suffice.
     const double step = std::max<double>(scale.step, scale.fullScale / 10.0);
@@ -230,8 +230,8 @@ std::vector<OrderGroup> highOrderGroups(const HarmonicResult& result, int maxOrd
 }
 
 void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, GraphPicture& out) {
-    printScaled(150, 193, "高次電圧歪み率(%)", paletteColour(0), in.textScale, out);
-    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
+    printScaled(150, 193, "高次電圧歪み率(%)", graphPaletteColour(0), in.textScale, out);
+    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
     const int maxOrder = static_cast<int>(in.settings.maxHarmonicOrder);
     const auto groups = highOrderGroups(in.result, maxOrder);
     double largest = 0;
@@ -250,12 +250,12 @@ void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, Grap
 }
 
 void drawPhaseAngleChart(double x0, double y0, const GraphInputs& in, GraphPicture& out) {
-    printScaled(470, 193, "位　相　角(ﾟ)", paletteColour(0), in.textScale, out);
-    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
+    printScaled(470, 193, "位　相　角(ﾟ)", graphPaletteColour(0), in.textScale, out);
+    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
     const double zero = y0 - kChartHeight / 2;
     for (int v = -180; v <= 180; v += 90) {
         const int yv = round16(zero - v / 180.0 * kChartHeight / 2);
-        out.text(x0 - 40, yv - 8, printedInteger(v), paletteColour(0));
+        out.text(x0 - 40, yv - 8, printedInteger(v), graphPaletteColour(0));
         out.line(x0, yv, x0 + kChartWidth, yv, kGridGrey, LineStyle::Dotted);
     }
     const auto& r = in.result;
@@ -281,7 +281,7 @@ void drawChartPage(const GraphInputs& in, GraphPicture& out) {
 
 void drawScaledVector(int x1, int y1, int x2, int y2, int colour, LineStyle style,
                       GraphPicture& out) {
-    const Rgb c = paletteColour(colour);
+    const Rgb c = graphPaletteColour(colour);
     out.line(x1, 400 - y1, x2, 400 - y2, c, style);
     const int dy = static_cast<std::int16_t>(y2 - y1);
     const int dx = static_cast<std::int16_t>(x2 - x1);
@@ -333,12 +333,12 @@ void drawOrderPhasors(const std::array<float, 4>& sinParts, const std::array<flo
         drawScaledVector(x, yc, itx, ity, 13, LineStyle::Solid, out);
     }
     if (type != MeasurementType::ThreePhase2M && type != MeasurementType::ThreePhase3M) return;
-    out.line(rx, 400 - ry, tx, 400 - ty, paletteColour(8));
+    out.line(rx, 400 - ry, tx, 400 - ty, graphPaletteColour(8));
     drawScaledVector(x, yc, x - (iax - x) - (itx - x), yc - (iay - yc) - (ity - yc), 6,
                      LineStyle::Dotted, out);
-    out.line(x, 400 - yc, rx, 400 - ry, paletteColour(11), LineStyle::Dotted);
-    out.line(x, 400 - yc, tx, 400 - ty, paletteColour(13), LineStyle::Dotted);
-    out.line(x, 400 - yc, ox, 400 - oy, paletteColour(6), LineStyle::Dotted);
+    out.line(x, 400 - yc, rx, 400 - ry, graphPaletteColour(11), LineStyle::Dotted);
+    out.line(x, 400 - yc, tx, 400 - ty, graphPaletteColour(13), LineStyle::Dotted);
+    out.line(x, 400 - yc, ox, 400 - oy, graphPaletteColour(6), LineStyle::Dotted);
 }
 
 void drawHarmonicPhasorPage(const GraphInputs& in, GraphPicture& out) {
@@ -362,19 +362,19 @@ void drawHarmonicPhasorPage(const GraphInputs& in, GraphPicture& out) {
             drawOrderPhasors(s, c, 0, paired, 110 + 128 * b, 250 - 150 * j,
                              in.settings.measurementType, 50, out);
             printScaled(80 + 128 * b, 192 + 160 * j, printedInteger(order) + "次",
-                        paletteColour(0), in.textScale, out);
+                        graphPaletteColour(0), in.textScale, out);
         }
     }
-    printScaled(584, 256, "V1", paletteColour(10), in.textScale, out);
-    printScaled(608, 256, "I1", paletteColour(11), in.textScale, out);
+    printScaled(584, 256, "V1", graphPaletteColour(10), in.textScale, out);
+    printScaled(608, 256, "I1", graphPaletteColour(11), in.textScale, out);
     if (paired) {
-        printScaled(584, 272, "V2", paletteColour(12), in.textScale, out);
-        printScaled(608, 272, "I2", paletteColour(13), in.textScale, out);
+        printScaled(584, 272, "V2", graphPaletteColour(12), in.textScale, out);
+        printScaled(608, 272, "I2", graphPaletteColour(13), in.textScale, out);
     }
     const auto type = in.settings.measurementType;
     if (type == MeasurementType::ThreePhase2M || type == MeasurementType::ThreePhase3M) {
-        printScaled(584, 288, "V3", paletteColour(8), in.textScale, out);
-        printScaled(608, 288, "I3", paletteColour(6), in.textScale, out);
+        printScaled(584, 288, "V3", graphPaletteColour(8), in.textScale, out);
+        printScaled(608, 288, "I3", graphPaletteColour(6), in.textScale, out);
     }
 }
 

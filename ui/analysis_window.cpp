@@ -274,6 +274,7 @@ void AnalysisWindow::runStep() {
         m_waitTimer->start();
     }
     bool more = false;
+    m_shownIndex = -1;
     try {
         more = m_driver->step();
     } catch (const OutputError& e) {
@@ -290,6 +291,8 @@ void AnalysisWindow::runStep() {
         finishRun();
         return;
     }
+    // Told once the step is over, so that listeners may press any button.
+    if (m_shownIndex >= 0) Q_EMIT recordingShown(m_shownIndex);
     scheduleStep();
 }
 
@@ -421,7 +424,7 @@ void AnalysisWindow::onStatusLine(const std::string& text) { m_labels[0]->setTex
 
 void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
     present(report.recording->header, *report.window, *report.result);
-    Q_EMIT recordingShown(report.index);
+    m_shownIndex = report.index;
 }
 
 void AnalysisWindow::onRecordingSkipped(int index, const std::string& fileName,

@@ -101,6 +101,7 @@ private:
     int m_displayFeeder = 0;
     bool m_running = false;
     bool m_waitingForTimer = false;
+    int m_shownIndex = -1;  ///< recording shown by the step in progress
     ErrorReporter m_reportError;
 
     QPushButton* m_start = nullptr;     // Command2

@@ -17,7 +17,7 @@ struct Rgb {
 };
 
 /// Colour `number` (0..15) of the recorder software's fixed 16-colour palette.
-Rgb paletteColour(int number);
+Rgb graphPaletteColour(int number);
 /// The grey of grid lines and order marks, (128, 128, 128).
 inline constexpr Rgb kGridGrey{128, 128, 128};
 

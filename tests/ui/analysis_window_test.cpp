@@ -1,0 +1,302 @@
+// The analysis window driven as a user drives it: the run starts when the window
+// appears, the buttons pause, resume, slow down and end it, and the result files come
+// out byte for byte as the headless conversion writes them.
+
+#include "ui/analysis_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "input/recording_writer.h"
+#include "output/result_writer.h"
+#include "ui/graph_surface.h"
+#include "ui/results_table_model.h"
+
+namespace waveharm {
+namespace {
+
+namespace fs = std::filesystem;
+
+void ensureApplication() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);  // lives for the whole test program
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class NullObserver : public ConversionObserver {};
+
+class AnalysisWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ensureApplication();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() / ("waveharm_ui_" + std::string(info->name()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    /// Demo recordings of `feeders` feeders and the settings of a three-phase 2M run.
+    void makeCampaign(int feeders, int count) {
+        DemoOptions options;
+        options.feeders = feeders;
+        options.count = count;
+        writeDemoCampaign(m_dir / "rec", options);
+        m_files = scanFolder(m_dir / "rec", false);
+        ASSERT_EQ(m_files.count(), count);
+        m_settings.measurementType = MeasurementType::ThreePhase2M;
+        m_settings.setFeederCount(feeders);
+        m_settings.setHarmonicOption(HarmonicOption::Odd1To49);
+        for (int f = 0; f < feeders; ++f) {
+            m_settings.ctRatio[f] = 100.0f * (f + 1);
+            m_settings.currentSenseOhms[f] = clampRangeToSenseOhms(2);
+        }
+        m_settings.outputFileName = outputFileNameFor((m_dir / "gui.dat").string(),
+                                                      m_settings.outputExtension);
+    }
+
+    std::unique_ptr<AnalysisWindow> makeWindow() {
+        auto w = std::make_unique<AnalysisWindow>(m_settings, m_files);
+        QObject::connect(w.get(), &AnalysisWindow::runFinished, [this] { ++m_finished; });
+        QObject::connect(w.get(), &AnalysisWindow::endProgramRequested, [this] { ++m_ended; });
+        QObject::connect(w.get(), &AnalysisWindow::recordingShown,
+                         [this](int index) { m_shown.push_back(index); });
+        w->setErrorReporter([this](const QString&, const QString& text) {
+            m_errors.push_back(text.toStdString());
+        });
+        return w;
+    }
+
+    template <class T = QPushButton>
+    static T* child(AnalysisWindow& w, const char* name) {
+        auto* c = w.findChild<T*>(name);
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+
+    /// A press on the feeder button's right (+) or left (−) part.
+    static void pressFeeder(AnalysisWindow& w, bool next) {
+        auto* b = child(w, "Command4");
+        const int x = next ? b->width() - 3 : 3;
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(x, b->height() / 2));
+    }
+
+    fs::path m_dir;
+    WaveformFileList m_files;
+    ConversionSettings m_settings;
+    int m_finished = 0;
+    int m_ended = 0;
+    std::vector<int> m_shown;
+    std::vector<std::string> m_errors;
+};
+
+TEST_F(AnalysisWindowTest, LoadSetsUpTheControls) {
+    makeCampaign(1, 1);
+    auto w = makeWindow();
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("ＦＦＴ解析中"));
+    EXPECT_EQ(w->displayMode(), 1);
+    EXPECT_TRUE(child(*w, "Command3_0")->font().bold());
+    EXPECT_FALSE(child(*w, "Command3_1")->font().bold());
+    EXPECT_EQ(child(*w, "Command3_8")->text(), QStringLiteral("ﾍﾞｸﾄﾙ"));
+    EXPECT_EQ(child(*w, "Command3_6")->toolTip(),
+              QStringLiteral("入力波形から基本波分を取り除いた高調波成分を表示します"));
+    EXPECT_EQ(child(*w, "Command1")->toolTip(), QStringLiteral("測定を強制的に終了します"));
+    EXPECT_EQ(child(*w, "Command5")->text(), QStringLiteral("中断"));
+    EXPECT_EQ(child<QLineEdit>(*w, "Text1")->text(), QStringLiteral("1"));
+    EXPECT_EQ(child<QCheckBox>(*w, "Check1")->text(), QStringLiteral("ウエイト"));
+    EXPECT_TRUE(child(*w, "Command4")->isHidden());  // one feeder
+    EXPECT_EQ(w->gridModel(0).rowCount(), 51);
+    EXPECT_EQ(w->gridModel(1).rowCount(), 51);
+    for (const char* name : {"Grid1_0", "Grid1_1"}) child<QTableView>(*w, name);
+    child<GraphSurface>(*w, "Picture1");
+    child<QTimer>(*w, "Timer1");
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) child<QLabel>(*w, name);
+
+    // Wait period from the text box.
+    auto* timer = child<QTimer>(*w, "Timer1");
+    child<QLineEdit>(*w, "Text1")->setText("0.5");
+    EXPECT_EQ(timer->interval(), 500);
+    child<QLineEdit>(*w, "Text1")->setText("abc");
+    EXPECT_EQ(timer->interval(), 0);
+
+    // Before the first recording the display buttons change the mode but draw nothing.
+    QTest::mouseClick(child(*w, "Command3_5"), Qt::LeftButton);
+    EXPECT_EQ(w->displayMode(), 6);
+    EXPECT_TRUE(child(*w, "Command3_5")->font().bold());
+    EXPECT_FALSE(child(*w, "Command3_0")->font().bold());
+    EXPECT_TRUE(w->picture().empty());
+}
+
+TEST_F(AnalysisWindowTest, FeederButtonWrapsWithThreeFeeders) {
+    makeCampaign(3, 1);
+    auto w = makeWindow();
+    auto* b = child(*w, "Command4");
+    EXPECT_FALSE(b->isHidden());
+    std::vector<QString> captions;
+    for (int i = 0; i < 3; ++i) {
+        pressFeeder(*w, true);
+        captions.push_back(b->text());
+    }
+    EXPECT_EQ(captions, (std::vector<QString>{"- ch2 +", "- ch3 +", "- ch1 +"}));
+    pressFeeder(*w, false);
+    EXPECT_EQ(b->text(), QStringLiteral("- ch3 +"));
+    EXPECT_EQ(w->displayFeeder(), 2);
+    EXPECT_EQ(w->driver().displayFeeder(), 2);
+}
+
+TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
+    makeCampaign(1, 4);
+    auto w = makeWindow();
+    auto* pause = child(*w, "Command5");
+    QObject::connect(w.get(), &AnalysisWindow::recordingShown, [&](int index) {
+        if (index == 0) QTest::mouseClick(pause, Qt::LeftButton);
+    });
+    w->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty(); }, 10000));
+    QTest::qWait(300);
+    EXPECT_EQ(pause->text(), QStringLiteral("再開"));
+    EXPECT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(w->driver().nextIndex(), 1);
+    EXPECT_TRUE(w->isRunning());
+
+    // The display buttons still work while paused and redraw the held recording.
+    QTest::mouseClick(child(*w, "Command3_1"), Qt::LeftButton);
+    EXPECT_TRUE(child<QTableView>(*w, "Grid1_0")->isVisible());
+    EXPECT_EQ(w->gridModel(1).grid().at(50, 0), "総合");
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_EQ(pause->text(), QStringLiteral("中断"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 20000));
+    EXPECT_EQ(m_shown, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(AnalysisWindowTest, WaitSpacesTheRecordings) {
+    makeCampaign(1, 3);
+    auto w = makeWindow();
+    child<QCheckBox>(*w, "Check1")->setChecked(true);
+    child<QLineEdit>(*w, "Text1")->setText("0.3");
+    QElapsedTimer clock;
+    std::vector<qint64> times;
+    QObject::connect(w.get(), &AnalysisWindow::recordingShown,
+                     [&](int) { times.push_back(clock.elapsed()); });
+    clock.start();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 20000));
+    ASSERT_EQ(times.size(), 3u);
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        EXPECT_GE(times[i] - times[i - 1], 250) << i;
+    }
+}
+
+TEST_F(AnalysisWindowTest, EndClosesTheFilesWithTheRecordsWrittenSoFar) {
+    makeCampaign(1, 9);
+    auto w = makeWindow();
+    QObject::connect(w.get(), &AnalysisWindow::recordingShown, [&](int index) {
+        if (index == 6) QTest::mouseClick(child(*w, "Command1"), Qt::LeftButton);
+    });
+    w->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_ended > 0; }, 20000));
+    QTest::qWait(100);
+    EXPECT_EQ(m_finished, 0);
+    EXPECT_FALSE(w->isRunning());
+    EXPECT_EQ(w->driver().nextIndex(), 7);
+    const int records = w->driver().summary().recordsWritten;
+    EXPECT_GE(records, 1);
+    const auto size = fs::file_size(m_settings.outputFileName);
+    EXPECT_EQ(size, static_cast<std::uintmax_t>(records) *
+                        recordLength(m_settings.harmonicOption, m_settings.feederCount));
+}
+
+TEST_F(AnalysisWindowTest, AResultFileThatCannotBeOpenedStopsTheRun) {
+    makeCampaign(1, 2);
+    m_settings.outputFileName = (m_dir / "missing" / "gui.hn1").string();
+    auto w = makeWindow();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 10000));
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_NE(m_errors[0].find("gui.hn1"), std::string::npos) << m_errors[0];
+    EXPECT_TRUE(m_shown.empty());
+    EXPECT_FALSE(w->isRunning());
+}
+
+/// Runs the driver without a screen over the same recordings and settings.
+std::vector<std::string> convertHeadless(ConversionSettings settings, WaveformFileList files,
+                                         const fs::path& name) {
+    settings.outputFileName = outputFileNameFor(name.string(), settings.outputExtension);
+    NullObserver observer;
+    ConversionDriver driver(settings, std::move(files), observer);
+    driver.start();
+    while (driver.step()) {
+    }
+    driver.finish();
+    return driver.summary().files;
+}
+
+TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion) {
+    makeCampaign(3, 8);
+    auto w = makeWindow();
+    int clicks = 0;
+    QObject::connect(w.get(), &AnalysisWindow::recordingShown, [&](int index) {
+        // Every display mode and a change of feeder while the run goes on.
+        if (index >= 1 && clicks < 9) {
+            const auto name = QString("Command3_%1").arg(clicks++);
+            QTest::mouseClick(w->findChild<QPushButton*>(name), Qt::LeftButton);
+        }
+        if (index == 3) pressFeeder(*w, true);
+    });
+    w->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 60000));
+    EXPECT_EQ(m_shown.size(), 8u);
+    EXPECT_EQ(w->displayFeeder(), 1);
+    EXPECT_TRUE(m_errors.empty());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(child<QLabel>(*w, "Label1")->text().isEmpty());
+    EXPECT_TRUE(child<QLabel>(*w, "Label4")->text().startsWith(QStringLiteral("基本周波数")));
+
+    const auto reference = convertHeadless(m_settings, m_files, m_dir / "headless.dat");
+    const auto gui = w->driver().summary().files;
+    ASSERT_EQ(gui.size(), reference.size());
+    for (std::size_t i = 0; i < gui.size(); ++i) {
+        const std::string a = readBytes(gui[i]), b = readBytes(reference[i]);
+        EXPECT_FALSE(a.empty());
+        EXPECT_TRUE(a == b) << gui[i] << " differs from " << reference[i];
+    }
+
+#ifdef WAVEHARM_CLI
+    // The batch converter with the same choices writes the same bytes.
+    const fs::path cliName = m_dir / "cli.dat";
+    const std::string command = std::string(WAVEHARM_CLI) + " convert '" +
+                                (m_dir / "rec").string() + "' --output '" + cliName.string() +
+                                "' --type 3p2m --feeders 3 --harmonics odd49 --ct 100,200,300" +
+                                " > /dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_NE(status, -1);
+    const fs::path cliFile = outputFileNameFor(cliName.string(), m_settings.outputExtension);
+    ASSERT_TRUE(fs::exists(cliFile)) << "the batch converter wrote no " << cliFile;
+    EXPECT_TRUE(readBytes(cliFile) == readBytes(gui[0]));
+#endif
+}
+
+}  // namespace
+}  // namespace waveharm
