@@ -10,7 +10,8 @@ namespace waveharm {
 ConversionProgress::ConversionProgress(const ConversionSettings& settings,
                                        WaveformFileList files, QWidget* parent)
     : QObject(parent) {
-    m_driver = std::make_unique<ConversionDriver>(settings, std::move(files), *this);
+    ConversionObserver& observer = *this;
+    m_driver = std::make_unique<ConversionDriver>(settings, std::move(files), observer);
     m_progress = new QProgressDialog("データ変換中", "中止", 0,
                                      std::max(1, m_driver->fileCount()), parent);
     m_progress->setObjectName("ConversionProgress");
@@ -85,7 +86,7 @@ void ConversionProgress::end(const QString& message) {
     m_ended = true;
     m_timer->stop();
     m_progress->hide();
-    emit finished(message);
+    Q_EMIT finished(message);
 }
 
 void ConversionProgress::onRecordingSkipped(int, const std::string& fileName,

@@ -30,7 +30,7 @@ public:
     void start();
     const ConversionSummary& summary() const { return m_driver->summary(); }
 
-signals:
+Q_SIGNALS:
     /// The run ended: `message` says how (records written, files, skipped recordings,
     /// or the error that stopped it).
     void finished(const QString& message);

@@ -1,0 +1,20 @@
+// waveharm: the desktop program. `waveharm [FOLDER]` opens the settings screen on
+// FOLDER (the current folder when none is given).
+
+#include <QApplication>
+#include <QString>
+
+#include "ui/settings_screen.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("waveharm");
+    QApplication::setApplicationVersion(WAVEHARM_VERSION);
+
+    waveharm::SettingsScreen::Options options;
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) options.startFolder = args.at(1);
+    waveharm::SettingsScreen screen(options);
+    screen.start();
+    return QApplication::exec();
+}

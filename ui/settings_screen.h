@@ -1,0 +1,211 @@
+#pragma once
+// The settings screen (Form01), the program's main window: the input folder and the
+// recording's information, the wiring and scaling, the analysis options, the result
+// file name and the start of a run through the wiring check. It owns the one writable
+// ConversionSettings; every edit is written into it at once.
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "input/recording.h"
+#include "settings/conversion_settings.h"
+#include "settings/settings_rules.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFileSystemModel;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QTreeView;
+
+namespace waveharm {
+
+class SettingsScreen : public QWidget {
+    Q_OBJECT
+public:
+    struct Options {
+        QString startFolder;     ///< folder scanned at start-up (empty: the current folder)
+        bool showAbout = true;   ///< the "ソフトウェアについて" message at start-up
+    };
+
+    explicit SettingsScreen(Options options, QWidget* parent = nullptr);
+    ~SettingsScreen() override;
+
+    /// Start-up: places the screen at the top-left of the desktop, shows it and the
+    /// information message, and scans the starting folder.
+    void start();
+
+    const ConversionSettings& settings() const { return m_settings; }
+    const WaveformFileList& files() const { return m_files; }
+    /// Name of the current recording in the input folder (empty when none).
+    const std::string& currentFileName() const { return m_currentFileName; }
+    /// The current recording read under the current settings; null when none is.
+    const Recording* currentRecording() const { return m_recording ? &*m_recording : nullptr; }
+    QString inputFolder() const { return m_folder; }
+
+    /// Scans a folder and makes its earliest recording current.
+    void setInputFolder(const QString& folder);
+    /// Makes a file of the input folder current and reads it.
+    void selectInputFile(const QString& name);
+
+    /// Starts the run once the wiring is confirmed. The screen is hidden before the call;
+    /// the launcher shows it again when the run is over. The default runs the
+    /// conversion with a progress dialog.
+    using RunLauncher = std::function<void(SettingsScreen& screen)>;
+    void setRunLauncher(RunLauncher launcher) { m_launchRun = std::move(launcher); }
+    /// Asks for the result file name; an empty answer means cancelled. The default is
+    /// the save dialog.
+    using FileNameChooser = std::function<QString(QWidget* parent)>;
+    void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
+    /// Shows the wiring check for the current recording; the default is the modal
+    /// dialog, which sets `wiringConfirmed` on "ＯＫ".
+    using WiringCheckPresenter =
+        std::function<void(ConversionSettings& settings, const Recording& recording,
+                           QWidget* parent)>;
+    void setWiringCheckPresenter(WiringCheckPresenter presenter) {
+        m_presentWiringCheck = std::move(presenter);
+    }
+    /// How messages reach the user (a message box unless replaced, e.g. by tests).
+    using MessageReporter = std::function<void(const QString& title, const QString& text)>;
+    void setMessageReporter(MessageReporter reporter) { m_report = std::move(reporter); }
+
+    /// The default run: the conversion driver with a progress dialog.
+    static void runWithProgressDialog(SettingsScreen& screen);
+    /// Reports a message through the screen's reporter.
+    void report(const QString& title, const QString& text) const { m_report(title, text); }
+
+    /// The lines of the start-up information message.
+    static QString aboutText();
+
+    /// "データ変換開始": re-reads the current recording, shows the wiring check and,
+    /// when it is confirmed, starts the run from the earliest recording.
+    void startConversion();
+    /// Keeps "終　　了" disabled for `milliseconds` (Timer1).
+    void holdEndButton(int milliseconds);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Building the screen.
+    QWidget* buildFolderGroup();
+    QWidget* buildInfoGroup();
+    QWidget* buildRangeGroup();
+    QWidget* buildOptionGroups();
+    QWidget* buildChannelGroups();
+    QWidget* buildConversionGroup();
+    QWidget* buildOutputGroup();
+    QButtonGroup* radioGroup(QGroupBox* box, const QString& name, const QStringList& captions,
+                             bool vertical = true);
+    QLineEdit* lineEdit(const QString& name, const QString& text, const QString& tip);
+    void connectHandlers();
+
+    // Handlers.
+    void sampleCountClicked(int i);
+    void measurementTypeClicked(int i);
+    void channelClicked(ChosenQuantity q, int i);
+    void harmonicOptionClicked(int i);
+    void senseKindClicked(int i);
+    void feederInputClicked(int i);
+    void senseBoxLeft(int i);
+    void feederCountChosen(int n);
+    void chooseOutputFile();
+
+    // Reading and showing the recording.
+    void scanFolder(const QString& folder);
+    void readCurrentFile(bool fromScan);
+    void showRecordingInfo(const RecorderFileHeader& header);
+    void clearRecordingInfo();
+    void refillFeederCounts(const RecorderFileHeader& header, bool fromScan);
+    void fillFileList();
+
+    // Showing the settings.
+    void showChannelChoice();
+    void showHarmonicOption();
+    void showFeederLabels();
+    void applyVisibleConversionTexts();
+    void applyOutputName();
+    void updateStartButton();
+    std::array<std::string, 16> channelNames() const;
+
+    ConversionSettings m_settings;
+    WaveformFileList m_files;
+    std::optional<Recording> m_recording;
+    std::string m_currentFileName;
+    std::string m_chosenName;  ///< name chosen in the save dialog, before the extension
+    QString m_folder;
+    Options m_options;
+    RunLauncher m_launchRun;
+    FileNameChooser m_chooseFileName;
+    WiringCheckPresenter m_presentWiringCheck;
+    MessageReporter m_report;
+
+    QComboBox* m_drive = nullptr;           // Drive1
+    QTreeView* m_dirs = nullptr;            // Dir1
+    QFileSystemModel* m_dirModel = nullptr;
+    QListWidget* m_fileList = nullptr;      // File1
+    QLabel* m_pattern = nullptr;
+    QLabel* m_inFileName = nullptr;         // InFileName
+    QLabel* m_notice = nullptr;             // Label41
+    QLabel* m_readError = nullptr;
+    std::array<QLabel*, 3> m_listInfo{};    // Label36
+    QLabel* m_model = nullptr;              // Label28(0)
+    QLabel* m_tDiv = nullptr;               // T_Div
+    QLabel* m_vDiv = nullptr;               // V_Div
+    std::array<QLabel*, 4> m_time{};        // Label15
+    QLabel* m_totalSamples = nullptr;       // LabASn
+    QLabel* m_rate = nullptr;               // Label21
+    std::array<QLabel*, 2> m_trigger{};     // Label26
+    std::array<QLabel*, kSlotCount> m_slotNames{};   // Label12
+    std::array<QLabel*, kSlotCount> m_slotRanges{};  // Label14
+
+    QButtonGroup* m_measurement = nullptr;  // Option2
+    QButtonGroup* m_samples = nullptr;      // Option1
+    QButtonGroup* m_sync = nullptr;         // Option13
+    QButtonGroup* m_saveMode = nullptr;     // Option7
+    QButtonGroup* m_harmonic = nullptr;     // Option8
+    QGroupBox* m_phaseBox = nullptr;
+    QButtonGroup* m_phase = nullptr;        // Option9
+    QButtonGroup* m_senseKind = nullptr;    // Option12
+    std::array<QButtonGroup*, 4> m_choosers{};  // Option3..Option6
+    std::array<QGroupBox*, 4> m_chooserFrames{};
+
+    QGroupBox* m_channelsSeveral = nullptr;  // "入力チャンネル設定"
+    QGroupBox* m_channelsOne = nullptr;      // "入力チャンネル"
+    QWidget* m_conversionOne = nullptr;
+    QWidget* m_conversionSeveral = nullptr;
+    std::array<QCheckBox*, 16> m_feederInputs{};  // Check1
+    QCheckBox* m_swap = nullptr;                  // Check2
+    std::array<QCheckBox*, 2> m_invertVoltage{};  // Check6
+    std::array<QLabel*, kChannelLabelCount> m_channelLabels{};  // Label23
+    std::array<QLineEdit*, 2> m_sense{};          // Text1
+    std::array<QLabel*, 2> m_senseCaptions{};
+    QLineEdit* m_pt = nullptr;                    // Text2
+    QLineEdit* m_ct = nullptr;                    // Text3
+    std::array<QLineEdit*, kMaxFeeders> m_feederCt{};     // Text10
+    std::array<QLineEdit*, kMaxFeeders> m_feederClamp{};  // Text11
+    std::array<QLabel*, kMaxFeeders> m_feederCaptions{};
+    QComboBox* m_feeders = nullptr;               // Combo1
+    QLineEdit* m_timeOffset = nullptr;            // Text4
+    QCheckBox* m_wev = nullptr;                   // Check4
+    QCheckBox* m_underOneMinute = nullptr;        // Check3
+    QCheckBox* m_perPhase = nullptr;              // Check5
+    QLabel* m_outputName = nullptr;               // Label7
+    QPushButton* m_chooseName = nullptr;          // Command10
+    QPushButton* m_start = nullptr;               // Command4
+    QPushButton* m_end = nullptr;                 // Command5
+    QTimer* m_endTimer = nullptr;                 // Timer1
+};
+
+}  // namespace waveharm
