@@ -38,7 +38,8 @@ double ParsedArgs::doubleValue(const std::string& option, double fallback) const
     if (!text) return fallback;
     char* end = nullptr;
     const double v = std::strtod(text->c_str(), &end);
-    if (text->empty() || *end != '\0') throw UsageError(option + " needs a number, not '" + *text + "'");
+    if (text->empty() || *end != '\0')
+        throw UsageError(option + " needs a number, not '" + *text + "'");
     return v;
 }
 

@@ -25,7 +25,7 @@
 namespace waveharm::cli {
 
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

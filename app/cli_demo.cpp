@@ -36,9 +36,8 @@ int runDemo(const Args& args) {
     DemoOptions options;
     ParsedArgs a;
     try {
-        a = parseArgs(args, {"--model", "--feeders", "--count", "--interval", "--frequency",
-                             "--seed"},
-                      {});
+        a = parseArgs(
+            args, {"--model", "--feeders", "--count", "--interval", "--frequency", "--seed"}, {});
         if (a.positional.size() != 1) throw UsageError("expects one folder");
         options.model = a.value("--model").value_or(options.model);
         options.feeders = int(a.intValue("--feeders", options.feeders, 1, 7));

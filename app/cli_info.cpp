@@ -27,10 +27,8 @@ constexpr const char* kInfoUsage =
     "  --time-offset HOURS  time-difference correction added to the start time\n";
 
 constexpr MeasurementType kTypes[] = {MeasurementType::SinglePhase2W,
-                                      MeasurementType::SinglePhase3W,
-                                      MeasurementType::ThreePhase2M,
-                                      MeasurementType::ThreePhase1M,
-                                      MeasurementType::ThreePhase3M};
+                                      MeasurementType::SinglePhase3W, MeasurementType::ThreePhase2M,
+                                      MeasurementType::ThreePhase1M, MeasurementType::ThreePhase3M};
 constexpr const char* kTypeCaptions[] = {"単相２線", "単相３線", "三相２Ｍ", "三相１Ｍ",
                                          "三相３Ｍ"};
 

@@ -54,7 +54,7 @@ BENCHMARK_CAPTURE(headerAndLoad, 8860, std::string("8860"));
 
 // Keeps each benchmark's real time per iteration so the ratio can be printed.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration)
@@ -67,13 +67,14 @@ public:
         const auto load = m_times.find("headerAndLoad/" + model);
         if (bytes == m_times.end() || load == m_times.end()) return;
         if (bytes->second.first <= 0 || bytes->second.second <= 0) return;
-        std::printf("%s: header read + load takes %.2f times the plain file read "
-                    "(%.2f in CPU time)\n",
-                    model.c_str(), load->second.first / bytes->second.first,
-                    load->second.second / bytes->second.second);
+        std::printf(
+            "%s: header read + load takes %.2f times the plain file read "
+            "(%.2f in CPU time)\n",
+            model.c_str(), load->second.first / bytes->second.first,
+            load->second.second / bytes->second.second);
     }
 
-private:
+  private:
     std::map<std::string, std::pair<double, double>> m_times;  // real, CPU
 };
 

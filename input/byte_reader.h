@@ -15,7 +15,7 @@
 namespace waveharm {
 
 class ByteReader {
-public:
+  public:
     /// `bytes` must outlive the reader; `file` names the file in errors.
     ByteReader(std::span<const std::byte> bytes, std::string file)
         : m_bytes(bytes), m_file(std::move(file)) {}
@@ -29,8 +29,9 @@ public:
     void seek(std::int64_t offset, std::string_view what = "position") {
         // Reported at the current position, just after the number that pointed there.
         if (offset < 0 || offset > size())
-            throw InputError(m_file, m_pos, std::string(what) + " at byte " +
-                                                std::to_string(offset) + " lies outside the file");
+            throw InputError(m_file, m_pos,
+                             std::string(what) + " at byte " + std::to_string(offset) +
+                                 " lies outside the file");
         m_pos = offset;
     }
     /// Advances by n bytes; throws InputError when fewer remain.
@@ -41,8 +42,7 @@ public:
     /// Throws unless `count` items of `itemSize` bytes remain (checked without overflow).
     void requireItems(std::int64_t count, std::int64_t itemSize, std::string_view what) const {
         if (count < 0 || itemSize <= 0 || count > remaining() / itemSize)
-            throw InputError(m_file, m_pos,
-                             std::string(what) + " runs past the end of the file");
+            throw InputError(m_file, m_pos, std::string(what) + " runs past the end of the file");
     }
     /// The next n bytes as a view, advancing past them.
     std::span<const std::byte> bytes(std::int64_t n, std::string_view what = "data") {
@@ -88,11 +88,10 @@ public:
         throw InputError(m_file, m_pos, reason);
     }
 
-private:
+  private:
     void require(std::int64_t n, std::string_view what) const {
         if (n < 0 || n > remaining())
-            throw InputError(m_file, m_pos,
-                             std::string(what) + " runs past the end of the file");
+            throw InputError(m_file, m_pos, std::string(what) + " runs past the end of the file");
     }
     std::int64_t take(std::int64_t n, std::string_view what) {
         require(n, what);

@@ -18,14 +18,16 @@ namespace {
 using Phasor = std::complex<double>;
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kSampleRateHz = 10000;       // "10ms" per division at 100 points
-constexpr std::int64_t kSamples = 2000;        // 10 periods at 50 Hz, 12 at 60 Hz
-constexpr double kVoltCounts = 80.0 / 10.0;    // "10V" range, 80 counts per division
+constexpr double kSampleRateHz = 10000;           // "10ms" per division at 100 points
+constexpr std::int64_t kSamples = 2000;           // 10 periods at 50 Hz, 12 at 60 Hz
+constexpr double kVoltCounts = 80.0 / 10.0;       // "10V" range, 80 counts per division
 constexpr double kAmpCounts = 80.0 / 0.05 * 0.1;  // "50mV" range, clamp 0.1 V/A
-constexpr double kSecondaryLineVolts = 110.0;  // 6.6 kV / PT 60
+constexpr double kSecondaryLineVolts = 110.0;     // 6.6 kV / PT 60
 constexpr int kHarmonicOrders[] = {1, 5, 7, 11, 13};
 
-Phasor polar(double magnitude, double degrees) { return std::polar(magnitude, degrees * kPi / 180); }
+Phasor polar(double magnitude, double degrees) {
+    return std::polar(magnitude, degrees * kPi / 180);
+}
 
 // Per order: the phase-R value of a balanced set; phases S and T follow with the
 // order's rotation (120° per phase times the order).
@@ -115,8 +117,7 @@ RecordingSpec specFor(const RecordingState& s, const DemoOptions& o, CivilDateTi
 // Names that do not sort in time order, as in a folder copied from several media.
 std::string demoFileName(int index, bool layout8840) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "W%d%03d.%s", 3 - index % 4, index,
-                  layout8840 ? "wev" : "MEM");
+    std::snprintf(buf, sizeof buf, "W%d%03d.%s", 3 - index % 4, index, layout8840 ? "wev" : "MEM");
     return buf;
 }
 

@@ -21,9 +21,9 @@ std::string fieldAt(ByteReader& reader, std::int64_t offset, std::int64_t length
 std::int16_t readBlockCount8840(ByteReader& reader) {
     const double count = leadingNumber(fieldAt(reader, 15, 2));
     if (count < 1 || count * double(kBlock8840Size) > double(reader.size()))
-        throw InputError(reader.file(), 15, "header block count " + numberText(count) +
-                                                " does not fit the file (" +
-                                                std::to_string(reader.size()) + " bytes)");
+        throw InputError(reader.file(), 15,
+                         "header block count " + numberText(count) + " does not fit the file (" +
+                             std::to_string(reader.size()) + " bytes)");
     return static_cast<std::int16_t>(count);
 }
 
@@ -61,8 +61,8 @@ RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& option
     h.startTime = h.startTimeUncorrected.plusHours(options.timeOffsetHours);
     h.recordLengthText = fieldAt(reader, 75, 8);
     const double total = leadingNumber(fieldAt(reader, 83, 7));
-    if (total < 1) throw InputError(reader.file(), 83, "sample count " + numberText(total) +
-                                                           " is not valid");
+    if (total < 1)
+        throw InputError(reader.file(), 83, "sample count " + numberText(total) + " is not valid");
     h.totalSamples = static_cast<std::int64_t>(total);
     h.timeAxisText = fieldAt(reader, 93, 9).substr(0, 5);
     deriveRates(reader, h, units8840PerSecond(h.timeAxisText));
@@ -84,8 +84,8 @@ SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& h,
         std::span<std::int16_t> column = table.column(place.slot);
         const auto raw = reader.bytes(2 * h.totalSamples, "channel data");
         for (std::int64_t i = 0; i < h.totalSamples; ++i) {
-            const int word = (std::to_integer<int>(raw[2 * i]) << 8) |
-                             std::to_integer<int>(raw[2 * i + 1]);
+            const int word =
+                (std::to_integer<int>(raw[2 * i]) << 8) | std::to_integer<int>(raw[2 * i + 1]);
             // 12-bit data never exceed the 16-bit range; damaged words saturate.
             const auto v = static_cast<std::int16_t>(std::min(word - 2048, 32767));
             column[i] = place.negate ? negateSaturated(v) : v;

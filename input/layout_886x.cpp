@@ -48,8 +48,9 @@ int scanChain(ByteReader& reader, std::int64_t base, RecorderFileHeader& h) {
     int k = 0;
     for (std::int64_t s = base + 32;;) {
         if (s + 16 > reader.size())
-            throw InputError(reader.file(), s, "channel description chain runs past the end "
-                                               "of the file");
+            throw InputError(reader.file(), s,
+                             "channel description chain runs past the end "
+                             "of the file");
         const std::string tag = tagAt(reader, s, "section");
         if (tag == "SXACAWMN") {
             readChannelDescription(reader, s, k, h);
@@ -61,8 +62,8 @@ int scanChain(ByteReader& reader, std::int64_t base, RecorderFileHeader& h) {
         const std::int64_t length = reader.i16le();
         const std::int64_t step = (length + kSectionAlign - 1) / kSectionAlign * kSectionAlign;
         if (step <= 0)
-            throw InputError(reader.file(), s + 12, "section length " + std::to_string(length) +
-                                                        " makes the chain loop");
+            throw InputError(reader.file(), s + 12,
+                             "section length " + std::to_string(length) + " makes the chain loop");
         s += step;
     }
 }
@@ -90,9 +91,9 @@ SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOpti
         throw InputError(reader.file(), base, "information section tag LWBBWINF is missing");
     const int described = scanChain(reader, base, h);
     if (described < h.channelCount)
-        throw InputError(reader.file(), base, "only " + std::to_string(described) +
-                                                  " channel descriptions for " +
-                                                  std::to_string(h.channelCount) + " channels");
+        throw InputError(reader.file(), base,
+                         "only " + std::to_string(described) + " channel descriptions for " +
+                             std::to_string(h.channelCount) + " channels");
     const int channels = h.channelCount;
     reader.seek(firstSampleOffset(reader, base));
     reader.requireItems(h.totalSamples, std::int64_t{2} * channels, "declared samples");
@@ -108,9 +109,10 @@ SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOpti
     const std::byte* word = raw.data();
     for (std::int64_t i = 0; i < h.totalSamples; ++i) {
         for (int j = 0; j < channels; ++j, word += 2) {
-            const unsigned r = std::to_integer<unsigned>(word[0]) |
-                               (std::to_integer<unsigned>(word[1]) << 8);
-            const double value = std::clamp(std::nearbyint((zero[j] + r) / 16.0), -32768.0, 32767.0);
+            const unsigned r =
+                std::to_integer<unsigned>(word[0]) | (std::to_integer<unsigned>(word[1]) << 8);
+            const double value =
+                std::clamp(std::nearbyint((zero[j] + r) / 16.0), -32768.0, 32767.0);
             const auto v = static_cast<std::int16_t>(value);
             columns[j][i] = negate[j] ? negateSaturated(v) : v;
         }

@@ -56,8 +56,7 @@ void applyVoltageNegation(SampleTable& table, const ReadOptions& options);
 SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& header,
                          const ReadOptions& options);
 /// The 886x tagged-section chain; fills the header's channel scales and ranges.
-SampleTable decode886x(ByteReader& reader, RecorderFileHeader& header,
-                       const ReadOptions& options);
+SampleTable decode886x(ByteReader& reader, RecorderFileHeader& header, const ReadOptions& options);
 /// The 8840 layout, channel after channel.
 SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& header,
                        const ReadOptions& options);

@@ -23,13 +23,16 @@ std::int16_t readHeaderBlockCount(ByteReader& reader) {
     const double count = leadingNumber(memField(reader, 0, 1));
     const std::int64_t at = fieldOffset(0, 1);
     if (count < 1 || count > double(kMaxHeaderBlocks) || count != std::floor(count))
-        throw InputError(reader.file(), at, "header block count " + numberText(count) +
-                                                " is not a valid number of header blocks");
+        throw InputError(
+            reader.file(), at,
+            "header block count " + numberText(count) + " is not a valid number of header blocks");
     const auto blocks = static_cast<std::int64_t>(count);
     if (blocks * kMemBlockSize > reader.size())
         throw InputError(reader.file(), at,
-                         "header of " + std::to_string(blocks) + " blocks is longer than the "
-                         "file (" + std::to_string(reader.size()) + " bytes)");
+                         "header of " + std::to_string(blocks) +
+                             " blocks is longer than the "
+                             "file (" +
+                             std::to_string(reader.size()) + " bytes)");
     return static_cast<std::int16_t>(blocks);
 }
 
@@ -51,8 +54,9 @@ void readBlockZero(ByteReader& reader, RecorderFileHeader& h, const ReadOptions&
     const std::string time = memField(reader, 0, 8).substr(0, 8);
     h.startTimeUncorrected = startTimeFrom(reader, fieldOffset(0, 7), date, time);
     // The 8847 writes its start time already in local time.
-    h.startTime = h.recorderFamily == 47 ? h.startTimeUncorrected
-                                         : h.startTimeUncorrected.plusHours(options.timeOffsetHours);
+    h.startTime = h.recorderFamily == 47
+                      ? h.startTimeUncorrected
+                      : h.startTimeUncorrected.plusHours(options.timeOffsetHours);
     h.recordLengthText = numberText(leadingNumber(memField(reader, 0, 5)));
     h.totalSamples = readTotalSamples(reader);
     h.timeAxisText = memField(reader, 0, 11);
@@ -72,7 +76,8 @@ void readChannelBlocks(ByteReader& reader, RecorderFileHeader& h) {
             info.channelInUse = true;
         }
         if (slot < kRangeSlotCount)
-            h.rangePerDiv[slot] = static_cast<float>(rangePerDivFromText(memField(reader, start, 4)));
+            h.rangePerDiv[slot] =
+                static_cast<float>(rangePerDivFromText(memField(reader, start, 4)));
         ++slot;
     }
     if (slot == 0) throw InputError(reader.file(), kMemBlockSize, "no channel was recorded");
@@ -86,8 +91,10 @@ void checkFramesFit(const ByteReader& reader, const RecorderFileHeader& h) {
     const std::int64_t available = reader.size() - h.sampleOffset;
     if (h.totalSamples > available / (words * 2))
         throw InputError(reader.file(), h.sampleOffset,
-                         "declares " + std::to_string(h.totalSamples) + " samples but the file "
-                         "holds only " + std::to_string(available / (words * 2)));
+                         "declares " + std::to_string(h.totalSamples) +
+                             " samples but the file "
+                             "holds only " +
+                             std::to_string(available / (words * 2)));
 }
 
 }  // namespace
@@ -143,8 +150,8 @@ void deriveRates(const ByteReader& reader, RecorderFileHeader& h, double unitsPe
     h.samplingRateKHz = samplingRateKHzFor(h.pointsPerDiv, h.timeAxisText, unitsPerSecond);
     if (!(h.samplingRateKHz > 0) || !std::isfinite(h.samplingRateKHz))
         throw InputError(reader.file(), -1,
-                         "time axis \"" + h.timeAxisText + "\" with " +
-                             numberText(h.pointsPerDiv) + " points per division gives no "
+                         "time axis \"" + h.timeAxisText + "\" with " + numberText(h.pointsPerDiv) +
+                             " points per division gives no "
                              "sampling rate");
     h.recordTimeMs = double(h.totalSamples - 1) / h.samplingRateKHz;
 }

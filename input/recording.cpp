@@ -86,9 +86,9 @@ SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& 
             table = detail::decodeFrames(reader, header, options);
             break;
         default:
-            throw InputError(name, -1, "recorder family " +
-                                           std::to_string(header.recorderFamily) +
-                                           " has no known sample layout");
+            throw InputError(name, -1,
+                             "recorder family " + std::to_string(header.recorderFamily) +
+                                 " has no known sample layout");
     }
     detail::applyVoltageNegation(table, options);
     return table;

@@ -32,10 +32,14 @@ int familyOfModel(const std::string& model) {
 // Values each layout can carry into the 16-bit sample table.
 std::pair<int, int> valueRange(int family) {
     switch (family) {
-        case 80: return {-8192, 32767};
-        case 86: return {-2048, 2047};
-        case 40: return {-2048, 32767};
-        default: return {-32768, 32767};
+        case 80:
+            return {-8192, 32767};
+        case 86:
+            return {-2048, 2047};
+        case 40:
+            return {-2048, 32767};
+        default:
+            return {-32768, 32767};
     }
 }
 
@@ -96,7 +100,8 @@ std::vector<int> channelValues(const RecordingSpec& spec, const ChannelSignal& c
     if (!ch.raw.empty()) {
         if (std::int64_t(ch.raw.size()) != spec.totalSamples)
             throw std::invalid_argument("raw samples do not match totalSamples");
-        for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::clamp<int>(ch.raw[i], lo, hi);
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = std::clamp<int>(ch.raw[i], lo, hi);
         return values;
     }
     std::mt19937 rng(spec.noiseSeed * 131u + static_cast<std::uint32_t>(index));
@@ -205,7 +210,8 @@ void putChannelDescription(Bytes& out, std::size_t at, const RecordingSpec& spec
     putLe(out, v + 59, kFactor, 2);
 }
 
-void append886x(Bytes& out, const RecordingSpec& spec, const std::vector<std::vector<int>>& values) {
+void append886x(Bytes& out, const RecordingSpec& spec,
+                const std::vector<std::vector<int>>& values) {
     const std::size_t base = out.size();
     put(out, base, "LWBBWINF");
     std::size_t s = base + 32;

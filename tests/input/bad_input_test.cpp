@@ -131,9 +131,8 @@ const BadInput kBadInputs[] = {
      "past the end"},
     {"LoopingChain",
      [] {
-         return edited("8860", [](Bytes& b) {
-             testing::putLe(b, chainSection(b, "SXACAHDR") + 12, 0, 2);
-         });
+         return edited("8860",
+                       [](Bytes& b) { testing::putLe(b, chainSection(b, "SXACAHDR") + 12, 0, 2); });
      },
      "makes the chain loop"},
     {"BackwardChain",
@@ -144,16 +143,26 @@ const BadInput kBadInputs[] = {
      },
      "makes the chain loop"},
     {"MissingDataTag",
-     [] { return edited("8860", [](Bytes& b) { b[testing::findTag(b, "LWBBWDAT")] = std::byte{'X'}; }); },
+     [] {
+         return edited("8860",
+                       [](Bytes& b) { b[testing::findTag(b, "LWBBWDAT")] = std::byte{'X'}; });
+     },
      "LWBBWDAT"},
     {"MissingBlockTag",
-     [] { return edited("8860", [](Bytes& b) { b[testing::findTag(b, "LXIIWBLK")] = std::byte{'X'}; }); },
+     [] {
+         return edited("8860",
+                       [](Bytes& b) { b[testing::findTag(b, "LXIIWBLK")] = std::byte{'X'}; });
+     },
      "LXIIWBLK"},
     {"DataSectionOutsideFile",
-     [] { return edited("8860", [](Bytes& b) { testing::putLe(b, 4 * 512 + 16, 0x7FFFFFF0, 4); }); },
+     [] {
+         return edited("8860", [](Bytes& b) { testing::putLe(b, 4 * 512 + 16, 0x7FFFFFF0, 4); });
+     },
      "data section lies outside the file"},
     {"NegativeDataDistance",
-     [] { return edited("8860", [](Bytes& b) { testing::putLe(b, 4 * 512 + 16, 0x80000000u, 4); }); },
+     [] {
+         return edited("8860", [](Bytes& b) { testing::putLe(b, 4 * 512 + 16, 0x80000000u, 4); });
+     },
      "data section lies outside the file"},
     {"FirstSampleOutsideFile",
      [] {

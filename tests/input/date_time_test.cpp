@@ -1,9 +1,9 @@
 // Recording time stamps: day serials, the recorder date and time forms and the
 // texts shown for them.
 
-#include <gtest/gtest.h>
-
 #include "input/date_time.h"
+
+#include <gtest/gtest.h>
 
 namespace waveharm {
 namespace {

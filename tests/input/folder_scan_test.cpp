@@ -1,12 +1,13 @@
 // The folder scan: name pattern, quick start times, time-order sort and the
 // rename of duplicate names.
 
+#include "input/folder_scan.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <set>
 
-#include "input/folder_scan.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "input_test_support.h"
@@ -14,7 +15,9 @@
 namespace waveharm {
 namespace {
 
-DateTime at(int hour, int minute = 0) { return DateTime::fromCivil({2018, 12, 12, hour, minute, 0}); }
+DateTime at(int hour, int minute = 0) {
+    return DateTime::fromCivil({2018, 12, 12, hour, minute, 0});
+}
 
 TEST(TimeOrder, SortsByStartTime) {
     std::vector<std::string> names{"a", "b", "c"};

@@ -39,7 +39,8 @@ TEST(HeaderText, RangeTextToUnitsPerDivision) {
 TEST(HeaderText, SamplingRateFromTimeAxis) {
     EXPECT_DOUBLE_EQ(samplingRateKHzFor(100, "10ms", memUnitsPerSecond("10ms")), 10);
     EXPECT_DOUBLE_EQ(samplingRateKHzFor(100, "500us", memUnitsPerSecond("500us")), 200);
-    EXPECT_DOUBLE_EQ(samplingRateKHzFor(100, "1min", memUnitsPerSecond("1min")), 0.0017);  // 1.7 S/s
+    EXPECT_DOUBLE_EQ(samplingRateKHzFor(100, "1min", memUnitsPerSecond("1min")),
+                     0.0017);  // 1.7 S/s
     EXPECT_DOUBLE_EQ(samplingRateKHzFor(100, "2", memUnitsPerSecond("2")), 0.05);
     // Only the first three characters carry the number: "1000us" reads as 100 us.
     EXPECT_DOUBLE_EQ(samplingRateKHzFor(100, "1000us", 1e6), 1000);
@@ -83,8 +84,8 @@ TEST(MemHeader, ModelIdentification) {
         const char* model;
         int family;
     };
-    for (const Case c : {Case{"MR8880", 80}, Case{"8847", 47}, Case{"8835", 41},
-                         Case{"8807", 41}, Case{"8860", 86}, Case{"886x-50", 86}}) {
+    for (const Case c : {Case{"MR8880", 80}, Case{"8847", 47}, Case{"8835", 41}, Case{"8807", 41},
+                         Case{"8860", 86}, Case{"886x-50", 86}}) {
         Bytes b = testing::memHeader(c.model, 10, {"1V"});
         b.resize(b.size() + 10 * 4);
         EXPECT_EQ(parse(b).recorderFamily, c.family) << c.model;
@@ -101,7 +102,10 @@ TEST(MemHeader, ModelIdentification) {
 
 TEST(MemHeader, NulBytesAreDeletedButBlanksAreKept) {
     Bytes b = withFrames(testing::memHeader("8847", 10, {"1V"}), 1, 10, 1);
-    testing::putField(b, 0, 2, std::string("88\0" "47", 5));  // NUL inside the name
+    testing::putField(b, 0, 2,
+                      std::string("88\0"
+                                  "47",
+                                  5));  // NUL inside the name
     EXPECT_EQ(parse(b).model, "8847");
     testing::putField(b, 0, 2, "8847", ' ');
     EXPECT_THROW(parse(b), InputError);
@@ -187,21 +191,6 @@ TEST(FeederCounts, FollowChannelsPerFeeder) {
     h.recorderFamily = 40;
     h.channelCount = 8;
     EXPECT_EQ(maxFeederCount(h, MeasurementType::SinglePhase2W), 3);
-}
-
-TEST(ReadOptionsFrom, TakesTheReadingSettings) {
-    ConversionSettings s;
-    s.wevFiles = true;
-    s.timeOffset = "-9";
-    s.swapVoltages = true;
-    s.invertCurrent[2] = true;
-    const ReadOptions o = ReadOptions::from(s);
-    EXPECT_TRUE(o.wevFiles);
-    EXPECT_DOUBLE_EQ(o.timeOffsetHours, -9);
-    EXPECT_TRUE(o.swapVoltages);
-    EXPECT_TRUE(o.invertCurrent[2]);
-    s.timeOffset = "abc";
-    EXPECT_DOUBLE_EQ(ReadOptions::from(s).timeOffsetHours, 0);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 // Hand-made recorder file bytes for the input tests.
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -8,8 +10,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <unistd.h>
 
 namespace waveharm::testing {
 
@@ -70,7 +70,8 @@ inline std::size_t findTag(const Bytes& b, std::string_view tag) {
 
 /// A fresh empty folder under the system's temporary folder.
 inline std::filesystem::path freshFolder(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("waveharm_input_" + name + "_" + std::to_string(::getpid()));
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("waveharm_input_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

@@ -40,8 +40,8 @@ TEST(FrameWords, ByteExamplesOfEachFamily) {
 
 TEST(FrameWords, FramesInterleaveChannelsAndRowNStaysZero) {
     // Two 8841 channels, three samples: frames (1, -1), (2, -2), (3, -3).
-    const Recording r = load(frameFile("8841", 2, 3,
-                                       {0, 1, 0xFF, 0xFF, 0, 2, 0xFF, 0xFE, 0, 3, 0xFF, 0xFD}));
+    const Recording r =
+        load(frameFile("8841", 2, 3, {0, 1, 0xFF, 0xFF, 0, 2, 0xFF, 0xFE, 0, 3, 0xFF, 0xFD}));
     ASSERT_EQ(r.samples.totalSamples(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(r.samples.at(i, 0), i + 1);
@@ -54,22 +54,21 @@ TEST(FrameWords, FramesInterleaveChannelsAndRowNStaysZero) {
 
 TEST(FrameWords, Family47SkipsTheExtraWordOfEachFrame) {
     // Two channels advance 6 bytes per frame; the third word is never used.
-    Recording r = load(frameFile("8847", 2, 2,
-                                 {0x80, 0x01, 0x80, 0x02, 0x12, 0x34, 0x80, 0x03, 0x80, 0x04,
-                                  0x56, 0x78}));
+    Recording r = load(frameFile(
+        "8847", 2, 2, {0x80, 0x01, 0x80, 0x02, 0x12, 0x34, 0x80, 0x03, 0x80, 0x04, 0x56, 0x78}));
     EXPECT_EQ(r.samples.at(0, 0), 1);
     EXPECT_EQ(r.samples.at(0, 1), 2);
     EXPECT_EQ(r.samples.at(1, 0), 3);
     EXPECT_EQ(r.samples.at(1, 1), 4);
     // Three channels: frames of 8 bytes.
-    r = load(frameFile("8847", 3, 2, {0x80, 1, 0x80, 2, 0x80, 3, 9, 9,
-                                      0x80, 4, 0x80, 5, 0x80, 6, 9, 9}));
+    r = load(frameFile("8847", 3, 2,
+                       {0x80, 1, 0x80, 2, 0x80, 3, 9, 9, 0x80, 4, 0x80, 5, 0x80, 6, 9, 9}));
     EXPECT_EQ(r.samples.at(1, 0), 4);
     EXPECT_EQ(r.samples.at(1, 2), 6);
 }
 
 class SlotPlacement : public ::testing::Test {
-protected:
+  protected:
     // Six 8841 channels whose values are 10·(channel) + sample, two samples.
     Bytes file() const {
         Bytes b = testing::memHeader("8841", 2, std::vector<std::string>(6, "10V"));
