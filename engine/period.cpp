@@ -25,6 +25,10 @@ inline std::int16_t sampleAt(std::span<const std::int16_t> x, std::int64_t i) {
                                                               : std::int16_t{0};
 }
 
+// Results of one scan of the search besides a crossing position.
+constexpr double kEndOfRecord = -1;      // the start left the searchable part of the record
+constexpr double kNoCrossingHere = -2;   // the 100 samples after the start hold no crossing
+
 // Rounds half to even into a sample position; false when the value does not fit.
 bool roundPosition(double value, std::int64_t& position) {
     if (!std::isfinite(value) || std::fabs(value) > 1e15) return false;
@@ -119,11 +123,14 @@ float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre,
     return sum;
 }
 
-double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
-                              double limit) {
+namespace {
+
+// One pass of the search: steps back out of a positive half-cycle, skips stretches
+// without a rising crossing, then scans the next 100 sample sums.
+double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, double limit) {
     float unused = 0;
     for (;;) {
-        if (static_cast<double>(position) > limit - 100 || position < -98) return -1;
+        if (static_cast<double>(position) > limit - 100 || position < -98) return kEndOfRecord;
         if (position < 5) position = 5;
         // Step back until the search starts in a negative half-cycle.
         if (movingSum(x, kSumWidth, position, unused) > 0 && position > 105) {
@@ -140,7 +147,11 @@ double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& pos
     float s1 = 0;
     float s0 = movingSum(x, kSumWidth, position, s1);
     for (std::int64_t l = 0; l <= kStride; ++l) {
-        if (s0 < 0 && s1 >= 0) {
+        // A search that starts exactly on a rising crossing (sum 0, then positive) has
+        // found it: the stepping above never moves off a zero sum, and scanning on would
+        // only cover the positive half-cycle that follows.
+        const bool startsOnCrossing = l == 0 && s0 == 0 && s1 > 0;
+        if ((s0 < 0 && s1 >= 0) || startsOnCrossing) {
             const double crossing = static_cast<double>(position + l) - s0 / (s1 - s0);
             position = position + l + 1 - 50;
             return crossing;
@@ -149,8 +160,38 @@ double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& pos
         s1 += static_cast<float>(sampleAt(x, position - 5 + l + 12)) -
               static_cast<float>(sampleAt(x, position - 5 + l + 1));
     }
-    position = 4150;
-    return -1;
+    return kNoCrossingHere;
+}
+
+// Moves a search start that sits in a positive half-cycle on to the next negative sum.
+// False when the record ends first.
+bool leavePositiveHalfCycle(std::span<const std::int16_t> x, std::int64_t& position,
+                            double limit) {
+    float next = 0;
+    float sum = movingSum(x, kSumWidth, position, next);
+    while (sum >= 0) {
+        if (static_cast<double>(position) > limit - 100) return false;
+        ++position;
+        sum = next;
+        next += static_cast<float>(sampleAt(x, position + kSumWidth / 2 + 1)) -
+                static_cast<float>(sampleAt(x, position - kSumWidth / 2));
+    }
+    return true;
+}
+
+}  // namespace
+
+double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
+                              double limit) {
+    for (;;) {
+        const double crossing = scanForCrossing(x, position, limit);
+        if (crossing >= 0 || crossing == kEndOfRecord) return crossing;
+        // Near the start of the record the search cannot step back out of a positive
+        // half-cycle; instead of giving up it moves on to the following negative one.
+        if (crossing == kNoCrossingHere && leavePositiveHalfCycle(x, position, limit)) continue;
+        position = 4150;
+        return -1;
+    }
 }
 
 std::int64_t secondCrossingSearchStart(double t1, double samplingRateKHz) {

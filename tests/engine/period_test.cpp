@@ -72,6 +72,15 @@ TEST(ZeroCrossingSearch, StartClampsAndLimits) {
         << "a start in a positive half-cycle steps back to its rising crossing";
 }
 
+TEST(ZeroCrossingSearch, StartExactlyOnARisingCrossing) {
+    // Crossings at 0, 200, 400, …: the sum is exactly 0 there.
+    const auto x = sineSlot(10000, 50, 2000, 0);
+    for (std::int64_t start : {std::int64_t{200}, std::int64_t{100}}) {
+        std::int64_t position = start;
+        EXPECT_DOUBLE_EQ(findRisingZeroCrossing(x, position, 2000), 200) << "from " << start;
+    }
+}
+
 TEST(ZeroCrossingSearch, ZerosGiveNoCrossing) {
     const std::vector<std::int16_t> x(2001, 0);
     std::int64_t position = 100;

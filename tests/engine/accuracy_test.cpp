@@ -1,0 +1,148 @@
+// Accuracy of the whole analysis (period, resampling, transform) on recorded harmonics:
+// magnitudes and angles against the tones the recording was made of.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "engine/analysis.h"
+#include "engine/complex_math.h"
+#include "engine_test_support.h"
+
+namespace waveharm {
+namespace {
+
+using test::Tone;
+using test::Tones;
+
+constexpr double kCountsToAmperes = 20.0 / 80 / 0.1;  // range 20/div, 80 counts, 0.1 Ω
+constexpr double kVoltagePhase = 17;                   // fundamental phase of the voltage
+
+// One voltage on slot 0 and one current on slot 1, single-phase two-wire.
+ConversionSettings twoWireSettings() {
+    ConversionSettings s = test::engineSettings(MeasurementType::SinglePhase2W, 1);
+    s.channelMap = {1, 0, 2, 0};
+    return s;
+}
+
+// Large fundamentals keep the rounding of the samples to whole counts (about 0.01 count
+// in a bin) well below 0.1 % of a 1 % harmonic. The voltage, whose crossings set the
+// period, carries the low orders of a supply voltage.
+Tones distortedVoltage() {
+    return {{1, 10000, kVoltagePhase}, {3, 300, 10}, {5, 500, 200}, {7, 400, 45},
+            {11, 200, 300}, {13, 150, 120}};
+}
+
+// Fundamental 8000 counts and every order 2..49 falling from 20 % to 1 %, random phases.
+Tones distortedCurrent() {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> phase(0, 360);
+    Tones tones{{1, 8000, -25}};
+    for (int h = 2; h <= 49; ++h) {
+        const double percent = 1 + 19.0 * (49 - h) / 47;
+        tones.push_back({h, 80 * percent, phase(rng)});
+    }
+    return tones;
+}
+
+double peakOf(const Tones& tones) {
+    double peak = 0;
+    for (int i = 0; i < 20000; ++i) {
+        peak = std::max(peak, std::fabs(test::toneValue(tones, 2 * std::numbers::pi * i / 20000)));
+    }
+    return peak;
+}
+
+struct Analysed {
+    AnalysisPeriod period;
+    HarmonicResult result;
+};
+
+Analysed analyse(double fs, double f1, const Tones& voltage, const Tones& current) {
+    const auto total = static_cast<std::int64_t>(std::ceil(fs / f1 * 4));
+    const Recording rec = test::makeRecording(fs, f1, total, {voltage, current}, 25);
+    Analyzer analyzer(twoWireSettings());
+    WindowWaveforms w;
+    Analysed a;
+    a.period = analyzer.analyze(rec, w, a.result);
+    return a;
+}
+
+// Angle of order h of a phase-referenced phasor (column 3) in degrees.
+double referencedAngleDeg(const HarmonicResult& r, int h, bool current) {
+    const double im = current ? r.currentHarmonicIm(0, 3, h) : r.voltageHarmonicIm(3, h);
+    const double re = current ? r.currentHarmonicRe(0, 3, h) : r.voltageHarmonicRe(3, h);
+    return phaseAngle(im, re) * 180 / kPi;
+}
+
+class Accuracy : public ::testing::TestWithParam<double> {};
+
+TEST_P(Accuracy, EveryHarmonicAt200kSps) {
+    const double f1 = GetParam();
+    ASSERT_LT(peakOf(distortedCurrent()), 32000) << "no sample clipped to 16 bits";
+    const Analysed a = analyse(200000, f1, distortedVoltage(), distortedCurrent());
+    ASSERT_FALSE(a.period.fixed);
+    EXPECT_NEAR(a.period.frequencyHz, f1, 1e-3);
+    const HarmonicResult& r = a.result;
+    const double scaleV = 20.0 / 80 * 60 / kSqrt2;
+    for (const Tone& t : distortedVoltage()) {
+        const double truth = t.amplitude * scaleV;
+        EXPECT_NEAR(r.voltageHarmonicMagnitude(0, t.order) / truth, 1.0, 1e-3) << "V" << t.order;
+        const double angle = t.phaseDeg - t.order * kVoltagePhase;
+        EXPECT_NEAR(test::angleDiffDeg(referencedAngleDeg(r, t.order, false), angle), 0, 0.5)
+            << "V" << t.order;
+    }
+    double worstMagnitude = 0, worstAngle = 0;
+    for (const Tone& t : distortedCurrent()) {
+        const double truth = t.amplitude * kCountsToAmperes / kSqrt2;
+        const double ratio = r.currentHarmonicMagnitude(0, 0, t.order) / truth;
+        EXPECT_NEAR(ratio, 1.0, 1e-3) << "I" << t.order;
+        const double angle = t.phaseDeg - t.order * kVoltagePhase;
+        const double angleError =
+            test::angleDiffDeg(referencedAngleDeg(r, t.order, true), angle);
+        EXPECT_NEAR(angleError, 0, 0.5) << "I" << t.order;
+        worstMagnitude = std::max(worstMagnitude, std::fabs(ratio - 1) * 100);
+        worstAngle = std::max(worstAngle, std::fabs(angleError));
+    }
+    std::printf("%g Hz at 200 kS/s: largest current error %.4f %% and %.4f deg\n", f1,
+                worstMagnitude, worstAngle);
+}
+
+INSTANTIATE_TEST_SUITE_P(FiftyAndSixtyHertz, Accuracy, ::testing::Values(50.0, 60.0));
+
+double sinc2(double x) {
+    const double a = std::numbers::pi * x;
+    return std::pow(std::sin(a) / a, 2);
+}
+
+// The linear interpolation of the resampling attenuates order h by about sinc²(h·f1/fs):
+// prints the measured error per order and rate and checks it against that estimate.
+TEST(AccuracyTable, MagnitudeErrorAtLowerSamplingRates) {
+    const int orders[] = {3, 5, 7, 13, 25, 49};
+    Tones current{{1, 3000, 0}};
+    for (int h : orders) current.push_back({h, 300, 10.0 * h});
+    for (double f1 : {50.0, 60.0}) {
+        std::printf("magnitude error %%, %g Hz:\n  kS/s", f1);
+        for (int h : orders) std::printf("%9d", h);
+        std::printf("\n");
+        for (double fs : {10000.0, 20000.0, 50000.0}) {
+            const Analysed a = analyse(fs, f1, {{1, 3000, 0}}, current);
+            ASSERT_FALSE(a.period.fixed) << fs;
+            std::printf("  %4g", fs / 1000);
+            for (int h : orders) {
+                const double truth = 300 * kCountsToAmperes / kSqrt2;
+                const double ratio = a.result.currentHarmonicMagnitude(0, 0, h) / truth;
+                std::printf("%9.3f", (ratio - 1) * 100);
+                EXPECT_NEAR(ratio, sinc2(h * f1 / fs), 0.005) << h << " at " << fs;
+                EXPECT_GT(ratio, 0.7);
+            }
+            std::printf("\n");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace waveharm
