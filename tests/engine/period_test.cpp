@@ -124,6 +124,22 @@ TEST(AnalysisPeriod, SixtyHertzAtOtherRatesAndLateTriggers) {
     }
 }
 
+TEST(AnalysisPeriod, TriggerNearTheStartOfTheRecord) {
+    // 60 Hz triggered on its rising edge at sample 400 (2 % of 20 000) at 20 kS/s: the
+    // search starts half a 50 Hz cycle earlier, in a positive half-cycle it cannot step
+    // back out of so close to the start.
+    const double phaseAtZero = -400.0 / (20000.0 / 60) * 360;
+    const Recording rec = twoVoltageRecording(20000, 60, 20000, phaseAtZero, 2);
+    const AnalysisPeriod p = findAnalysisPeriod(rec, zeroCrossSettings());
+    EXPECT_FALSE(p.fixed);
+    EXPECT_NEAR(p.frequencyHz, 60, 0.005);
+    for (double phase : {0.0, 60.0, 120.0, 170.0, 240.0, 300.0}) {
+        Recording mr = twoVoltageRecording(200000, 60, 20000, phase, 2);
+        mr.header.recorderFamily = 80;
+        EXPECT_NEAR(findAnalysisPeriod(mr, zeroCrossSettings()).frequencyHz, 60, 0.005) << phase;
+    }
+}
+
 TEST(AnalysisPeriod, RecordingLongerThan32767Samples) {
     // The trigger point lies at sample 36 000.
     const Recording rec = twoVoltageRecording(10000, 60, 40000, 10, 90);
