@@ -193,6 +193,17 @@ TEST_F(DriverTest, DeadVoltageChannelIsSkippedAndTheLastGoodResultStays) {
     EXPECT_EQ(resultSize(), 256u);
 }
 
+TEST_F(DriverTest, TimeOffsetMovesTheStampsAndTheRecordMinutes) {
+    m_settings.timeOffset = "-9.5";
+    add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
+    add("B.MEM", circuitAt({2018, 12, 12, 10, 16, 10}));
+    Recorder recorder;
+    run(recorder);
+    EXPECT_TRUE(recorder.saw("time:18/12/12(水)  00:45:10"));
+    EXPECT_TRUE(recorder.saw("record:18/12/12(水)  00:45"));
+    EXPECT_TRUE(recorder.saw("record:18/12/12(水)  00:46"));
+}
+
 TEST_F(DriverTest, AbortDropsTheIntervalInProgressButKeepsWrittenRecords) {
     add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
     add("B.MEM", circuitAt({2018, 12, 12, 10, 15, 40}));

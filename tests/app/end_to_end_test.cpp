@@ -147,10 +147,11 @@ void expectRecord(const ResultFileContents& file, const ResultRecord& r, const E
         EXPECT_NEAR(angleDiffDeg(angleAt(file, r.currentAngleDeg.at(0), k),
                                  e.powerAngleDeg.at(k)),
                     0, angleTolerance);
-        if (superposition && e.voltageAngleDeg.count(k))
+        if (superposition && e.voltageAngleDeg.count(k)) {
             EXPECT_NEAR(angleDiffDeg(angleAt(file, r.voltageAngleDeg, k),
                                      e.voltageAngleDeg.at(k)),
                         0, angleTolerance);
+        }
     }
     // Orders the circuit does not have stay near zero.
     EXPECT_LT(valueAt(file, r.voltageRms, 3), v1 * 1e-3);
