@@ -52,7 +52,7 @@ RecordingState stateAt(int index, const DemoOptions& o, std::mt19937& rng) {
     const double vPhase = kSecondaryLineVolts / std::sqrt(3.0) * (1 + 0.01 * std::sin(slow));
     const double vPercent[] = {100, 2.2, 1.3, 0.7, 0.4};
     for (int h = 0; h < 5; ++h)
-        s.voltage.r[h] = polar(vPhase * vPercent[h] / 100 * (1 + 0.1 * jitter(rng)),
+        s.voltage.r[h] = polar(vPhase * vPercent[h] / 100 * (1 + (h ? 0.1 : 0.003) * jitter(rng)),
                                h == 0 ? 0 : 180 + 10 * jitter(rng));
     for (int f = 0; f < o.feeders; ++f) {
         BalancedSet c;
