@@ -124,11 +124,11 @@ void drawOrderMark(double x0, double y0, int slot, const std::string& label, Gra
     out.text(x - 6, y0 + 2, label, graphPaletteColour(0));
 }
 
-/// A 1-2-5 full scale at or above `value`, at least 0.5 %, with five grid steps.
+/// A 1-2-5 full scale at or above `value`, at least 0.05 %, with five grid steps.
 double fineScale(double value) {
-    double scale = 0.5;
+    double scale = 0.05;
     static const double kSteps[] = {1, 2, 5};
-    for (double decade = 1; scale < value; decade *= 10) {
+    for (double decade = 0.1; scale < value; decade *= 10) {
         for (double s : kSteps) {
             scale = s * decade;
             if (scale >= value) break;
@@ -238,7 +238,7 @@ void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, Grap
     for (const auto& g : groups) largest = std::max(largest, g.percent);
     // High orders are small against the low ones: a fine 1-2-5 scale keeps them visible.
     const double full = fineScale(largest);
-    drawScaleGrid(x0, y0, full, full / 5, full < 5 ? 1 : 0, out);
+    drawScaleGrid(x0, y0, full, full / 5, full < 0.5 ? 2 : full < 5 ? 1 : 0, out);
     const bool grouped = maxOrder > 99;
     for (std::size_t i = 0; i < groups.size(); ++i) {
         // Grouped bars stand side by side from slot 2 on, as the orders of the low chart.

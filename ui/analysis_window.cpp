@@ -63,7 +63,7 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     selectDisplayButton(0);
 
     move(0, 0);  // the screen's top-left corner
-    resize(1280, 800);
+    resize(1440, 860);
 }
 
 AnalysisWindow::~AnalysisWindow() {
@@ -156,6 +156,16 @@ void AnalysisWindow::buildControls() {
         m_labels[i]->setObjectName(QString("Label%1").arg(i + 1));
         m_labels[i]->setFont(small);
     }
+}
+
+int AnalysisWindow::columnWidth(int twips) const {
+    // Twips at the screen's resolution, widened in proportion when the grid font needs
+    // more room for "00000.0V", so that no value is cut short.
+    const QFontMetrics metrics(m_grids[0]->font());
+    const int needed = metrics.horizontalAdvance(QStringLiteral("00000.0V")) + 6;
+    const int atDpi = twipsToPixels(kValueColumnTwips, logicalDpiX());
+    const int valueWidth = std::max(atDpi, needed);
+    return (twips * valueWidth + kValueColumnTwips / 2) / kValueColumnTwips;
 }
 
 bool AnalysisWindow::isPaused() const { return m_pause->text() != kRunning; }
@@ -368,13 +378,12 @@ void AnalysisWindow::present(const RecorderFileHeader& header, const WindowWavef
     }
     m_picture->setPicture({});
     m_picture->hide();
-    const int dpi = logicalDpiX();
     for (int i = 0; i < 2; ++i) {
         m_grids[i]->hide();  // filled while hidden
         m_models[i]->setGrid(std::move(display.grids[i]));
         for (int c = 0; c < m_models[i]->columnCount(); ++c) {
-            const int twips = c == 0 ? kOrderColumnTwips : kValueColumnTwips;
-            m_grids[i]->setColumnWidth(c, twipsToPixels(twips, dpi));
+            m_grids[i]->setColumnWidth(c, columnWidth(c == 0 ? kOrderColumnTwips
+                                                              : kValueColumnTwips));
         }
         m_grids[i]->show();
     }
@@ -395,7 +404,7 @@ void AnalysisWindow::applyLayout() {
     m_labels[0]->setGeometry(2, 2, w - 4, 18);
     m_picture->setGeometry(2, 22, layout->pictureWidth, layout->pictureHeight);
     // Each grid is as wide as its six columns and its scroll bar.
-    const int gridWidth = twipsToPixels(kOrderColumnTwips + 5 * kValueColumnTwips, dpiX) + 20;
+    const int gridWidth = columnWidth(kOrderColumnTwips) + 5 * columnWidth(kValueColumnTwips) + 20;
     for (int i = 0; i < 2; ++i) {
         m_grids[i]->setGeometry(2 + i * (gridWidth + 2), 22, gridWidth, layout->gridHeight);
     }

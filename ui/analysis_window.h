@@ -84,6 +84,8 @@ private:
     void present(const RecorderFileHeader& header, const WindowWaveforms& window,
                  const HarmonicResult& result);
     void applyLayout();
+    /// Pixels of a grid column designed `twips` wide.
+    int columnWidth(int twips) const;
 
     // ConversionObserver.
     void onStatus(const std::string& text) override;

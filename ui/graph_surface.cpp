@@ -38,7 +38,7 @@ void GraphSurface::paintEvent(QPaintEvent*) {
     const double sy = height() / kGraphHeight;
     painter.scale(sx, sy);
     QFont font = painter.font();
-    font.setPixelSize(12);
+    font.setPixelSize(10);
     painter.setFont(font);
     const QFontMetricsF metrics(font);
 
