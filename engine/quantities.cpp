@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <complex>
 #include <stdexcept>
 #include <string>
 
@@ -139,19 +140,24 @@ void checkWindow(const WindowWaveforms& window, const Layout& layout) {
     }
 }
 
-// Cosine and sine coefficients of the fundamental of one period of N points.
-std::array<double, 2> projectFundamental(const float* w, int n) {
+// Cosine and sine coefficients of the fundamental of one period of N points, from the
+// transform's twiddle tables (cos and sin of −2πk/N for k = 0..N/2).
+std::array<double, 2> projectFundamental(const FftPlan& plan, const float* w) {
+    const int n = plan.n;
     double a = 0, b = 0;
     for (int i = 0; i < n; ++i) {
-        const double angle = static_cast<double>(kTwoPi) * i / n;
-        a += w[i] * std::cos(angle);
-        b += w[i] * std::sin(angle);
+        const bool firstHalf = i <= n / 2;
+        const auto k = static_cast<std::size_t>(firstHalf ? i : n - i);
+        const double c = plan.cosTable[k];
+        const double s = firstHalf ? -plan.sinTable[k] : plan.sinTable[k];
+        a += w[i] * c;
+        b += w[i] * s;
     }
     return {2 * a / n, 2 * b / n};
 }
 
-void checkLineVoltage(const WindowWaveforms& window, const Layout& layout) {
-    const auto [a, b] = projectFundamental(window.columns.row(0), layout.n);
+void checkLineVoltage(const WindowWaveforms& window, const FftPlan& plan) {
+    const auto [a, b] = projectFundamental(plan, window.columns.row(0));
     if (std::hypot(a, b) < kMinFundamentalCounts) {
         throw AnalysisError("the R-S line voltage has no fundamental (dead voltage channel)");
     }
@@ -215,12 +221,23 @@ Spectrum transformColumn(Context& ctx, int column) {
     return spectrum;
 }
 
-// Turns the phasor (x = sine part, y = cosine part) by the angle r.
-void turn(double im, double re, double r, float& turnedIm, float& turnedRe) {
-    const double c = std::cos(r);
-    const double s = std::sin(r);
-    turnedIm = static_cast<float>(complexMulRe(im, re, c, s));
-    turnedRe = static_cast<float>(complexMulIm(im, re, c, s));
+using Turns = std::vector<std::complex<double>>;
+
+// cos(k·angle) + j·sin(k·angle) for k = 0..orders, by repeated turning in double
+// precision (drift below 1e-13 over 256 orders).
+Turns turnsOf(double angle, int orders) {
+    Turns turns(static_cast<std::size_t>(orders + 1));
+    const std::complex<double> step = std::polar(1.0, angle);
+    turns[0] = 1;
+    for (std::size_t k = 1; k < turns.size(); ++k) turns[k] = turns[k - 1] * step;
+    return turns;
+}
+
+// Turns the phasor (x = sine part, y = cosine part) by the angle whose cosine and sine
+// `by` holds.
+void turn(double im, double re, std::complex<double> by, float& turnedIm, float& turnedRe) {
+    turnedIm = static_cast<float>(complexMulRe(im, re, by.real(), by.imag()));
+    turnedRe = static_cast<float>(complexMulIm(im, re, by.real(), by.imag()));
 }
 
 // Voltage phasors of every order, primary RMS volts; returns the angle that puts each
@@ -238,10 +255,10 @@ std::array<double, 3> extractVoltages(Context& ctx) {
             r.voltageHarmonicIm(uc, uk) = static_cast<float>(spectrum.sinPart(k) * scale);
         }
         reference[uc] = -phaseAngle(r.voltageHarmonicIm(uc, 1), r.voltageHarmonicRe(uc, 1));
-        for (int k = 1; k <= ctx.layout.orders; ++k) {
-            const auto uk = static_cast<std::size_t>(k);
-            turn(r.voltageHarmonicIm(uc, uk), r.voltageHarmonicRe(uc, uk), k * reference[uc],
-                 r.voltageHarmonicIm(uc + 3, uk), r.voltageHarmonicRe(uc + 3, uk));
+        const Turns turns = turnsOf(reference[uc], ctx.layout.orders);
+        for (std::size_t k = 1; k < turns.size(); ++k) {
+            turn(r.voltageHarmonicIm(uc, k), r.voltageHarmonicRe(uc, k), turns[k],
+                 r.voltageHarmonicIm(uc + 3, k), r.voltageHarmonicRe(uc + 3, k));
         }
         r.fundamentalRawRe[uc] = static_cast<float>(spectrum.cosPart(1));
         r.fundamentalRawIm[uc] = static_cast<float>(spectrum.sinPart(1));
@@ -256,23 +273,24 @@ void extractCurrents(Context& ctx, const std::array<double, 3>& reference) {
     HarmonicResult& r = ctx.result;
     const Layout& layout = ctx.layout;
     const bool ownPhase = layout.type == MeasurementType::ThreePhase3M;
+    std::array<Turns, 3> turnsByPhase;
+    for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
+        turnsByPhase[c] = turnsOf(reference[c], layout.orders);
+    }
     for (int f = 0; f < layout.feeders; ++f) {
         const auto uf = static_cast<std::size_t>(f);
         for (int c = 0; c <= layout.lastColumn; ++c) {
             const auto uc = static_cast<std::size_t>(c);
             const Spectrum spectrum = transformColumn(ctx, Layout::currentColumn(f, c));
             const double scale = ctx.scales.current[uf][uc] / kSqrt2;
-            const double angle = reference[ownPhase ? uc : static_cast<std::size_t>(
-                                                                layout.lastColumn)];
+            const Turns& turns =
+                turnsByPhase[ownPhase ? uc : static_cast<std::size_t>(layout.lastColumn)];
             for (int k = 1; k <= layout.orders; ++k) {
                 const auto uk = static_cast<std::size_t>(k);
-                const double re = spectrum.cosPart(k) * scale;
-                const double im = spectrum.sinPart(k) * scale;
-                r.currentHarmonicRe(uf, uc, uk) = static_cast<float>(re);
-                r.currentHarmonicIm(uf, uc, uk) = static_cast<float>(im);
-                turn(r.currentHarmonicIm(uf, uc, uk), r.currentHarmonicRe(uf, uc, uk),
-                     k * angle, r.currentHarmonicIm(uf, uc + 3, uk),
-                     r.currentHarmonicRe(uf, uc + 3, uk));
+                r.currentHarmonicRe(uf, uc, uk) = static_cast<float>(spectrum.cosPart(k) * scale);
+                r.currentHarmonicIm(uf, uc, uk) = static_cast<float>(spectrum.sinPart(k) * scale);
+                turn(r.currentHarmonicIm(uf, uc, uk), r.currentHarmonicRe(uf, uc, uk), turns[uk],
+                     r.currentHarmonicIm(uf, uc + 3, uk), r.currentHarmonicRe(uf, uc + 3, uk));
             }
         }
     }
@@ -283,7 +301,7 @@ void projectUntransformedColumns(Context& ctx) {
     for (int group = 0; group <= ctx.layout.feeders; ++group) {
         for (int c = ctx.layout.lastColumn + 1; c < 3; ++c) {
             const auto column = static_cast<std::size_t>(3 * group + c);
-            const auto [a, b] = projectFundamental(ctx.window.columns.row(column), ctx.layout.n);
+            const auto [a, b] = projectFundamental(ctx.plan, ctx.window.columns.row(column));
             ctx.result.fundamentalCos[column] = static_cast<float>(a);
             ctx.result.fundamentalSin[column] = static_cast<float>(b);
         }
@@ -367,37 +385,39 @@ void powerAndReferences(Context& ctx) {
     const bool correct = layout.type == MeasurementType::ThreePhase1M &&
                          ctx.settings.phaseCorrectionDegrees != 0;
     const auto phases = static_cast<std::size_t>(layout.powerPhases());
-    for (int k = 1; k <= layout.orders; ++k) {
-        const auto uk = static_cast<std::size_t>(k);
-        if (correct) applyPhaseCorrection(ctx, uk);
+    // Turning back by k times each phase's fundamental angle (cos β, sin β).
+    std::array<Turns, 3> back;
+    for (std::size_t c = 0; c < phases; ++c) back[c] = turnsOf(r.voltageAngle[c], layout.orders);
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(layout.orders); ++k) {
+        if (correct) applyPhaseCorrection(ctx, k);
         double vx = 0, vy = 0;
         for (std::size_t c = 0; c < phases; ++c) {
-            const double beta = k * static_cast<double>(r.voltageAngle[c]);
-            const double vIm = r.voltageHarmonicIm(c, uk), vRe = r.voltageHarmonicRe(c, uk);
-            vx += vIm * std::cos(beta) + vRe * std::sin(beta);
-            vy += vRe * std::cos(beta) - vIm * std::sin(beta);
+            const double cb = back[c][k].real(), sb = back[c][k].imag();
+            const double vIm = r.voltageHarmonicIm(c, k), vRe = r.voltageHarmonicRe(c, k);
+            vx += vIm * cb + vRe * sb;
+            vy += vRe * cb - vIm * sb;
         }
-        r.voltageRefX[uk] = static_cast<float>(vx);
-        r.voltageRefY[uk] = static_cast<float>(vy);
-        r.voltageAngleDeg[uk] = roundToInt16(quadrantAngleDeg(vx, vy));
+        r.voltageRefX[k] = static_cast<float>(vx);
+        r.voltageRefY[k] = static_cast<float>(vy);
+        r.voltageAngleDeg[k] = roundToInt16(quadrantAngleDeg(vx, vy));
         for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
             double p = 0, q = 0, cx = 0, cy = 0;
             for (std::size_t c = 0; c < phases; ++c) {
-                const double beta = k * static_cast<double>(r.voltageAngle[c]);
-                const double vIm = r.voltageHarmonicIm(c, uk), vRe = r.voltageHarmonicRe(c, uk);
-                const double iIm = r.currentHarmonicIm(f, c, uk);
-                const double iRe = r.currentHarmonicRe(f, c, uk);
+                const double cb = back[c][k].real(), sb = back[c][k].imag();
+                const double vIm = r.voltageHarmonicIm(c, k), vRe = r.voltageHarmonicRe(c, k);
+                const double iIm = r.currentHarmonicIm(f, c, k);
+                const double iRe = r.currentHarmonicRe(f, c, k);
                 p += vIm * iIm + vRe * iRe;
                 q += vIm * iRe - vRe * iIm;
-                cx += iIm * std::cos(beta) + iRe * std::sin(beta);
-                cy += iRe * std::cos(beta) - iIm * std::sin(beta);
+                cx += iIm * cb + iRe * sb;
+                cy += iRe * cb - iIm * sb;
             }
-            r.activePower(f, uk) = static_cast<float>(p);
-            r.reactivePower(f, uk) = static_cast<float>(q);
-            r.phaseAngleDeg(f, uk) = static_cast<float>(quadrantAngleDeg(p, q));
-            r.currentRefX(f, uk) = static_cast<float>(cx);
-            r.currentRefY(f, uk) = static_cast<float>(cy);
-            r.currentRefAngleDeg(f, uk) = roundToInt16(quadrantAngleDeg(cx, cy));
+            r.activePower(f, k) = static_cast<float>(p);
+            r.reactivePower(f, k) = static_cast<float>(q);
+            r.phaseAngleDeg(f, k) = static_cast<float>(quadrantAngleDeg(p, q));
+            r.currentRefX(f, k) = static_cast<float>(cx);
+            r.currentRefY(f, k) = static_cast<float>(cy);
+            r.currentRefAngleDeg(f, k) = roundToInt16(quadrantAngleDeg(cx, cy));
         }
     }
 }
@@ -545,7 +565,7 @@ void Analyzer::computeQuantities(const RecorderFileHeader& header, WindowWavefor
     checkWindow(window, layout);
     Context ctx{m_settings, m_plan, layout, scalesOf(header, m_settings, layout),
                 window,     result, m_re,   m_im};
-    checkLineVoltage(window, layout);
+    checkLineVoltage(window, m_plan);
     deriveWaveforms(window, m_settings, layout);
     prepareResult(result, layout);
     const std::array<double, 3> reference = extractVoltages(ctx);
