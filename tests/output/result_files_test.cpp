@@ -186,6 +186,9 @@ TEST_P(RoundTripTest, EveryFieldComesBack) {
 
     const bool phaseFiles = type == MeasurementType::ThreePhase3M;
     ASSERT_EQ(w->fileNames().size(), phaseFiles ? 3u : 1u);
+    if (phaseFiles) {
+        EXPECT_EQ(w->fileNames()[1], phaseFileNames(settings.outputFileName)[1]);
+    }
     for (const std::string& name : w->fileNames()) {
         SCOPED_TRACE(name);
         EXPECT_EQ(std::filesystem::file_size(name), std::uintmax_t(recordLength(option, feeders)));

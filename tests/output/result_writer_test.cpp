@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <numbers>
 
 #include "output/result_reader.h"
 #include "output_test_support.h"
@@ -73,71 +72,68 @@ TEST_F(SingleFileWriterTest, GoldenBytesOfASmallRecord) {
     EXPECT_EQ(iv.voltageRms[1], 0.0f);
 }
 
-TEST_F(SingleFileWriterTest, MinuteStampsAndAverageOverTwoRecordings) {
-    auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
-    addRecording(iv, 100);
-    EXPECT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest));
-    addRecording(iv, 110);
-    EXPECT_FALSE(w->offer(at(2018, 12, 12, 10, 15, 50), iv, latest));
-    addRecording(iv, 130);
-    EXPECT_TRUE(w->offer(at(2018, 12, 12, 10, 16, 5), iv, latest));
-    w->close();
+// One step of a run: a recording at a time (its fundamental voltage added to an
+// average interval, or none for an interval that took no recording), or the end of run.
+struct Step {
+    int minute, second;
+    float v1;  // 0: no recording taken
+    bool written;
+    bool endOfRun = false;
+};
 
-    const auto r = records();
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].timeField, 1015);
-    EXPECT_FLOAT_EQ(r[0].voltageRms[0], 100);
-    EXPECT_EQ(r[1].timeField, 1016);
-    EXPECT_FLOAT_EQ(r[1].voltageRms[0], 120);  // (110 + 130) / 2
-    EXPECT_EQ(w->recordsWritten(), 2);
-}
+struct Scenario {
+    const char* what;
+    bool underOneMinute;
+    std::vector<Step> steps;
+    std::vector<std::pair<int, float>> records;  // time field, fundamental voltage
+};
 
-TEST_F(SingleFileWriterTest, UnderOneMinuteWritesEveryRecording) {
-    auto s = settingsFor(k2M, kOdd, 1, name);
-    s.outputUnderOneMinute = true;
-    auto w = ResultWriter::open(s);
-    addRecording(iv, 100);
-    EXPECT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest));
-    addRecording(iv, 110);
-    EXPECT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 50), iv, latest));
-    w->close();
-    const auto r = records();
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].timeField, 1015);
-    EXPECT_EQ(r[1].timeField, 1015);
-    EXPECT_FLOAT_EQ(r[1].voltageRms[0], 110);
-}
-
-TEST_F(SingleFileWriterTest, EmptyIntervalWritesNothingAndKeepsTheStamp) {
-    auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
-    addRecording(iv, 100);
-    EXPECT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest));
-    // A new minute with no recording taken: no record, no division by zero.
-    EXPECT_FALSE(w->offer(at(2018, 12, 12, 10, 16, 5), iv, latest));
-    addRecording(iv, 90);
-    EXPECT_TRUE(w->offer(at(2018, 12, 12, 10, 16, 40), iv, latest));
-    w->close();
-    const auto r = records();
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[1].timeField, 1016);
-    EXPECT_FLOAT_EQ(r[1].voltageRms[0], 90);
-}
-
-TEST_F(SingleFileWriterTest, FlushPendingWritesTheLastInterval) {
-    auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
-    addRecording(iv, 100);
-    EXPECT_TRUE(w->offer(at(2005, 1, 2, 23, 59, 1), iv, latest));
-    addRecording(iv, 104);
-    EXPECT_FALSE(w->offer(at(2005, 1, 2, 23, 59, 40), iv, latest));
-    EXPECT_TRUE(w->flushPending(at(2005, 1, 2, 23, 59, 40), iv, latest));
-    EXPECT_FALSE(w->flushPending(at(2005, 1, 2, 23, 59, 40), iv, latest));
-    w->close();
-    w->close();  // idempotent
-    const auto r = records();
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[1].dateField, 50102.0f);  // the year keeps no leading zero
-    EXPECT_EQ(r[1].timeField, 2359);
-    EXPECT_FLOAT_EQ(r[1].voltageRms[0], 104);
+TEST_F(SingleFileWriterTest, MinuteStampScenarios) {
+    const Scenario scenarios[] = {
+        {"minute change; average over two recordings",
+         false,
+         {{15, 10, 100, true}, {15, 50, 110, false}, {16, 5, 130, true}},
+         {{1015, 100}, {1016, 120}}},
+        {"under one minute",
+         true,
+         {{15, 10, 100, true}, {15, 50, 110, true}},
+         {{1015, 100}, {1015, 110}}},
+        {"empty interval keeps the stamp",
+         false,
+         {{15, 10, 100, true}, {16, 5, 0, false}, {16, 40, 90, true}},
+         {{1015, 100}, {1016, 90}}},
+        {"end of run writes the pending interval once",
+         false,
+         {{59, 1, 100, true},
+          {59, 40, 104, false},
+          {59, 40, 0, true, true},
+          {59, 40, 0, false, true}},
+         {{1059, 100}, {1059, 104}}},
+    };
+    for (const Scenario& sc : scenarios) {
+        SCOPED_TRACE(sc.what);
+        auto s = settingsFor(k2M, kOdd, 1, name);
+        s.outputUnderOneMinute = sc.underOneMinute;
+        auto w = ResultWriter::open(s);
+        for (const Step& st : sc.steps) {
+            const DateTime t = at(2005, 1, 2, 10, st.minute, st.second);
+            if (st.v1 > 0) addRecording(iv, st.v1);
+            const bool written =
+                st.endOfRun ? w->flushPending(t, iv, latest) : w->offer(t, iv, latest);
+            EXPECT_EQ(written, st.written) << st.minute << ":" << st.second;
+        }
+        w->close();
+        w->close();  // closing twice is harmless
+        const auto r = records();
+        ASSERT_EQ(r.size(), sc.records.size());
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            EXPECT_EQ(r[i].dateField, 50102.0f);  // the year keeps no leading zero
+            EXPECT_EQ(r[i].timeField, sc.records[i].first);
+            EXPECT_FLOAT_EQ(r[i].voltageRms[0], sc.records[i].second);
+        }
+        EXPECT_EQ(w->recordsWritten(), static_cast<int>(sc.records.size()));
+        iv.clear();
+    }
 }
 
 TEST_F(SingleFileWriterTest, OpeningTruncatesALongerFile) {
@@ -227,51 +223,6 @@ TEST_F(OutputFaultTest, AFailedRecordLeavesOnlyWholeRecords) {
     EXPECT_EQ(fileBytes(name).size(), 256u);
 }
 #endif
-
-class PhaseFileWriterTest : public ::testing::Test {
-protected:
-    ScratchFolder dir;
-};
-
-TEST_F(PhaseFileWriterTest, ThreeFilesFromPhaseReferencedSums) {
-    const auto option = HarmonicOption::WithAngleAndUnbalance;
-    const std::string name = dir.file("feb.hv2");
-    auto w = ResultWriter::open(settingsFor(k3M, option, 2, name));
-    EXPECT_EQ(w->fileNames(), (std::vector<std::string>{dir.file("feb.Rhv2"), dir.file("feb.Thv2"),
-                                                        dir.file("feb.Shv2")}));
-    auto iv = intervalFor(option, 2);
-    auto latest = resultFor(option, 2);
-    // Two recordings summed: phase p voltage (6p+6, 8p+8) → magnitude 5(p+1) after /2;
-    // feeder 1 current along the voltage turned by −30°.
-    for (int p = 0; p < 3; ++p) {
-        iv.voltagePhasorRe(p, 1) = 6.0f * (p + 1);
-        iv.voltagePhasorIm(p, 1) = 8.0f * (p + 1);
-        const double a = std::atan2(8.0, 6.0) - 30 * std::numbers::pi / 180;
-        iv.currentPhasorRe(1, p, 1) = static_cast<float>(4 * std::cos(a));
-        iv.currentPhasorIm(1, p, 1) = static_cast<float>(4 * std::sin(a));
-        // The latest recording's own phasor gives the phase angle row: (Im, Re) = (0, 1).
-        latest.voltageHarmonicRe(p, 1) = 1;
-        latest.voltageHarmonicRe(p + 3, 1) = 99;  // never read by the writer
-    }
-    iv.voltageRmsByPhase = {2, 2, 2};
-    iv.intervalState = 2;
-    ASSERT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest));
-    w->close();
-    EXPECT_EQ(iv.voltagePhasorRe(0, 1), 0.0f);  // the sums start again per interval
-
-    for (int p = 0; p < 3; ++p) {
-        const auto file = readResultFile(w->fileNames()[p]);
-        EXPECT_EQ(file.layout.phase, "RTS"[p]);
-        ASSERT_EQ(file.records.size(), 1u);
-        const ResultRecord& r = file.records[0];
-        EXPECT_FLOAT_EQ(r.voltageRms[0], 5.0f * (p + 1));
-        EXPECT_FLOAT_EQ(r.currentRms[1][0], 2.0f);
-        EXPECT_EQ(r.currentAngleDeg[1][0], 30);
-        EXPECT_EQ(r.currentAngleDeg[0][0], 0);
-        EXPECT_EQ(r.voltageAngleDeg[0], 90);
-        EXPECT_FLOAT_EQ(r.voltageRmsByPhase[2], 1.0f);
-    }
-}
 
 }  // namespace
 }  // namespace waveharm
