@@ -328,8 +328,10 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
         // One channel per feeder: the current is on ch2, next to the line voltage.
         chooseChannel(s, ChosenQuantity::CurrentR, 2);
     }
-    if (options.channels)
-        for (int q = 0; q < 4; ++q) s.channelMap[q] = static_cast<std::int16_t>((*options.channels)[q]);
+    if (options.channels) {
+        for (int q = 0; q < 4; ++q)
+            s.channelMap[q] = static_cast<std::int16_t>((*options.channels)[q]);
+    }
 
     if (options.ctRatios.size() > static_cast<std::size_t>(n))
         fail("--ct: " + std::to_string(options.ctRatios.size()) + " ratios for " +
