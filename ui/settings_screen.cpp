@@ -119,6 +119,7 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     m_settings = ConversionSettings{};
     measurementTypeClicked(static_cast<int>(m_settings.measurementType));
     feederCountChosen(1);
+    senseKindClicked(0);
     showHarmonicOption();
     showChannelChoice();
     updateStartButton();

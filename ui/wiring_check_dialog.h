@@ -46,7 +46,7 @@ public:
     /// Runs the check and shows its result (also run each time the dialog is shown).
     void runCheck();
     /// The latest check, or nothing when the recording could not be checked.
-    const std::optional<WiringCheckResult>& result() const { return m_result; }
+    const std::optional<WiringCheckResult>& check() const { return m_result; }
     const WiringDiagram& diagram() const;
 
 protected:
