@@ -154,7 +154,9 @@ int runConvert(const Args& args) {
     }
     for (const auto& note : files.renamed) std::fprintf(stderr, "renamed %s\n", note.c_str());
     if (files.count() == 0 && files.problems.empty())
-        return usageError("no recordings in '" + options.inputDir + "'");
+        return usageError("no recordings in '" + options.inputDir + "'" +
+                          (options.settings.wevFiles ? " (8840 recordings: *.wav, *.wev)"
+                                                     : " (*.MEM; --8840 for 8840 recordings)"));
 
     ConversionSettings settings;
     try {
