@@ -28,9 +28,13 @@ std::vector<std::int16_t> readI16s(ByteReader& r, int count) {
 }
 
 std::string describe(const ResultLayout& layout) {
-    return "record length " + std::to_string(layout.recordBytes()) + " bytes (option " +
-           std::to_string(static_cast<int>(layout.option)) + ", " +
-           std::to_string(layout.feederCount) + " feeder(s))";
+    static const char* kOptionNames[] = {"odd orders 1-49", "superposition angles", "unbalance",
+                                         "angles and unbalance", "256 orders"};
+    const int option = static_cast<int>(layout.option);
+    const char* name = option >= 0 && option < 5 ? kOptionNames[option] : "unknown option";
+    return std::to_string(layout.recordBytes()) + "-byte records (" + name + ", " +
+           std::to_string(layout.feederCount) +
+           (layout.feederCount == 1 ? " feeder)" : " feeders)");
 }
 
 // The one feeder count whose record length divides the size; none when several or no
@@ -124,7 +128,9 @@ ResultLayout resolveResultLayout(const std::string& fileName, std::int64_t fileS
 ResultRecord decodeResultRecord(std::span<const std::byte> bytes, const ResultLayout& layout,
                                 const std::string& fileName, std::int64_t offset) {
     if (static_cast<std::int64_t>(bytes.size()) != layout.recordBytes())
-        throw InputError(fileName, offset, "a record must be " + describe(layout));
+        throw InputError(fileName, offset,
+                         "a record of " + std::to_string(bytes.size()) + " bytes does not fit " +
+                             describe(layout));
     ByteReader r(bytes, fileName);
     const int h = harmonicCount(layout.option);
     const int feeders = layout.feederCount;
