@@ -12,8 +12,15 @@
 #include "output/result_writer.h"
 #include "output_test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+constexpr const char* kDiscardErrors = " 2>NUL";
+int exitStatus(int raw) { return raw; }
+#else
 #include <sys/wait.h>
+constexpr const char* kDiscardErrors = " 2>/dev/null";
+int exitStatus(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1; }
 #endif
 
 namespace waveharm {
@@ -33,18 +40,18 @@ struct CommandResult {
 CommandResult runCli(const std::string& arguments) {
     CommandResult r;
     const std::string command =
-        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + " 2>/dev/null";
+        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + kDiscardErrors;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return r;
     char buf[4096];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
     const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.status = exitStatus(raw);
     return r;
 }
 
 class DumpCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!std::filesystem::exists(WAVEHARM_CLI)) GTEST_SKIP() << "waveharm-cli not built";
     }
