@@ -120,9 +120,9 @@ std::optional<int> offeredFeeders(const WaveformFileList& files,
     return std::nullopt;
 }
 
-void printSummary(const ConversionSummary& s, int unlisted, double seconds, const char* verb) {
+void printSummary(const ConversionSummary& s, double seconds, const char* verb) {
     std::printf("recordings analysed: %d, skipped: %d, range over: %d; records written: %d",
-                s.analysed, s.skipped + unlisted, s.rangeOver, s.recordsWritten);
+                s.analysed, s.skipped, s.rangeOver, s.recordsWritten);
     if (seconds > 0) std::printf(" (%.1f s)", seconds);
     std::printf("\n");
     for (const auto& name : s.files) std::printf("%s %s\n", verb, name.c_str());
@@ -153,7 +153,7 @@ int runConvert(const Args& args) {
         return usageError(options.inputDir + ": " + e.reason());
     }
     for (const auto& note : files.renamed) std::fprintf(stderr, "renamed %s\n", note.c_str());
-    if (files.count() == 0 && files.problems.empty())
+    if (files.count() == 0)
         return usageError("no recordings in '" + options.inputDir + "'" +
                           (options.settings.wevFiles ? " (8840 recordings: *.wav, *.wev)"
                                                      : " (*.MEM; --8840 for 8840 recordings)"));
@@ -165,11 +165,9 @@ int runConvert(const Args& args) {
         return usageError(e.what());
     }
 
+    // Files the scan could not read stay in the list: the run reports them as skipped
+    // when it reaches them.
     ConsoleReporter reporter(files.count(), options.verbose);
-    // Files the scan could not open never reach the driver; they count as skipped.
-    for (const auto& problem : files.problems) reporter.warn("skipped: " + problem);
-    const int unlisted = static_cast<int>(files.problems.size());
-
     ConversionDriver driver(settings, std::move(files), reporter);
     try {
         driver.start();
@@ -184,13 +182,13 @@ int runConvert(const Args& args) {
         } catch (const OutputError&) {
             // The first error is the one to report; the records flushed so far stay.
         }
-        printSummary(driver.summary(), unlisted, 0, "incomplete:");
+        printSummary(driver.summary(), 0, "incomplete:");
         return 2;
     }
     reporter.clearBar();
     const ConversionSummary& summary = driver.summary();
-    printSummary(summary, unlisted, reporter.elapsedSeconds(), "wrote");
-    return (summary.skipped + unlisted) > 0 ? 1 : 0;
+    printSummary(summary, reporter.elapsedSeconds(), "wrote");
+    return summary.skipped > 0 ? 1 : 0;
 }
 
 }  // namespace waveharm::cli
