@@ -86,8 +86,8 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     for (int e = 0; e < slots; e += step) {
         const int slot = sourceSlot(settings, e);
         if (slot < 0 || slot >= recording.samples.channelCount())
-            throw AnalysisError("設定のチャンネルがファイルにありません (" +
-                                std::to_string(e + 1) + "番目の入力)");
+            throw AnalysisError("設定のチャンネルがファイルにありません (" + std::to_string(e + 1) +
+                                "番目の入力)");
     }
 
     WiringCheckResult r;
@@ -133,8 +133,9 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     }
     r.rotation = diagramRotation(settings.measurementType, r.fundamentalSin, r.fundamentalCos);
 
-    r.voltageLine = "入力電圧,Vr-s=" + formatNumber(settings.ptRatio * r.channelRms[0], " ####0.0V") +
-                    " ,Vt-s=" + formatNumber(settings.ptRatio * r.channelRms[1], " ####0.0V");
+    r.voltageLine =
+        "入力電圧,Vr-s=" + formatNumber(settings.ptRatio * r.channelRms[0], " ####0.0V") +
+        " ,Vt-s=" + formatNumber(settings.ptRatio * r.channelRms[1], " ####0.0V");
     r.text = r.voltageLine + "\n";
     for (int f = 0; f < settings.feederCount; ++f) {
         r.currentLines.push_back(currentLine(r, settings, f));
@@ -148,9 +149,9 @@ float diagramRotation(MeasurementType type, const std::vector<float>& fundamenta
                       const std::vector<float>& fundamentalCos) {
     if (!drawsThreePhase(type) || fundamentalSin.size() < 2 || fundamentalCos.size() < 2)
         return 0.0f;
-    const auto cross = static_cast<float>(
-        static_cast<double>(fundamentalCos[1]) * fundamentalSin[0] -
-        static_cast<double>(fundamentalCos[0]) * fundamentalSin[1]);
+    const auto cross =
+        static_cast<float>(static_cast<double>(fundamentalCos[1]) * fundamentalSin[0] -
+                           static_cast<double>(fundamentalCos[0]) * fundamentalSin[1]);
     return cross >= 0 ? 1.05f : 2.09f;
 }
 
@@ -207,8 +208,8 @@ void drawVector(WiringDiagram& diagram, int x1, int y1, int x2, int y2, int colo
     if (x2 >= x1) a -= kPi;
     for (const double spread : {0.5, -0.5}) {
         diagram.segments.push_back({static_cast<double>(x2), tipY, x2 + 50 * std::cos(a + spread),
-                                    tipY - 50 * std::sin(a + spread), colour,
-                                    StrokeStyle::Solid, SegmentRole::ArrowBarb});
+                                    tipY - 50 * std::sin(a + spread), colour, StrokeStyle::Solid,
+                                    SegmentRole::ArrowBarb});
     }
 }
 
@@ -230,8 +231,8 @@ void drawFeederPhasors(WiringDiagram& diagram, const WiringCheckResult& check,
         return ang;
     };
     auto magnitude = [&](int e) {
-        return static_cast<float>(std::sqrt(static_cast<double>(sn[e]) * sn[e] +
-                                            static_cast<double>(cs[e]) * cs[e]));
+        return static_cast<float>(
+            std::sqrt(static_cast<double>(sn[e]) * sn[e] + static_cast<double>(cs[e]) * cs[e]));
     };
     // Length factors share the pair's total between its two vectors, so a balanced
     // pair draws both at full length and a single vector always does.
@@ -266,11 +267,10 @@ void drawFeederPhasors(WiringDiagram& diagram, const WiringCheckResult& check,
     if (!drawsThreePhase(settings.measurementType)) return;
 
     auto line = [&](int x1, int y1, int x2, int y2, int colour, StrokeStyle style) {
-        diagram.segments.push_back({static_cast<double>(x1),
-                                    static_cast<double>(kDiagramBaseY - y1),
-                                    static_cast<double>(x2),
-                                    static_cast<double>(kDiagramBaseY - y2), colour, style,
-                                    SegmentRole::Line});
+        diagram.segments.push_back(
+            {static_cast<double>(x1), static_cast<double>(kDiagramBaseY - y1),
+             static_cast<double>(x2), static_cast<double>(kDiagramBaseY - y2), colour, style,
+             SegmentRole::Line});
     };
     line(rx, ry, tx, ty, 8, StrokeStyle::Solid);  // R-T line voltage
     // The S current closes the three currents: Is = -(Ir + It).

@@ -23,16 +23,16 @@ inline constexpr const char* kFewSamplesMessage =
 
 /// Outcome of the check on one recording.
 struct WiringCheckResult {
-    double t1 = 0;                ///< period start (fractional sample)
-    double t2 = 0;                ///< period end
-    bool fixedPeriod = false;     ///< no rising crossing found: fixed 50 Hz period
-    bool fewSamples = false;      ///< a 50 Hz half-cycle holds 50 samples or fewer
-    std::string frequencyText;    ///< "基本波周波数 50.00Hz" ("固定" before "Hz" when fixed)
+    double t1 = 0;              ///< period start (fractional sample)
+    double t2 = 0;              ///< period end
+    bool fixedPeriod = false;   ///< no rising crossing found: fixed 50 Hz period
+    bool fewSamples = false;    ///< a 50 Hz half-cycle holds 50 samples or fewer
+    std::string frequencyText;  ///< "基本波周波数 50.00Hz" ("固定" before "Hz" when fixed)
     /// Per channel slot e (0 R-S, 1 T-S, 2f+2 / 2f+3 feeder f's R / T current); slots
     /// the measurement type does not use hold 0.
     std::vector<float> fundamentalSin, fundamentalCos, channelRms;
-    float rotation = 0;           ///< turn of the whole diagram, radians
-    std::string voltageLine;      ///< "入力電圧,Vr-s= 110.0V ,Vt-s= 110.0V"
+    float rotation = 0;                     ///< turn of the whole diagram, radians
+    std::string voltageLine;                ///< "入力電圧,Vr-s= 110.0V ,Vt-s= 110.0V"
     std::vector<std::string> currentLines;  ///< "入力電流,I1r= 100.0A ,I1t= 100.0A"
     /// Voltage line, current lines and the question, one per line ("\n").
     std::string text;

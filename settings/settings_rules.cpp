@@ -133,8 +133,8 @@ std::array<std::string, kChannelLabelCount> feederChannelLabels(
     if (onePerFeeder) {
         labels[0] = "電  圧：" + name(1).value_or("ch-");
     } else {
-        labels[0] = "電  圧：R-S相=" + name(1).value_or("ch-") + ",T-S相=" +
-                    name(2).value_or("ch-");
+        labels[0] =
+            "電  圧：R-S相=" + name(1).value_or("ch-") + ",T-S相=" + name(2).value_or("ch-");
     }
     for (int f = 1; f < kChannelLabelCount; ++f) {
         const std::string head = "電流F" + std::to_string(f) + "：";

@@ -7,13 +7,13 @@
 
 namespace waveharm {
 
-ConversionProgress::ConversionProgress(const ConversionSettings& settings,
-                                       WaveformFileList files, QWidget* parent)
+ConversionProgress::ConversionProgress(const ConversionSettings& settings, WaveformFileList files,
+                                       QWidget* parent)
     : QObject(parent) {
     ConversionObserver& observer = *this;
     m_driver = std::make_unique<ConversionDriver>(settings, std::move(files), observer);
-    m_progress = new QProgressDialog("データ変換中", "中止", 0,
-                                     std::max(1, m_driver->fileCount()), parent);
+    m_progress =
+        new QProgressDialog("データ変換中", "中止", 0, std::max(1, m_driver->fileCount()), parent);
     m_progress->setObjectName("ConversionProgress");
     m_progress->setWindowTitle("データ変換");
     m_progress->setMinimumDuration(0);
@@ -91,8 +91,8 @@ void ConversionProgress::end(const QString& message) {
 
 void ConversionProgress::onRecordingSkipped(int, const std::string& fileName,
                                             const std::string& reason) {
-    m_skipped += QString("\n%1: %2").arg(QString::fromStdString(fileName),
-                                          QString::fromStdString(reason));
+    m_skipped +=
+        QString("\n%1: %2").arg(QString::fromStdString(fileName), QString::fromStdString(reason));
 }
 
 }  // namespace waveharm

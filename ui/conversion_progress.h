@@ -18,11 +18,10 @@ namespace waveharm {
 
 class ConversionProgress : public QObject, private ConversionObserver {
     Q_OBJECT
-public:
+  public:
     /// Prepares a run over `files` with a copy of `settings`; `parent` hosts the
     /// progress dialog.
-    ConversionProgress(const ConversionSettings& settings, WaveformFileList files,
-                       QWidget* parent);
+    ConversionProgress(const ConversionSettings& settings, WaveformFileList files, QWidget* parent);
     ~ConversionProgress() override;
 
     /// Opens the result files and schedules the first step. A result file that cannot
@@ -30,12 +29,12 @@ public:
     void start();
     const ConversionSummary& summary() const { return m_driver->summary(); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// The run ended: `message` says how (records written, files, skipped recordings,
     /// or the error that stopped it).
     void finished(const QString& message);
 
-private:
+  private:
     void step();
     void end(const QString& message);
     QString summaryText() const;

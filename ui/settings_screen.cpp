@@ -72,8 +72,7 @@ QString defaultFileName(QWidget* parent) {
     return dialog.selectedFiles().value(0);
 }
 
-void defaultWiringCheck(ConversionSettings& settings, const Recording& recording,
-                        QWidget* parent) {
+void defaultWiringCheck(ConversionSettings& settings, const Recording& recording, QWidget* parent) {
     WiringCheckDialog dialog(settings, recording, parent);
     dialog.exec();
 }
@@ -142,8 +141,7 @@ QButtonGroup* SettingsScreen::radioGroup(QGroupBox* box, const QString& name,
     return group;
 }
 
-QLineEdit* SettingsScreen::lineEdit(const QString& name, const QString& text,
-                                    const QString& tip) {
+QLineEdit* SettingsScreen::lineEdit(const QString& name, const QString& text, const QString& tip) {
     auto* e = new QLineEdit(text, this);
     e->setObjectName(name);
     e->setToolTip(tip);
@@ -214,11 +212,10 @@ QWidget* SettingsScreen::buildInfoGroup() {
     for (int i = 0; i < 2; ++i) m_trigger[i] = valueLabel(indexed("Label26", i), box);
 
     const std::vector<std::pair<QString, QLabel*>> rows = {
-        {"測定器形式", m_model},      {"測定年月日", m_time[0]},
-        {"測定開始時間", m_time[1]},  {"時間軸(/DIV)", m_time[2]},
-        {"記録長  DIV", m_time[3]},   {"ﾃﾞｰﾀ数 (/DIV)", m_tDiv},
-        {"全ｻﾝﾌﾟﾙ数", m_totalSamples}, {"ｻﾝﾌﾟﾘﾝｸﾞ周期", m_rate},
-        {"ﾌﾟﾘﾄﾘｶﾞ", m_trigger[0]},     {"記録時間", m_trigger[1]},
+        {"測定器形式", m_model},       {"測定年月日", m_time[0]},  {"測定開始時間", m_time[1]},
+        {"時間軸(/DIV)", m_time[2]},   {"記録長  DIV", m_time[3]}, {"ﾃﾞｰﾀ数 (/DIV)", m_tDiv},
+        {"全ｻﾝﾌﾟﾙ数", m_totalSamples}, {"ｻﾝﾌﾟﾘﾝｸﾞ周期", m_rate},   {"ﾌﾟﾘﾄﾘｶﾞ", m_trigger[0]},
+        {"記録時間", m_trigger[1]},
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int r = 1 + static_cast<int>(i) / 2;
@@ -313,8 +310,8 @@ QWidget* SettingsScreen::buildOptionGroups() {
 
     m_phaseBox = new QGroupBox("位相補正", panel);
     m_phaseBox->setObjectName("PhaseGroup");
-    m_phase = radioGroup(m_phaseBox, "Option9", {"-９０", "-３０", "　０", "+３０", "+９０"},
-                         false);
+    m_phase =
+        radioGroup(m_phaseBox, "Option9", {"-９０", "-３０", "　０", "+３０", "+９０"}, false);
     for (int i = 0; i < 5; ++i)
         m_phase->button(i)->setToolTip("線間電圧に対する測定電流の位相差を指定します。");
     m_phase->button(2)->setChecked(true);
@@ -497,8 +494,7 @@ void SettingsScreen::connectHandlers() {
     });
 
     connect(m_samples, &QButtonGroup::idClicked, this, &SettingsScreen::sampleCountClicked);
-    connect(m_measurement, &QButtonGroup::idClicked, this,
-            &SettingsScreen::measurementTypeClicked);
+    connect(m_measurement, &QButtonGroup::idClicked, this, &SettingsScreen::measurementTypeClicked);
     for (int q = 0; q < 4; ++q) {
         connect(m_choosers[q], &QButtonGroup::idClicked, this,
                 [this, q](int i) { channelClicked(static_cast<ChosenQuantity>(q), i); });
@@ -513,8 +509,7 @@ void SettingsScreen::connectHandlers() {
             [this](int i) { m_settings.syncMode = static_cast<SyncMode>(i); });
 
     for (int i = 0; i < 16; ++i) {
-        connect(m_feederInputs[i], &QCheckBox::clicked, this,
-                [this, i] { feederInputClicked(i); });
+        connect(m_feederInputs[i], &QCheckBox::clicked, this, [this, i] { feederInputClicked(i); });
     }
     connect(m_swap, &QCheckBox::clicked, this, [this](bool checked) {
         m_settings.swapVoltages = checked;
@@ -607,7 +602,8 @@ QString SettingsScreen::aboutText() {
         "電圧測定チャンネル(ch1とch2)の｢＋｣側測定相にch3とch4、ch5とch6、ch7とch8･････"
         "ch15とch16にそれぞれ二電力計法となるよう接続します。",
         "トリガーはch1のupで設定し、プリトリガーを2%とします。AND条件で時間トリガーを設定します。",
-        "時間トリガーは、測定開始時に開始時間を超えていると測定を行わないので十分注意してください。",
+        "時間トリガーは、測定開始時に開始時間を超えていると測定を行わないので十分注意してください"
+        "。",
         "測定データはディレクトリーを作って同一フォルダーにまとめて保存してください。",
         "",
         QString("waveharm ") + WAVEHARM_VERSION,
@@ -621,8 +617,8 @@ void SettingsScreen::start() {
     show();
     const bool suppressed = qEnvironmentVariable("WAVEHARM_NO_ABOUT") == "1";
     if (m_options.showAbout && !suppressed) {
-        QMessageBox about(QMessageBox::NoIcon, "ソフトウェアについて", aboutText(),
-                          QMessageBox::Ok, this);
+        QMessageBox about(QMessageBox::NoIcon, "ソフトウェアについて", aboutText(), QMessageBox::Ok,
+                          this);
         about.exec();
     }
     setInputFolder(m_options.startFolder.isEmpty() ? QDir::currentPath() : m_options.startFolder);
@@ -753,8 +749,8 @@ void SettingsScreen::showRecordingInfo(const RecorderFileHeader& h) {
 }
 
 void SettingsScreen::clearRecordingInfo() {
-    for (QLabel* l : {m_model, m_tDiv, m_vDiv, m_totalSamples, m_rate, m_trigger[0],
-                      m_trigger[1], m_time[0], m_time[1], m_time[2], m_time[3]})
+    for (QLabel* l : {m_model, m_tDiv, m_vDiv, m_totalSamples, m_rate, m_trigger[0], m_trigger[1],
+                      m_time[0], m_time[1], m_time[2], m_time[3]})
         l->clear();
     for (QLabel* l : m_slotRanges) l->clear();
 }

@@ -33,10 +33,10 @@ namespace waveharm {
 
 class SettingsScreen : public QWidget {
     Q_OBJECT
-public:
+  public:
     struct Options {
-        QString startFolder;     ///< folder scanned at start-up (empty: the current folder)
-        bool showAbout = true;   ///< the "ソフトウェアについて" message at start-up
+        QString startFolder;    ///< folder scanned at start-up (empty: the current folder)
+        bool showAbout = true;  ///< the "ソフトウェアについて" message at start-up
     };
 
     explicit SettingsScreen(Options options, QWidget* parent = nullptr);
@@ -70,9 +70,8 @@ public:
     void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
     /// Shows the wiring check for the current recording; the default is the modal
     /// dialog, which sets `wiringConfirmed` on "ＯＫ".
-    using WiringCheckPresenter =
-        std::function<void(ConversionSettings& settings, const Recording& recording,
-                           QWidget* parent)>;
+    using WiringCheckPresenter = std::function<void(ConversionSettings& settings,
+                                                    const Recording& recording, QWidget* parent)>;
     void setWiringCheckPresenter(WiringCheckPresenter presenter) {
         m_presentWiringCheck = std::move(presenter);
     }
@@ -94,10 +93,10 @@ public:
     /// Keeps "終　　了" disabled for `milliseconds` (Timer1).
     void holdEndButton(int milliseconds);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     // Building the screen.
     QWidget* buildFolderGroup();
     QWidget* buildInfoGroup();
@@ -151,22 +150,22 @@ private:
     WiringCheckPresenter m_presentWiringCheck;
     MessageReporter m_report;
 
-    QComboBox* m_drive = nullptr;           // Drive1
-    QTreeView* m_dirs = nullptr;            // Dir1
+    QComboBox* m_drive = nullptr;  // Drive1
+    QTreeView* m_dirs = nullptr;   // Dir1
     QFileSystemModel* m_dirModel = nullptr;
-    QListWidget* m_fileList = nullptr;      // File1
+    QListWidget* m_fileList = nullptr;  // File1
     QLabel* m_pattern = nullptr;
-    QLabel* m_inFileName = nullptr;         // InFileName
-    QLabel* m_notice = nullptr;             // Label41
+    QLabel* m_inFileName = nullptr;  // InFileName
+    QLabel* m_notice = nullptr;      // Label41
     QLabel* m_readError = nullptr;
-    std::array<QLabel*, 3> m_listInfo{};    // Label36
-    QLabel* m_model = nullptr;              // Label28(0)
-    QLabel* m_tDiv = nullptr;               // T_Div
-    QLabel* m_vDiv = nullptr;               // V_Div
-    std::array<QLabel*, 4> m_time{};        // Label15
-    QLabel* m_totalSamples = nullptr;       // LabASn
-    QLabel* m_rate = nullptr;               // Label21
-    std::array<QLabel*, 2> m_trigger{};     // Label26
+    std::array<QLabel*, 3> m_listInfo{};             // Label36
+    QLabel* m_model = nullptr;                       // Label28(0)
+    QLabel* m_tDiv = nullptr;                        // T_Div
+    QLabel* m_vDiv = nullptr;                        // V_Div
+    std::array<QLabel*, 4> m_time{};                 // Label15
+    QLabel* m_totalSamples = nullptr;                // LabASn
+    QLabel* m_rate = nullptr;                        // Label21
+    std::array<QLabel*, 2> m_trigger{};              // Label26
     std::array<QLabel*, kSlotCount> m_slotNames{};   // Label12
     std::array<QLabel*, kSlotCount> m_slotRanges{};  // Label14
 
@@ -176,8 +175,8 @@ private:
     QButtonGroup* m_saveMode = nullptr;     // Option7
     QButtonGroup* m_harmonic = nullptr;     // Option8
     QGroupBox* m_phaseBox = nullptr;
-    QButtonGroup* m_phase = nullptr;        // Option9
-    QButtonGroup* m_senseKind = nullptr;    // Option12
+    QButtonGroup* m_phase = nullptr;            // Option9
+    QButtonGroup* m_senseKind = nullptr;        // Option12
     std::array<QButtonGroup*, 4> m_choosers{};  // Option3..Option6
     std::array<QGroupBox*, 4> m_chooserFrames{};
 
@@ -185,27 +184,27 @@ private:
     QGroupBox* m_channelsOne = nullptr;      // "入力チャンネル"
     QWidget* m_conversionOne = nullptr;
     QWidget* m_conversionSeveral = nullptr;
-    std::array<QCheckBox*, 16> m_feederInputs{};  // Check1
-    QCheckBox* m_swap = nullptr;                  // Check2
-    std::array<QCheckBox*, 2> m_invertVoltage{};  // Check6
+    std::array<QCheckBox*, 16> m_feederInputs{};                // Check1
+    QCheckBox* m_swap = nullptr;                                // Check2
+    std::array<QCheckBox*, 2> m_invertVoltage{};                // Check6
     std::array<QLabel*, kChannelLabelCount> m_channelLabels{};  // Label23
-    std::array<QLineEdit*, 2> m_sense{};          // Text1
+    std::array<QLineEdit*, 2> m_sense{};                        // Text1
     std::array<QLabel*, 2> m_senseCaptions{};
-    QLineEdit* m_pt = nullptr;                    // Text2
-    QLineEdit* m_ct = nullptr;                    // Text3
+    QLineEdit* m_pt = nullptr;                            // Text2
+    QLineEdit* m_ct = nullptr;                            // Text3
     std::array<QLineEdit*, kMaxFeeders> m_feederCt{};     // Text10
     std::array<QLineEdit*, kMaxFeeders> m_feederClamp{};  // Text11
     std::array<QLabel*, kMaxFeeders> m_feederCaptions{};
-    QComboBox* m_feeders = nullptr;               // Combo1
-    QLineEdit* m_timeOffset = nullptr;            // Text4
-    QCheckBox* m_wev = nullptr;                   // Check4
-    QCheckBox* m_underOneMinute = nullptr;        // Check3
-    QCheckBox* m_perPhase = nullptr;              // Check5
-    QLabel* m_outputName = nullptr;               // Label7
-    QPushButton* m_chooseName = nullptr;          // Command10
-    QPushButton* m_start = nullptr;               // Command4
-    QPushButton* m_end = nullptr;                 // Command5
-    QTimer* m_endTimer = nullptr;                 // Timer1
+    QComboBox* m_feeders = nullptr;         // Combo1
+    QLineEdit* m_timeOffset = nullptr;      // Text4
+    QCheckBox* m_wev = nullptr;             // Check4
+    QCheckBox* m_underOneMinute = nullptr;  // Check3
+    QCheckBox* m_perPhase = nullptr;        // Check5
+    QLabel* m_outputName = nullptr;         // Label7
+    QPushButton* m_chooseName = nullptr;    // Command10
+    QPushButton* m_start = nullptr;         // Command4
+    QPushButton* m_end = nullptr;           // Command5
+    QTimer* m_endTimer = nullptr;           // Timer1
 };
 
 }  // namespace waveharm

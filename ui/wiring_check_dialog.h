@@ -18,22 +18,22 @@ namespace waveharm {
 /// Paints a wiring diagram: twips converted to pixels at the screen's logical DPI.
 class WiringDiagramView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit WiringDiagramView(QWidget* parent = nullptr);
     void setDiagram(WiringDiagram diagram);
     const WiringDiagram& diagram() const { return m_diagram; }
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     WiringDiagram m_diagram;
 };
 
 class WiringCheckDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     /// `settings` is the screen's record: "ＯＫ" sets its `wiringConfirmed`. `recording`
     /// must outlive the dialog.
     WiringCheckDialog(ConversionSettings& settings, const Recording& recording,
@@ -49,10 +49,10 @@ public:
     const std::optional<WiringCheckResult>& check() const { return m_result; }
     const WiringDiagram& diagram() const;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void applyCheckingGeometry();
     void applyResultGeometry();
     QRect twipsRect(int left, int top, int width, int height) const;

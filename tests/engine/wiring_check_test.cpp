@@ -48,8 +48,7 @@ WiringCheckResult balanced(bool positive) {
     setPhasor(r, 1, 1.0, sign * 60);
     setPhasor(r, 2, 0.5, -sign * 30);  // R current in phase with the R phase voltage
     setPhasor(r, 3, 0.5, sign * 90);   // T current in phase with the T phase voltage
-    r.rotation =
-        diagramRotation(MeasurementType::ThreePhase2M, r.fundamentalSin, r.fundamentalCos);
+    r.rotation = diagramRotation(MeasurementType::ThreePhase2M, r.fundamentalSin, r.fundamentalCos);
     return r;
 }
 
@@ -187,8 +186,8 @@ TEST(WiringDiagram, ArrowBarbsPointBackFromTheTip) {
 
 // ---- the check on a recording ----------------------------------------------------
 
-Recording sineRecording(double frequencyHz, double rateKHz, std::int64_t samples,
-                        double amplitude, int channels = 4) {
+Recording sineRecording(double frequencyHz, double rateKHz, std::int64_t samples, double amplitude,
+                        int channels = 4) {
     Recording rec;
     RecorderFileHeader& h = rec.header;
     h.model = "8841";
@@ -204,8 +203,8 @@ Recording sineRecording(double frequencyHz, double rateKHz, std::int64_t samples
     for (std::int64_t i = 0; i < samples; ++i) {
         const double t = i / (rateKHz * 1000.0);
         for (int s = 0; s < channels; ++s) {
-            const double v = amplitude * std::sin(2 * std::numbers::pi * frequencyHz * t +
-                                                  phase[s % 4] * kDeg);
+            const double v =
+                amplitude * std::sin(2 * std::numbers::pi * frequencyHz * t + phase[s % 4] * kDeg);
             rec.samples.at(i, s) = static_cast<std::int16_t>(std::lround(v));
         }
     }

@@ -35,7 +35,7 @@ void ensureApplication() {
 }
 
 class SettingsScreenTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ensureApplication();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -297,9 +297,8 @@ TEST_F(SettingsScreenTest, UnreadableFileIsReportedAndCannotBeStarted) {
 
 TEST_F(SettingsScreenTest, ConfirmedWiringStartsTheRunFromTheEarliestRecording) {
     open(1);
-    m_screen->setFileNameChooser([&](QWidget*) {
-        return QString::fromStdString((m_dir / "out.dat").string());
-    });
+    m_screen->setFileNameChooser(
+        [&](QWidget*) { return QString::fromStdString((m_dir / "out.dat").string()); });
     click("Command10");
     int launched = 0;
     bool confirmedAtLaunch = false;
@@ -336,7 +335,8 @@ TEST_F(SettingsScreenTest, DefaultRunConvertsTheFolderAndShowsTheScreenAgain) {
     m_screen->show();
     click("Command4");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_messages.isEmpty(); }, 30000));
-    EXPECT_TRUE(m_messages.back().startsWith("データ変換を終了しました。")) << m_messages.back().toStdString();
+    EXPECT_TRUE(m_messages.back().startsWith("データ変換を終了しました。"))
+        << m_messages.back().toStdString();
     EXPECT_TRUE(m_screen->isVisible());
     EXPECT_TRUE(fs::exists(m_dir / "run.hm2"));
     EXPECT_GT(fs::file_size(m_dir / "run.hm2"), 0u);
