@@ -2,6 +2,8 @@
 // 2 and 7 feeders at N = 1024, and one transform alone, each against a plain loop that
 // reads the same samples once. Prints the ratios at the end.
 
+#include "engine/analysis.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -10,8 +12,6 @@
 #include <numbers>
 #include <string>
 #include <vector>
-
-#include "engine/analysis.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ BENCHMARK(plainTransformLoop);
 
 // Keeps each benchmark's real time per iteration so the ratios can be printed.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration) {
@@ -144,7 +144,7 @@ public:
                     a->second.second / b->second.second);
     }
 
-private:
+  private:
     std::map<std::string, std::pair<double, double>> m_times;  // real, CPU
 };
 

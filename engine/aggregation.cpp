@@ -184,9 +184,8 @@ void aggregateInterval(const HarmonicResult& result, const ConversionSettings& s
             keepLargest(result, result.voltageDistortionSum, interval);
             break;
         case SaveMode::CurrentThdMax:
-            keepLargest(result, result.currentDistortionSum.empty()
-                                    ? 0.0f
-                                    : result.currentDistortionSum[0],
+            keepLargest(result,
+                        result.currentDistortionSum.empty() ? 0.0f : result.currentDistortionSum[0],
                         interval);
             break;
     }

@@ -43,6 +43,9 @@ float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre,
 
 /// First rising zero crossing of the 11-point moving sum at or after `position`
 /// (in/out, stepped as the search goes); −1 when none. `limit` is the sample count.
+/// A start exactly on a rising crossing returns it; a start in a positive half-cycle too
+/// close to the record's start to step back from moves on to the next negative one.
+/// Samples outside `x` read as 0; positions are 64-bit.
 double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
                               double limit);
 

@@ -1,8 +1,7 @@
-#include "engine/analysis.h"
-
 #include <cassert>
 #include <cmath>
 
+#include "engine/analysis.h"
 #include "engine/complex_math.h"
 
 namespace waveharm {

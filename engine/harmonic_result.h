@@ -37,7 +37,9 @@ struct HarmonicResult {
     std::array<float, 3> voltageAngle{};         ///< fundamental angle per phase, radians
     std::vector<float> voltageRms;               ///< [order] average over used phases
     Array2<float> currentRms;                    ///< [feeder][order]
-    Array2<float> activePower, reactivePower;    ///< [feeder][order]
+    /// [feeder][order]: summed over the measured voltage/current pairs (R-S·R and T-S·T),
+    /// with three wattmeters over the three phases.
+    Array2<float> activePower, reactivePower;
     Array2<float> phaseAngleDeg;                 ///< [feeder][order] voltage-to-current angle
     Array2<float> currentRefX, currentRefY;      ///< [feeder][order]
     Array2<std::int16_t> currentRefAngleDeg;     ///< [feeder][order]

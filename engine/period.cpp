@@ -1,8 +1,8 @@
-#include "engine/analysis.h"
-
 #include <algorithm>
 #include <cmath>
 #include <string>
+
+#include "engine/analysis.h"
 
 namespace waveharm {
 
@@ -22,12 +22,12 @@ constexpr double kSecondSearchFraction = 0.68;
 // sample is zero as well), so the search never reads past the recorded data.
 inline std::int16_t sampleAt(std::span<const std::int16_t> x, std::int64_t i) {
     return i >= 0 && i < static_cast<std::int64_t>(x.size()) ? x[static_cast<std::size_t>(i)]
-                                                              : std::int16_t{0};
+                                                             : std::int16_t{0};
 }
 
 // Results of one scan of the search besides a crossing position.
-constexpr double kEndOfRecord = -1;      // the start left the searchable part of the record
-constexpr double kNoCrossingHere = -2;   // the 100 samples after the start hold no crossing
+constexpr double kEndOfRecord = -1;     // the start left the searchable part of the record
+constexpr double kNoCrossingHere = -2;  // the 100 samples after the start hold no crossing
 
 // Rounds half to even into a sample position; false when the value does not fit.
 bool roundPosition(double value, std::int64_t& position) {
@@ -63,10 +63,9 @@ AnalysisPeriod fixedPeriod(const Recording& recording, double fsKHz, double hz) 
     period.syncLabel = kFixedLabel;
     period.frequencyHz = fsKHz * 1000 / (period.windowEnd - period.windowStart);
     if (!windowFits(recording, period.windowStart, period.windowEnd)) {
-        throw AnalysisError("the recording holds " +
-                            std::to_string(recording.samples.totalSamples()) +
-                            " samples, less than one fixed " + std::to_string(int(hz)) +
-                            " Hz period");
+        throw AnalysisError(
+            "the recording holds " + std::to_string(recording.samples.totalSamples()) +
+            " samples, less than one fixed " + std::to_string(int(hz)) + " Hz period");
     }
     return period;
 }
@@ -90,11 +89,10 @@ AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSetti
     const double half = fsKHz * 1000 / 50 / 2;
 
     // Half a cycle before the trigger point: the recorder triggers on ch1's rising edge.
-    const double start = header.isMr8880()
-                             ? half
-                             : static_cast<double>(recording.samples.totalSamples()) *
-                                       header.pretrigger / 100 -
-                                   half;
+    const double start = header.isMr8880() ? half
+                                           : static_cast<double>(recording.samples.totalSamples()) *
+                                                     header.pretrigger / 100 -
+                                                 half;
     std::int64_t position = 0;
     if (!roundPosition(start, position)) return fixedPeriod(recording, fsKHz, 50);
     const double t1 = findRisingZeroCrossing(x, position, limit);
@@ -165,8 +163,7 @@ double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, 
 
 // Moves a search start that sits in a positive half-cycle on to the next negative sum.
 // False when the record ends first.
-bool leavePositiveHalfCycle(std::span<const std::int16_t> x, std::int64_t& position,
-                            double limit) {
+bool leavePositiveHalfCycle(std::span<const std::int16_t> x, std::int64_t& position, double limit) {
     float next = 0;
     float sum = movingSum(x, kSumWidth, position, next);
     while (sum >= 0) {

@@ -323,8 +323,8 @@ void rmsFromSamples(Context& ctx) {
         for (int f = 0; f < ctx.layout.feeders; ++f) {
             const auto uf = static_cast<std::size_t>(f);
             const auto column = static_cast<std::size_t>(Layout::currentColumn(f, 0)) + c;
-            r.currentRmsByPhase(c, uf) = static_cast<float>(rmsOfColumn(w.row(column), ctx.layout.n) *
-                                                            ctx.scales.current[uf][c]);
+            r.currentRmsByPhase(c, uf) = static_cast<float>(
+                rmsOfColumn(w.row(column), ctx.layout.n) * ctx.scales.current[uf][c]);
         }
     }
 }
@@ -382,8 +382,8 @@ void applyPhaseCorrection(Context& ctx, std::size_t k) {
 void powerAndReferences(Context& ctx) {
     HarmonicResult& r = ctx.result;
     const Layout& layout = ctx.layout;
-    const bool correct = layout.type == MeasurementType::ThreePhase1M &&
-                         ctx.settings.phaseCorrectionDegrees != 0;
+    const bool correct =
+        layout.type == MeasurementType::ThreePhase1M && ctx.settings.phaseCorrectionDegrees != 0;
     const auto phases = static_cast<std::size_t>(layout.powerPhases());
     // Turning back by k times each phase's fundamental angle (cos β, sin β).
     std::array<Turns, 3> back;
@@ -525,14 +525,14 @@ bool finite(const Array3<float>& a) {
 
 void checkFinite(const HarmonicResult& r) {
     const bool ok =
-        finite(r.voltageHarmonicRe) && finite(r.voltageHarmonicIm) &&
-        finite(r.currentHarmonicRe) && finite(r.currentHarmonicIm) && finite(r.voltageRms) &&
-        finite(r.currentRms) && finite(r.activePower) && finite(r.reactivePower) &&
-        finite(r.phaseAngleDeg) && finite(r.voltageHarmonicPercent) &&
-        finite(r.currentHarmonicPercent) && finite(r.powerHarmonicPercent) &&
-        finite(r.currentRmsByPhase) && finite(r.currentDistortionSum) &&
-        finite(r.currentPercentLimit) && std::isfinite(r.voltageDistortionSum) &&
-        std::isfinite(r.voltagePercentLimit) && std::isfinite(r.voltagePercentLimit2) &&
+        finite(r.voltageHarmonicRe) && finite(r.voltageHarmonicIm) && finite(r.currentHarmonicRe) &&
+        finite(r.currentHarmonicIm) && finite(r.voltageRms) && finite(r.currentRms) &&
+        finite(r.activePower) && finite(r.reactivePower) && finite(r.phaseAngleDeg) &&
+        finite(r.voltageHarmonicPercent) && finite(r.currentHarmonicPercent) &&
+        finite(r.powerHarmonicPercent) && finite(r.currentRmsByPhase) &&
+        finite(r.currentDistortionSum) && finite(r.currentPercentLimit) &&
+        std::isfinite(r.voltageDistortionSum) && std::isfinite(r.voltagePercentLimit) &&
+        std::isfinite(r.voltagePercentLimit2) &&
         finite(std::vector<float>(r.voltageRmsByPhase.begin(), r.voltageRmsByPhase.end()));
     if (!ok) throw AnalysisError("the analysis gave a value out of the number range");
 }

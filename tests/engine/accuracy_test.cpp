@@ -1,12 +1,12 @@
 // Accuracy of the whole analysis (period, resampling, transform) on recorded harmonics:
 // magnitudes and angles against the tones the recording was made of.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "engine/analysis.h"
 #include "engine/complex_math.h"
@@ -19,7 +19,7 @@ using test::Tone;
 using test::Tones;
 
 constexpr double kCountsToAmperes = 20.0 / 80 / 0.1;  // range 20/div, 80 counts, 0.1 Ω
-constexpr double kVoltagePhase = 17;                   // fundamental phase of the voltage
+constexpr double kVoltagePhase = 17;                  // fundamental phase of the voltage
 
 // One voltage on slot 0 and one current on slot 1, single-phase two-wire.
 ConversionSettings twoWireSettings() {
@@ -32,8 +32,12 @@ ConversionSettings twoWireSettings() {
 // in a bin) well below 0.1 % of a 1 % harmonic. The voltage, whose crossings set the
 // period, carries the low orders of a supply voltage.
 Tones distortedVoltage() {
-    return {{1, 10000, kVoltagePhase}, {3, 300, 10}, {5, 500, 200}, {7, 400, 45},
-            {11, 200, 300}, {13, 150, 120}};
+    return {{1, 10000, kVoltagePhase},
+            {3, 300, 10},
+            {5, 500, 200},
+            {7, 400, 45},
+            {11, 200, 300},
+            {13, 150, 120}};
 }
 
 // Fundamental 8000 counts and every order 2..49 falling from 20 % to 1 %, random phases.
@@ -101,8 +105,7 @@ TEST_P(Accuracy, EveryHarmonicAt200kSps) {
         const double ratio = r.currentHarmonicMagnitude(0, 0, t.order) / truth;
         EXPECT_NEAR(ratio, 1.0, 1e-3) << "I" << t.order;
         const double angle = t.phaseDeg - t.order * kVoltagePhase;
-        const double angleError =
-            test::angleDiffDeg(referencedAngleDeg(r, t.order, true), angle);
+        const double angleError = test::angleDiffDeg(referencedAngleDeg(r, t.order, true), angle);
         EXPECT_NEAR(angleError, 0, 0.5) << "I" << t.order;
         worstMagnitude = std::max(worstMagnitude, std::fabs(ratio - 1) * 100);
         worstAngle = std::max(worstAngle, std::fabs(angleError));

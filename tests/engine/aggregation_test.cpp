@@ -43,7 +43,7 @@ HarmonicResult fakeResult(int orders, int feeders, float base, float voltageThd 
 }
 
 class AggregationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings.setHarmonicOption(HarmonicOption::HighOrder256);
         settings.setFeederCount(2);
@@ -137,23 +137,6 @@ TEST_F(AggregationTest, CurrentDistortionMaximumUsesTheFirstFeeder) {
     aggregateInterval(fakeResult(256, 2, 3, 90.0f, 4.0f), settings, interval);
     EXPECT_FLOAT_EQ(interval.comparisonValue, 8.0f);
     EXPECT_FLOAT_EQ(interval.voltageRms[1], 2 + 1);
-}
-
-TEST(IntervalAggregate, AllocatesForEveryFeederSlot) {
-    IntervalAggregate in;
-    in.allocate(99, 3);
-    EXPECT_EQ(in.voltageRms.size(), 100u);
-    EXPECT_EQ(in.currentRms.rows(), 3u);
-    EXPECT_EQ(in.currentRmsByPhase.rows(), 3u);
-    EXPECT_EQ(in.currentRmsByPhase.cols(), 9u);
-    EXPECT_EQ(in.currentPhasorRe.size0(), 3u);
-    HarmonicResult r;
-    r.allocate(256, 2);
-    EXPECT_EQ(r.voltageHarmonicRe.rows(), 6u);
-    EXPECT_EQ(r.currentHarmonicIm.size1(), 6u);
-    EXPECT_EQ(r.fundamentalCos.size(), 9u);
-    EXPECT_FLOAT_EQ(r.currentPercentLimit[1], 2.0f);
-    EXPECT_FLOAT_EQ(r.currentPercentLimit2[1], 0.5f);
 }
 
 }  // namespace

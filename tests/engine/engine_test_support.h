@@ -76,8 +76,8 @@ inline ConversionSettings engineSettings(MeasurementType type, int feeders, int 
 /// A window of 3F + 3 columns with one period of each given column's tones (θ = 2πi/N).
 inline WindowWaveforms makeWindow(int n, int feeders, const std::vector<Tones>& columns) {
     WindowWaveforms w;
-    w.columns = Array2<float>(static_cast<std::size_t>(3 * feeders + 3),
-                              static_cast<std::size_t>(n + 1));
+    w.columns =
+        Array2<float>(static_cast<std::size_t>(3 * feeders + 3), static_cast<std::size_t>(n + 1));
     for (std::size_t c = 0; c < columns.size() && c < w.columns.rows(); ++c) {
         for (int i = 0; i <= n; ++i) {
             const double theta = 2 * std::numbers::pi * i / n;

@@ -1,8 +1,8 @@
 // The zero-crossing search, the analysis period by sync mode and the resampled window.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <numbers>
-
-#include <gtest/gtest.h>
 
 #include "engine/analysis.h"
 #include "engine_test_support.h"
@@ -108,8 +108,8 @@ TEST_P(PeriodByPhase, CleanSineMeasuresItsOwnPeriod) {
 
 INSTANTIATE_TEST_SUITE_P(FiftyAndSixtyHertz, PeriodByPhase,
                          ::testing::Combine(::testing::Values(50.0, 60.0),
-                                            ::testing::Values(0.0, 45.0, 90.0, 135.0, 180.0,
-                                                              225.0, 270.0, 315.0, 359.0)));
+                                            ::testing::Values(0.0, 45.0, 90.0, 135.0, 180.0, 225.0,
+                                                              270.0, 315.0, 359.0)));
 
 TEST(AnalysisPeriod, SixtyHertzAtOtherRatesAndLateTriggers) {
     // From 10 kS/s up: with 100 samples per period or fewer, the search's 100-sample
@@ -227,10 +227,10 @@ TEST(SourceSlot, PairedUnpairedAndOneFeeder) {
 }
 
 TEST(ResampleWindow, InterpolatesEveryUsedChannel) {
-    Recording rec = makeRecording(10000, 50, 2000,
-                                  {Tones{}, Tones{}, Tones{}, Tones{}});
+    Recording rec = makeRecording(10000, 50, 2000, {Tones{}, Tones{}, Tones{}, Tones{}});
     for (int s = 0; s < 4; ++s) {
-        for (int i = 0; i <= 2000; ++i) rec.samples.at(i, s) = static_cast<std::int16_t>(i * (s + 1));
+        for (int i = 0; i <= 2000; ++i)
+            rec.samples.at(i, s) = static_cast<std::int16_t>(i * (s + 1));
     }
     ConversionSettings settings = test::engineSettings(MeasurementType::ThreePhase2M, 1, 256);
     AnalysisPeriod period;

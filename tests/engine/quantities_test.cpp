@@ -1,11 +1,11 @@
 // Electrical quantities of synthetic windows and of written recordings: scaling to primary
 // RMS values, distortion, power and angles, and the recordings that cannot be analysed.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-
-#include <gtest/gtest.h>
 
 #include "engine/analysis.h"
 #include "engine/complex_math.h"
@@ -19,9 +19,9 @@ using test::Tone;
 using test::Tones;
 
 // 20 units per division at 80 counts per division: 0.25 units per count.
-constexpr double kVoltsPerCount = 0.25 * 60;      // × PT ratio 60
+constexpr double kVoltsPerCount = 0.25 * 60;     // × PT ratio 60
 constexpr double kAmperesPerCount = 0.25 / 0.1;  // × CT ratio 1 / 0.1 Ω
-constexpr double kVp = 1000;                      // phase-voltage peak, counts
+constexpr double kVp = 1000;                     // phase-voltage peak, counts
 constexpr double kLine = kVp * 1.7320508075688772;
 
 double rmsVolts(double peakCounts) { return peakCounts / kSqrt2 * kVoltsPerCount; }
@@ -37,7 +37,7 @@ std::vector<Tones> lineVoltages(Tones extraRs = {}, Tones extraTs = {}) {
 }
 
 class QuantitiesTest : public ::testing::Test {
-protected:
+  protected:
     HarmonicResult run(const ConversionSettings& s, const std::vector<Tones>& columns,
                        int n = 1024) {
         window = test::makeWindow(n, s.feederCount, columns);
@@ -82,8 +82,7 @@ TEST_F(QuantitiesTest, TenPercentFifthHarmonic) {
 TEST_F(QuantitiesTest, ThreeWattmeterBalancedLinesGivePhaseVoltages) {
     const HarmonicResult r = run(settings(MeasurementType::ThreePhase3M), lineVoltages());
     for (int c = 0; c < 3; ++c) {
-        EXPECT_NEAR(r.voltageHarmonicMagnitude(c, 1) / rmsVolts(kLine / std::sqrt(3.0)), 1.0,
-                    1e-5)
+        EXPECT_NEAR(r.voltageHarmonicMagnitude(c, 1) / rmsVolts(kLine / std::sqrt(3.0)), 1.0, 1e-5)
             << "phase " << c;
     }
     // R, T and S lie 120° apart: R at 0°, T at +120°, S at −120° against a sine.
@@ -95,8 +94,8 @@ TEST_F(QuantitiesTest, ThreeWattmeterBalancedLinesGivePhaseVoltages) {
 // Two-wattmeter feeder whose phase currents lag their phase voltages by `lagDeg`.
 std::vector<Tones> laggingFeeder(double currentPeak, double lagDeg) {
     auto columns = lineVoltages();
-    columns.push_back({{1, currentPeak, -lagDeg}});        // R current
-    columns.push_back({{1, currentPeak, 120 - lagDeg}});   // T current
+    columns.push_back({{1, currentPeak, -lagDeg}});       // R current
+    columns.push_back({{1, currentPeak, 120 - lagDeg}});  // T current
     return columns;
 }
 
@@ -130,16 +129,16 @@ TEST_F(QuantitiesTest, ThreeWattmeterReferencesEachPhaseToItsOwnVoltage) {
         }
         // All three phase powers.
         const double apparent = 3 * rmsVolts(kVp) * rmsAmperes(ip);
-        EXPECT_NEAR(r.activePower(0, 1) / (apparent * std::cos(lag * std::numbers::pi / 180)),
-                    1.0, 1e-5);
+        EXPECT_NEAR(r.activePower(0, 1) / (apparent * std::cos(lag * std::numbers::pi / 180)), 1.0,
+                    1e-5);
         EXPECT_NEAR(r.phaseAngleDeg(0, 1), -lag, 0.01);
     }
 }
 
 TEST_F(QuantitiesTest, PhaseReferencedHarmonicsKeepTheirAngleToTheFundamental) {
     // 5th at 70° in a sine-referenced window that starts at 30° of the fundamental.
-    const HarmonicResult r = run(settings(MeasurementType::ThreePhase2M),
-                                 lineVoltages({{5, 0.05 * kLine, 70}}));
+    const HarmonicResult r =
+        run(settings(MeasurementType::ThreePhase2M), lineVoltages({{5, 0.05 * kLine, 70}}));
     const double turned = phaseAngle(r.voltageHarmonicIm(3, 5), r.voltageHarmonicRe(3, 5));
     EXPECT_NEAR(test::angleDiffDeg(turned * 180 / kPi, 70 - 5 * 30), 0, 0.01);
     EXPECT_NEAR(std::hypot(r.voltageHarmonicIm(3, 5), r.voltageHarmonicRe(3, 5)),
@@ -221,7 +220,8 @@ TEST_F(QuantitiesTest, FundamentalCoefficientsRemoveTheFundamentalExactly) {
         double left = 0, peak = 0;
         for (int i = 0; i < 1024; ++i) {
             const double theta = static_cast<double>(kTwoPi) * i / 1024;
-            const double residue = window.columns(col, i) - a * std::cos(theta) - b * std::sin(theta);
+            const double residue =
+                window.columns(col, i) - a * std::cos(theta) - b * std::sin(theta);
             left += residue * std::sin(theta + 0.3);
             peak = std::max(peak, std::fabs(double(window.columns(col, i))));
         }
@@ -275,13 +275,13 @@ TEST_F(QuantitiesTest, OrdersAtOrAboveHalfTheTransformStayInsideTheSpectrum) {
 }
 
 TEST_F(QuantitiesTest, SinglePhaseTwoWireLeavesUnusedPhasesEmpty) {
-    const HarmonicResult r = run(settings(MeasurementType::SinglePhase2W),
-                                 {{{1, 1000, 0}}, {}, {}, {{1, 400, -10}}});
+    const HarmonicResult r =
+        run(settings(MeasurementType::SinglePhase2W), {{{1, 1000, 0}}, {}, {}, {{1, 400, -10}}});
     EXPECT_NEAR(r.voltageRms[1] / rmsVolts(1000), 1.0, 1e-5);
     EXPECT_EQ(r.voltageHarmonicMagnitude(1, 1), 0);
     EXPECT_NEAR(r.phaseAngleDeg(0, 1), -10, 0.01);
-    EXPECT_NEAR(r.activePower(0, 1) / (rmsVolts(1000) * rmsAmperes(400) *
-                                       std::cos(10 * std::numbers::pi / 180)),
+    EXPECT_NEAR(r.activePower(0, 1) /
+                    (rmsVolts(1000) * rmsAmperes(400) * std::cos(10 * std::numbers::pi / 180)),
                 1.0, 1e-5);
 }
 
