@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QString>
 
+#include "ui/analysis_launch.h"
 #include "ui/settings_screen.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) options.startFolder = args.at(1);
     waveharm::SettingsScreen screen(options);
+    // The run takes place in the analysis window.
+    screen.setRunLauncher([](waveharm::SettingsScreen& s) { waveharm::launchAnalysisWindow(s); });
     screen.start();
     return QApplication::exec();
 }

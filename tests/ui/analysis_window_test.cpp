@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,8 +23,10 @@
 
 #include "input/recording_writer.h"
 #include "output/result_writer.h"
+#include "ui/analysis_launch.h"
 #include "ui/graph_surface.h"
 #include "ui/results_table_model.h"
+#include "ui/settings_screen.h"
 
 namespace waveharm {
 namespace {
@@ -296,6 +299,47 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
     ASSERT_TRUE(fs::exists(cliFile)) << "the batch converter wrote no " << cliFile;
     EXPECT_TRUE(readBytes(cliFile) == readBytes(gui[0]));
 #endif
+}
+
+TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
+    DemoOptions demo;
+    demo.feeders = 2;
+    demo.count = 5;
+    writeDemoCampaign(m_dir / "rec", demo);
+    SettingsScreen screen(SettingsScreen::Options{"", false});
+    screen.setMessageReporter([](const QString&, const QString&) {});
+    screen.setInputFolder(QString::fromStdString((m_dir / "rec").string()));
+    const std::string name = (m_dir / "run.dat").string();
+    screen.setFileNameChooser([&](QWidget*) { return QString::fromStdString(name); });
+    screen.findChild<QPushButton*>("Command10")->click();  // "ファイル名設定"
+    screen.setWiringCheckPresenter(
+        [](ConversionSettings& s, const Recording&, QWidget*) { s.wiringConfirmed = true; });
+
+    QPointer<AnalysisWindow> window;
+    ConversionSettings runSettings;
+    std::vector<std::string> written;
+    screen.setRunLauncher([&](SettingsScreen& s) {
+        runSettings = s.settings();
+        window = launchAnalysisWindow(s);
+        QObject::connect(window, &AnalysisWindow::recordingShown, [&](int index) {
+            if (index == 1) QTest::mouseClick(window->findChild<QPushButton*>("Command3_2"),
+                                              Qt::LeftButton);
+        });
+        QObject::connect(window, &AnalysisWindow::runFinished,
+                         [&] { written = window->driver().summary().files; });
+    });
+    screen.show();
+    screen.findChild<QPushButton*>("Command4")->click();  // "データ変換開始"
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(screen.isHidden());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 30000));
+    EXPECT_TRUE(screen.isVisible());
+    ASSERT_EQ(written.size(), 1u);
+    const auto reference =
+        convertHeadless(runSettings, scanFolder(m_dir / "rec", false), m_dir / "headless.dat");
+    ASSERT_EQ(reference.size(), 1u);
+    EXPECT_FALSE(readBytes(written[0]).empty());
+    EXPECT_TRUE(readBytes(written[0]) == readBytes(reference[0]));
 }
 
 }  // namespace
