@@ -46,6 +46,8 @@ std::int64_t minuteKey(DateTime t) {
 std::int16_t angleField(double x, double y) { return roundToInt16(phaseAngle(x, y) * 180.0 / kPi); }
 
 void RecordBuffer::putF32(float value) {
+    // A NaN or infinity in a result file would be read as a measurement; refuse it.
+    if (!std::isfinite(value)) throw NonFiniteValue("a value of the record is not a finite number");
     const auto bits = std::bit_cast<std::uint32_t>(value);
     for (int i = 0; i < 4; ++i) m_bytes.push_back(static_cast<std::byte>(bits >> (8 * i)));
 }

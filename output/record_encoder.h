@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "engine/harmonic_result.h"
@@ -27,7 +28,14 @@ std::int64_t minuteKey(DateTime t);
 /// An angle field: the four-quadrant angle of (x, y) in degrees, rounded half to even.
 std::int16_t angleField(double x, double y);
 
-/// An append-only little-endian byte buffer.
+/// A record field that would hold NaN or infinity; the record is not written.
+class NonFiniteValue : public std::range_error {
+public:
+    using std::range_error::range_error;
+};
+
+/// An append-only little-endian byte buffer. `putF32` throws NonFiniteValue for NaN
+/// and infinity.
 class RecordBuffer {
 public:
     explicit RecordBuffer(std::size_t expectedSize = 0) { m_bytes.reserve(expectedSize); }

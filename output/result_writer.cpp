@@ -58,7 +58,12 @@ protected:
 
 private:
     void write(DateTime t, IntervalAggregate& interval, const HarmonicResult& latest) {
-        writeRecord(recordStampFor(t), interval, latest);
+        try {
+            writeRecord(recordStampFor(t), interval, latest);
+        } catch (const NonFiniteValue& e) {
+            // Nothing of the record reached the file; the run stops on this interval.
+            throw OutputError(fileNames().front(), std::string("record not written: ") + e.what());
+        }
         m_lastMinute = minuteKey(t);
         ++m_records;
         interval.clear();
