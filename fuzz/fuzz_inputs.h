@@ -1,0 +1,117 @@
+#pragma once
+// What each fuzz harness does with one input, shared by the harnesses and by the
+// test that replays the committed corpora and regression inputs. Malformed input
+// must end in the reader's or the analysis's own error; anything else (a crash, a
+// hang, an invariant broken by an accepted input) is a fault. Broken invariants
+// abort, so that the fuzzer keeps the input.
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "engine/analysis.h"
+#include "input/recording.h"
+#include "output/result_reader.h"
+#include "output/result_writer.h"
+
+namespace waveharm::fuzzing {
+
+/// Whether the input was read (or analysed) or refused with an input/analysis error.
+enum class Outcome { Empty, Accepted, Refused };
+
+/// Header reader and sample loader of every layout. Byte 0 chooses the reading
+/// options (bit 0 the 8840 layout, bit 1 voltage exchange, bits 2/3 inversions, bit 4
+/// a time-difference correction); the rest is the file.
+inline Outcome readRecordingInput(std::span<const std::uint8_t> data) {
+    if (data.empty()) return Outcome::Empty;
+    ReadOptions options;
+    const std::uint8_t flags = data[0];
+    options.wevFiles = (flags & 1) != 0;
+    options.swapVoltages = (flags & 2) != 0;
+    options.invertVoltage[0] = (flags & 4) != 0;
+    options.invertCurrent[0] = (flags & 8) != 0;
+    options.timeOffsetHours = (flags & 16) ? 9.0 : 0.0;
+    const auto bytes = std::as_bytes(data.subspan(1));
+    try {
+        RecorderFileHeader header = parseHeader(bytes, options, "fuzz.MEM");
+        const SampleTable samples = decodeSamples(bytes, header, options, "fuzz.MEM");
+        if (samples.totalSamples() != header.totalSamples) std::abort();
+        return Outcome::Accepted;
+    } catch (const InputError&) {
+        return Outcome::Refused;
+    }
+}
+
+/// One recording through the whole analysis: header, samples, period, resampling,
+/// transforms and quantities. Byte 0 = measurement type + 5 × sync mode (bit 7 the
+/// 8840 layout), byte 1 = harmonic option + 5 × transform size index.
+inline Outcome analyseRecordingInput(std::span<const std::uint8_t> data) {
+    if (data.size() < 2) return Outcome::Empty;
+    ConversionSettings settings;
+    const int choice = data[0] & 0x7F;
+    settings.measurementType = static_cast<MeasurementType>(choice % 5);
+    settings.syncMode = static_cast<SyncMode>((choice / 5) % 4);
+    settings.wevFiles = (data[0] & 0x80) != 0;
+    settings.setHarmonicOption(static_cast<HarmonicOption>(data[1] % 5));
+    if (settings.harmonicOption != HarmonicOption::HighOrder256)
+        settings.setSampleCount(256 << ((data[1] / 5) % 3));
+    const ReadOptions options = ReadOptions::from(settings);
+    const auto bytes = std::as_bytes(data.subspan(2));
+    try {
+        Recording recording;
+        recording.header = parseHeader(bytes, options, "fuzz.MEM");
+        recording.samples = decodeSamples(bytes, recording.header, options, "fuzz.MEM");
+        const int offered = maxFeederCount(recording.header, settings.measurementType);
+        const int feeders = std::clamp(offered, 1, kMaxChannelFeeders);
+        settings.setFeederCount(feeders);
+        applyChannelLayout(settings, feeders);
+        Analyzer analyzer(settings);
+        WindowWaveforms window;
+        HarmonicResult result;
+        analyzer.analyze(recording, window, result);
+        // An analysed recording never carries a non-finite value to the writers.
+        for (int k = 0; k <= result.orders; ++k)
+            if (!std::isfinite(result.voltageRms[k])) std::abort();
+        return Outcome::Accepted;
+    } catch (const InputError&) {
+        return Outcome::Refused;
+    } catch (const AnalysisError&) {
+        return Outcome::Refused;
+    }
+}
+
+/// The result-file reader. Byte 0 chooses how the layout is told: the harmonic option
+/// (bits 0-2; 5 and above = from the name), the feeder count (bits 3-6; 0 = from the
+/// name or the size, 10 and above out of range) and a per-phase name (bit 7).
+inline Outcome readResultInput(std::span<const std::uint8_t> data) {
+    if (data.empty()) return Outcome::Empty;
+    const std::uint8_t choice = data[0];
+    std::optional<HarmonicOption> option;
+    if ((choice & 7) < 5) option = static_cast<HarmonicOption>(choice & 7);
+    std::optional<int> feeders;
+    if (((choice >> 3) & 15) != 0) feeders = (choice >> 3) & 15;
+    // Names whose extension tells a layout, and one that tells none.
+    static const char* const kNames[] = {"fuzz.hm2", "fuzz.Rhv3", "fuzz.ha4", "fuzz.dat"};
+    const std::string name = kNames[(choice >> 7) + (option ? 0 : 2)];
+    const auto bytes = std::as_bytes(data.subspan(1));
+    try {
+        const ResultLayout layout =
+            resolveResultLayout(name, static_cast<std::int64_t>(bytes.size()), option, feeders);
+        const auto records = parseResultRecords(bytes, layout, name);
+        // Every record of a file the reader accepts is decoded whole.
+        if (records.size() * static_cast<std::size_t>(layout.recordBytes()) != bytes.size())
+            std::abort();
+        for (const ResultRecord& r : records)
+            if (r.currentRms.size() != static_cast<std::size_t>(layout.feederCount)) std::abort();
+        return Outcome::Accepted;
+    } catch (const InputError&) {
+        return Outcome::Refused;
+    }
+}
+
+}  // namespace waveharm::fuzzing
