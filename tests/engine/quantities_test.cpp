@@ -308,22 +308,22 @@ TEST_F(RecordingAnalysis, LongSixtyHertzRecording) {
 }
 
 TEST_F(RecordingAnalysis, WrittenAndReadRecording) {
-    RecordingSpec spec;
-    spec.model = "8841";
-    spec.frequencyHz = 60;
-    spec.sampleRateHz = 10000;
-    spec.totalSamples = 2000;
+    RecordingSpec written;
+    written.model = "8841";
+    written.frequencyHz = 60;
+    written.sampleRateHz = 10000;
+    written.totalSamples = 2000;
     auto channel = [](Tones tones, const char* range) {
         ChannelSignal c;
         for (const Tone& t : tones) c.tones.push_back({t.order, t.amplitude, t.phaseDeg});
         c.rangeText = range;
         return c;
     };
-    spec.channels = {channel({{1, 1600, 30}, {5, 160, 20}}, "200V"),
+    written.channels = {channel({{1, 1600, 30}, {5, 160, 20}}, "200V"),
                      channel({{1, 1600, 90}, {5, 160, 320}}, "200V"),
                      channel({{1, 800, -20}}, "500mV"), channel({{1, 800, 100}}, "500mV")};
     const auto path = std::filesystem::temp_directory_path() / "waveharm_engine_written.MEM";
-    writeRecording(path, spec);
+    writeRecording(path, written);
     const ConversionSettings s = test::engineSettings(MeasurementType::ThreePhase2M, 1);
     const Recording rec = readRecording(path, ReadOptions::from(s));
     std::filesystem::remove(path);
