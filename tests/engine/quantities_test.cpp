@@ -320,8 +320,8 @@ TEST_F(RecordingAnalysis, WrittenAndReadRecording) {
         return c;
     };
     written.channels = {channel({{1, 1600, 30}, {5, 160, 20}}, "200V"),
-                     channel({{1, 1600, 90}, {5, 160, 320}}, "200V"),
-                     channel({{1, 800, -20}}, "500mV"), channel({{1, 800, 100}}, "500mV")};
+                        channel({{1, 1600, 90}, {5, 160, 320}}, "200V"),
+                        channel({{1, 800, -20}}, "500mV"), channel({{1, 800, 100}}, "500mV")};
     const auto path = std::filesystem::temp_directory_path() / "waveharm_engine_written.MEM";
     writeRecording(path, written);
     const ConversionSettings s = test::engineSettings(MeasurementType::ThreePhase2M, 1);
