@@ -59,7 +59,7 @@ int waitIntervalMs(const std::string& secondsText) {
     // A timer cannot run backwards or beyond a 32-bit interval.
     if (ms <= 0) return 0;
     return ms > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                 : static_cast<int>(ms);
+                                                : static_cast<int>(ms);
 }
 
 std::optional<AnalysisLayout> analysisLayout(int outerWidthTwips, int outerHeightTwips,

@@ -73,8 +73,8 @@ void drawWaveformSet(const GraphInputs& in, bool residual, Rgb colour, GraphPict
                     const float angle = kTwoPi * static_cast<float>(k) / static_cast<float>(n);
                     w -= k == 0 ? b : a * std::sin(angle) + b * std::cos(angle);
                 }
-                line.points.push_back({left + static_cast<double>(k) / n * 200,
-                                       base - w / 500 * 128 / 2 / d});
+                line.points.push_back(
+                    {left + static_cast<double>(k) / n * 200, base - w / 500 * 128 / 2 / d});
             }
             out.items.emplace_back(std::move(line));
         }
@@ -141,10 +141,10 @@ double fineScale(double value) {
 
 Rgb graphPaletteColour(int number) {
     static const Rgb kPalette[16] = {
-        {0, 0, 0},     {0, 0, 128},   {0, 128, 0},     {0, 128, 128},
-        {128, 0, 0},   {128, 0, 128}, {128, 128, 0},   {192, 192, 192},
-        {128, 128, 128}, {0, 0, 255}, {0, 255, 0},     {0, 255, 255},
-        {255, 0, 0},   {255, 0, 255}, {255, 255, 0},   {255, 255, 255},
+        {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
+        {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
+        {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
+        {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
     };
     return kPalette[std::clamp(number, 0, 15)];
 }
@@ -177,8 +177,7 @@ void drawDistortionWaveforms(const GraphInputs& in, GraphPicture& out) {
 }
 
 void drawDistortionBars(double x0, double y0, const std::string& title, double scaleValue,
-                        const std::vector<float>& values, TextScale textScale,
-                        GraphPicture& out) {
+                        const std::vector<float>& values, TextScale textScale, GraphPicture& out) {
     printScaled(x0 + 100, y0 - 147, title, graphPaletteColour(0), textScale, out);
     out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
     const BarScale scale = barChartScale(scaleValue);

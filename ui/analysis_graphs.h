@@ -45,8 +45,7 @@ void drawDistortionWaveforms(const GraphInputs& in, GraphPicture& out);
 /// Bar chart of the per-order distortion (percent) of orders 2..49 framed at
 /// (x0, y0)–(x0 + 250, y0 − 130). `values` is indexed by order.
 void drawDistortionBars(double x0, double y0, const std::string& title, double scaleValue,
-                        const std::vector<float>& values, TextScale textScale,
-                        GraphPicture& out);
+                        const std::vector<float>& values, TextScale textScale, GraphPicture& out);
 
 /// The voltage chart of the voltage distortion per order.
 void drawVoltageDistortionBars(double x0, double y0, const std::string& title,

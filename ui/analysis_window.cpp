@@ -53,8 +53,8 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     setObjectName("Form03");
     setWindowTitle(QStringLiteral("ＦＦＴ解析中"));
     // The run's arrays and transform tables are made here, once per showing.
-    m_driver = std::make_unique<ConversionDriver>(
-        settings, std::move(files), static_cast<ConversionObserver&>(*this));
+    m_driver = std::make_unique<ConversionDriver>(settings, std::move(files),
+                                                  static_cast<ConversionObserver&>(*this));
     buildControls();
 
     const int rows = initialGridRows(static_cast<int>(settings.maxHarmonicOrder));
@@ -187,9 +187,9 @@ void AnalysisWindow::startRun() {
     try {
         m_driver->start();
     } catch (const OutputError& e) {
-        stopRun(QStringLiteral("ファイルエラー"),
-                QStringLiteral("結果ファイル %1 を開けません。\n%2")
-                    .arg(qs(e.file()), qs(e.reason())));
+        stopRun(
+            QStringLiteral("ファイルエラー"),
+            QStringLiteral("結果ファイル %1 を開けません。\n%2").arg(qs(e.file()), qs(e.reason())));
         return;
     }
     m_end->show();
@@ -360,8 +360,7 @@ void AnalysisWindow::closeEvent(QCloseEvent* event) {
 
 void AnalysisWindow::redraw() {
     if (!m_driver->hasResult()) return;
-    present(m_driver->latestRecording().header, m_driver->latestWindow(),
-            m_driver->latestResult());
+    present(m_driver->latestRecording().header, m_driver->latestWindow(), m_driver->latestResult());
 }
 
 void AnalysisWindow::present(const RecorderFileHeader& header, const WindowWaveforms& window,
@@ -382,8 +381,8 @@ void AnalysisWindow::present(const RecorderFileHeader& header, const WindowWavef
         m_grids[i]->hide();  // filled while hidden
         m_models[i]->setGrid(std::move(display.grids[i]));
         for (int c = 0; c < m_models[i]->columnCount(); ++c) {
-            m_grids[i]->setColumnWidth(c, columnWidth(c == 0 ? kOrderColumnTwips
-                                                              : kValueColumnTwips));
+            m_grids[i]->setColumnWidth(c,
+                                       columnWidth(c == 0 ? kOrderColumnTwips : kValueColumnTwips));
         }
         m_grids[i]->show();
     }

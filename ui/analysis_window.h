@@ -27,7 +27,7 @@ class ResultsTableModel;
 
 class AnalysisWindow : public QWidget, private ConversionObserver {
     Q_OBJECT
-public:
+  public:
     /// Loads the window for a run over `files` with `settings` (the run starts when the
     /// window is first shown).
     AnalysisWindow(const ConversionSettings& settings, WaveformFileList files,
@@ -50,7 +50,7 @@ public:
     using ErrorReporter = std::function<void(const QString& title, const QString& text)>;
     void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// The run ended after its last recording (or the window was closed during it): the
     /// result files are closed and the settings screen should come back.
     void runFinished();
@@ -59,13 +59,13 @@ Q_SIGNALS:
     /// A recording was analysed and shown (its position in the file list).
     void recordingShown(int index);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // Control handlers.
     void startRun();
     void endProgram();
@@ -106,17 +106,17 @@ private:
     int m_shownIndex = -1;  ///< recording shown by the step in progress
     ErrorReporter m_reportError;
 
-    QPushButton* m_start = nullptr;     // Command2
-    QPushButton* m_end = nullptr;       // Command1
-    QPushButton* m_pause = nullptr;     // Command5
-    QPushButton* m_feeder = nullptr;    // Command4
+    QPushButton* m_start = nullptr;                                  // Command2
+    QPushButton* m_end = nullptr;                                    // Command1
+    QPushButton* m_pause = nullptr;                                  // Command5
+    QPushButton* m_feeder = nullptr;                                 // Command4
     std::array<QPushButton*, kDisplayModeCount> m_displayButtons{};  // Command3
-    QCheckBox* m_waitCheck = nullptr;   // Check1
-    QLineEdit* m_waitText = nullptr;    // Text1
-    QLabel* m_waitUnit = nullptr;       // Label5
-    QTimer* m_waitTimer = nullptr;      // Timer1
+    QCheckBox* m_waitCheck = nullptr;                                // Check1
+    QLineEdit* m_waitText = nullptr;                                 // Text1
+    QLabel* m_waitUnit = nullptr;                                    // Label5
+    QTimer* m_waitTimer = nullptr;                                   // Timer1
     QTimer* m_stepTimer = nullptr;
-    std::array<QTableView*, 2> m_grids{};                 // Grid1
+    std::array<QTableView*, 2> m_grids{};  // Grid1
     std::array<ResultsTableModel*, 2> m_models{};
     GraphSurface* m_picture = nullptr;  // Picture1
     std::array<QLabel*, 4> m_labels{};  // Label1..Label4

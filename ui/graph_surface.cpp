@@ -53,9 +53,9 @@ void GraphSurface::paintEvent(QPaintEvent*) {
             painter.setPen(penFor(p->colour, LineStyle::Solid));
             painter.drawPolyline(poly);
         } else if (const auto* r = std::get_if<GraphRect>(&item)) {
-            const QRectF rect = QRectF(QPointF(r->corner1.x, r->corner1.y),
-                                       QPointF(r->corner2.x, r->corner2.y))
-                                    .normalized();
+            const QRectF rect =
+                QRectF(QPointF(r->corner1.x, r->corner1.y), QPointF(r->corner2.x, r->corner2.y))
+                    .normalized();
             if (r->filled) {
                 painter.fillRect(rect, toQColor(r->colour));
             } else {

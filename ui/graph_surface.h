@@ -10,17 +10,17 @@ namespace waveharm {
 
 class GraphSurface : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit GraphSurface(QWidget* parent = nullptr);
 
     /// Replaces what is shown (an empty picture clears the surface).
     void setPicture(GraphPicture picture);
     const GraphPicture& picture() const { return m_picture; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     GraphPicture m_picture;
 };
 

@@ -90,8 +90,8 @@ void fillTotalsRow(int mode, const HarmonicResult& r, std::size_t f, TableGrid& 
     }
 }
 
-void fillRmsRow(int mode, const HarmonicResult& r, std::size_t f, int usedPhases,
-                TableGrid& grid, int row) {
+void fillRmsRow(int mode, const HarmonicResult& r, std::size_t f, int usedPhases, TableGrid& grid,
+                int row) {
     grid.at(row, 0) = "実効値";
     if (mode == 2) {
         double v = 0, i = 0;
@@ -109,19 +109,17 @@ void fillRmsRow(int mode, const HarmonicResult& r, std::size_t f, int usedPhases
     }
 }
 
-void fillDistortionRow(int mode, const HarmonicResult& r, std::size_t f, TableGrid& grid,
-                       int row) {
+void fillDistortionRow(int mode, const HarmonicResult& r, std::size_t f, TableGrid& grid, int row) {
     grid.at(row, 0) = "全歪";
     if (mode == 2) return;
     for (int c = 0; c < 3; ++c) {
         grid.at(row, c + 1) =
-            mode == 3
-                ? formatNumber(distortionPart(r.voltageRmsByPhase[c],
-                                              r.voltageHarmonicMagnitude(c, 1)),
-                               kVolts)
-                : formatNumber(distortionPart(r.currentRmsByPhase(c, f),
-                                              r.currentHarmonicMagnitude(f, c, 1)),
-                               kAmperes);
+            mode == 3 ? formatNumber(distortionPart(r.voltageRmsByPhase[c],
+                                                    r.voltageHarmonicMagnitude(c, 1)),
+                                     kVolts)
+                      : formatNumber(distortionPart(r.currentRmsByPhase(c, f),
+                                                    r.currentHarmonicMagnitude(f, c, 1)),
+                                     kAmperes);
     }
 }
 

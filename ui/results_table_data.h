@@ -15,7 +15,7 @@ namespace waveharm {
 
 /// One grid's cell texts, row 0 the header row and column 0 the order column.
 class TableGrid {
-public:
+  public:
     TableGrid() = default;
     TableGrid(int rows, int columns) { resize(rows, columns); }
 
@@ -24,15 +24,17 @@ public:
     /// Keeps the texts of the cells that stay inside the new size.
     void resize(int rows, int columns);
     const std::string& at(int row, int column) const {
-        assert(row >= 0 && row < m_rows && column >= 0 && column < m_columns && "cell outside grid");
+        assert(row >= 0 && row < m_rows && column >= 0 && column < m_columns &&
+               "cell outside grid");
         return m_cells[static_cast<std::size_t>(row) * m_columns + column];
     }
     std::string& at(int row, int column) {
-        assert(row >= 0 && row < m_rows && column >= 0 && column < m_columns && "cell outside grid");
+        assert(row >= 0 && row < m_rows && column >= 0 && column < m_columns &&
+               "cell outside grid");
         return m_cells[static_cast<std::size_t>(row) * m_columns + column];
     }
 
-private:
+  private:
     int m_rows = 0;
     int m_columns = 0;
     std::vector<std::string> m_cells;

@@ -10,7 +10,7 @@ namespace waveharm {
 
 class ResultsTableModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit ResultsTableModel(QObject* parent = nullptr);
 
     /// Replaces the whole grid (rows, columns and texts).
@@ -21,7 +21,7 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-private:
+  private:
     TableGrid m_grid;
 };
 

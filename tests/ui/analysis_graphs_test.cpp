@@ -33,7 +33,7 @@ bool hasText(const GraphPicture& p, const std::string& s) {
 /// A recording window of N = 256 points for `feeders` feeders, every column a sine of
 /// the given peak, with the matching fundamental coefficients.
 class GraphTest : public ::testing::Test {
-protected:
+  protected:
     void make(MeasurementType type, int feeders = 1, double peak = 500) {
         settings.measurementType = type;
         settings.setHarmonicOption(HarmonicOption::Odd1To49);
@@ -48,8 +48,8 @@ protected:
             const double a = peak * 0.8, b = peak * 0.6;  // sine and cosine parts
             for (int k = 0; k <= n; ++k) {
                 const float angle = kTwoPi * static_cast<float>(k) / static_cast<float>(n);
-                window.columns(c, k) = static_cast<float>(a * std::sin(angle) +
-                                                          b * std::cos(angle));
+                window.columns(c, k) =
+                    static_cast<float>(a * std::sin(angle) + b * std::cos(angle));
             }
             result.fundamentalSin[c] = static_cast<float>(a);
             result.fundamentalCos[c] = static_cast<float>(b);
@@ -182,8 +182,8 @@ TEST_F(GraphTest, PhasorPageShowsEightOrdersAndTheLegendOfTheWiring) {
     result.currentHarmonicIm(0, 0, 1) = 10;
     GraphPicture p;
     drawHarmonicPhasorPage(inputs(), p);
-    for (const char* s : {" 1次", " 5次", " 11次", " 17次", " 3次", " 7次", " 13次", " 19次",
-                          "V1", "I1", "V2", "I2", "V3", "I3"}) {
+    for (const char* s : {" 1次", " 5次", " 11次", " 17次", " 3次", " 7次", " 13次", " 19次", "V1",
+                          "I1", "V2", "I2", "V3", "I3"}) {
         EXPECT_TRUE(hasText(p, s)) << s;
     }
     // Orders without any voltage or current still give finite drawings.

@@ -42,8 +42,8 @@ TEST(AnalysisScreens, EveryDisplayModeOnDemoRecordings) {
     settings.ctRatio[0] = 100;
     settings.ctRatio[1] = 200;
     settings.currentSenseOhms[0] = settings.currentSenseOhms[1] = clampRangeToSenseOhms(2);
-    settings.outputFileName = outputFileNameFor((dir / "screens.dat").string(),
-                                                settings.outputExtension);
+    settings.outputFileName =
+        outputFileNameFor((dir / "screens.dat").string(), settings.outputExtension);
 
     AnalysisWindow window(settings, scanFolder(dir / "rec", false));
     bool shown = false;

@@ -9,9 +9,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -49,7 +49,7 @@ std::string readBytes(const fs::path& path) {
 class NullObserver : public ConversionObserver {};
 
 class AnalysisWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ensureApplication();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -74,8 +74,8 @@ protected:
             m_settings.ctRatio[f] = 100.0f * (f + 1);
             m_settings.currentSenseOhms[f] = clampRangeToSenseOhms(2);
         }
-        m_settings.outputFileName = outputFileNameFor((m_dir / "gui.dat").string(),
-                                                      m_settings.outputExtension);
+        m_settings.outputFileName =
+            outputFileNameFor((m_dir / "gui.dat").string(), m_settings.outputExtension);
     }
 
     std::unique_ptr<AnalysisWindow> makeWindow() {
@@ -322,8 +322,8 @@ TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
         runSettings = s.settings();
         window = launchAnalysisWindow(s);
         QObject::connect(window, &AnalysisWindow::recordingShown, [&](int index) {
-            if (index == 1) QTest::mouseClick(window->findChild<QPushButton*>("Command3_2"),
-                                              Qt::LeftButton);
+            if (index == 1)
+                QTest::mouseClick(window->findChild<QPushButton*>("Command3_2"), Qt::LeftButton);
         });
         QObject::connect(window, &AnalysisWindow::runFinished,
                          [&] { written = window->driver().summary().files; });

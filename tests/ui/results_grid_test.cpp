@@ -8,7 +8,7 @@ namespace waveharm {
 namespace {
 
 class ResultGridTest : public ::testing::Test {
-protected:
+  protected:
     void make(int maxOrder, int feeders = 1) {
         m_maxOrder = maxOrder;
         r.allocate(maxOrder, feeders);
