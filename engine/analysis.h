@@ -96,7 +96,11 @@ public:
                            HarmonicResult& result);
 
     /// The quantities of an already resampled window (derivation, transforms,
-    /// quantities); used by `analyze` and by tests on synthetic windows.
+    /// quantities); used by `analyze` and by tests on synthetic windows. The derived
+    /// phases are written into `window` (with three wattmeters the line voltages become
+    /// phase voltages), so call it once per resampled window. Throws AnalysisError for a
+    /// dead R-S voltage, zero counts per division or current sense, a window of the
+    /// wrong shape and non-finite values.
     void computeQuantities(const RecorderFileHeader& header, WindowWaveforms& window,
                            HarmonicResult& result);
 
