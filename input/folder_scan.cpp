@@ -27,6 +27,11 @@ bool endsWithNoCase(std::string_view name, std::string_view suffix) {
 }
 
 std::vector<std::byte> readHead(const fs::path& path, std::size_t length) {
+    // A pipe or device named like a recording would hold the scan forever on opening.
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!ec && !fs::is_regular_file(status))
+        throw InputError(path.filename().string(), -1, "is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw InputError(path.filename().string(), -1, "cannot be opened");
     std::vector<std::byte> head(length);

@@ -97,8 +97,12 @@ SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& 
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     const std::string name = path.string();
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status))
         throw InputError(name, -1, "is a folder, not a recording");
+    // A pipe or device named like a recording would hold the run forever on opening.
+    if (!ec && !std::filesystem::is_regular_file(status))
+        throw InputError(name, -1, "is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw InputError(name, -1, "cannot be opened");
     in.seekg(0, std::ios::end);
