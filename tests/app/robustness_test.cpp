@@ -8,9 +8,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -270,16 +272,30 @@ TEST_F(RobustnessTest, ThousandsOfOtherFilesAreReportedOneByOne) {
         std::ofstream(m_dir / "rec" / ("junk" + n + ".MEM"), std::ios::binary) << "junk " << n;
         if (i % 3 == 0) std::ofstream(m_dir / "rec" / ("notes" + n + ".txt")) << n;
     }
+    // A pipe named like a recording: opening it would wait for a writer forever.
+    ASSERT_EQ(::mkfifo((m_dir / "rec" / "PIPE.MEM").c_str(), 0644), 0);
     Quiet quiet;
     const ConversionSummary summary = convert(m_dir / "rec", m_dir / "result.hm1", quiet);
     EXPECT_EQ(summary.analysed, 2);
-    EXPECT_EQ(summary.skipped, 3000);  // the .txt files are not listed at all
-    ASSERT_EQ(quiet.skipped.size(), 3000u);
-    EXPECT_EQ(quiet.skipped.front().rfind("junk", 0), 0u);
+    EXPECT_EQ(summary.skipped, 3001);  // the .txt files are not listed at all
+    ASSERT_EQ(quiet.skipped.size(), 3001u);
+    EXPECT_EQ(std::count_if(quiet.skipped.begin(), quiet.skipped.end(),
+                            [](const std::string& s) { return s.rfind("junk", 0) == 0; }),
+              3000);
+    EXPECT_NE(
+        std::find(quiet.skipped.begin(), quiet.skipped.end(), "PIPE.MEM: is not a regular file"),
+        quiet.skipped.end());
 
     Quiet readable;
     convert(m_dir / "readable", m_dir / "readable.hm1", readable);
     EXPECT_EQ(fileText(m_dir / "result.hm1"), fileText(m_dir / "readable.hm1"));
+
+    const fs::path log = m_dir / "cli.log";
+    EXPECT_EQ(runCli(cliConvert(m_dir / "rec", (m_dir / "cli").string()), log), 1);
+    const std::string text = fileText(log);
+    EXPECT_NE(text.find("warning: PIPE.MEM: skipped: is not a regular file"), std::string::npos);
+    EXPECT_NE(text.find("recordings analysed: 2, skipped: 3001"), std::string::npos);
+    EXPECT_EQ(fileText(m_dir / "cli.hm1"), fileText(m_dir / "readable.hm1"));
 }
 
 TEST_F(RobustnessTest, NamesWithBlanksAndJapaneseCharactersAreReadAndWritten) {
