@@ -340,6 +340,14 @@ TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
     ASSERT_EQ(reference.size(), 1u);
     EXPECT_FALSE(readBytes(written[0]).empty());
     EXPECT_TRUE(readBytes(written[0]) == readBytes(reference[0]));
+
+    // A new run can be started from the settings screen that came back.
+    const auto firstRun = readBytes(written[0]);
+    fs::remove(written[0]);
+    screen.findChild<QPushButton*>("Command4")->click();
+    ASSERT_FALSE(window.isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 30000));
+    EXPECT_TRUE(readBytes(written[0]) == firstRun);
 }
 
 }  // namespace
