@@ -481,6 +481,13 @@ QWidget* SettingsScreen::buildOutputGroup() {
 }
 
 void SettingsScreen::connectHandlers() {
+    // The folder tree fills in the background: show the input folder once it is there.
+    connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        const QModelIndex index = m_dirModel->index(m_folder);
+        if (!index.isValid() || !m_folder.startsWith(loaded)) return;
+        m_dirs->setCurrentIndex(index);
+        m_dirs->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    });
     connect(m_drive, &QComboBox::activated, this,
             [this](int i) { setInputFolder(m_drive->itemText(i)); });
     connect(m_dirs, &QTreeView::clicked, this,
@@ -629,7 +636,7 @@ void SettingsScreen::setInputFolder(const QString& folder) {
     const QModelIndex index = m_dirModel->index(path);
     if (index.isValid()) {
         m_dirs->setCurrentIndex(index);
-        m_dirs->scrollTo(index);
+        m_dirs->scrollTo(index, QAbstractItemView::PositionAtCenter);
     }
     scanFolder(path);
 }
