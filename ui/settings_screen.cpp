@@ -873,16 +873,17 @@ void SettingsScreen::chooseOutputFile() {
 
 void SettingsScreen::startConversion() {
     if (m_currentFileName.empty()) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The screen stays busy while the check is open; the check's own window does not.
+    setCursor(Qt::WaitCursor);
     // The check must see the samples as the current channel settings read them.
     readCurrentFile(false);
     if (!m_recording) {
-        QApplication::restoreOverrideCursor();
+        unsetCursor();
         m_report(windowTitle(), m_readError->text());
         return;
     }
     m_presentWiringCheck(m_settings, *m_recording, this);
-    QApplication::restoreOverrideCursor();
+    unsetCursor();
     if (!m_settings.wiringConfirmed) return;
     if (m_files.count() == 0) {
         m_settings.wiringConfirmed = false;
