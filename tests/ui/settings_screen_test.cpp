@@ -368,5 +368,24 @@ TEST_F(SettingsScreenTest, WiringDialogShowsTheCheckAndConfirms) {
     EXPECT_EQ(dialog.QDialog::result(), QDialog::Accepted);
 }
 
+TEST_F(SettingsScreenTest, WiringDialogWarnsAboutFewSamplesPerCycle) {
+    RecordingSpec spec;
+    spec.sampleRateHz = 5000;  // 50 samples in half a 50 Hz cycle
+    spec.totalSamples = 1000;
+    for (int c = 0; c < 4; ++c) spec.channels.push_back({{{1, 800, 60.0 * c}}});
+    writeRecording(m_dir / "slow.MEM", spec);
+    const Recording rec = readRecording(m_dir / "slow.MEM", ReadOptions{});
+    ConversionSettings s;
+    WiringCheckDialog dialog(s, rec);
+    QStringList shown;
+    dialog.setMessageReporter([&](const QString&, const QString& text) { shown << text; });
+    dialog.runCheck();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0], "サンプリング数が少なく、正確な分析ができない可能性があります。");
+    ASSERT_TRUE(dialog.check().has_value());
+    dialog.findChild<QPushButton*>("Command1_0")->click();
+    EXPECT_FALSE(s.wiringConfirmed);
+}
+
 }  // namespace
 }  // namespace waveharm
