@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "engine/analysis.h"
@@ -180,12 +181,20 @@ bool leavePositiveHalfCycle(std::span<const std::int16_t> x, std::int64_t& posit
 
 double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
                               double limit) {
+    // Where the last move past a positive half-cycle left the search. A noisy channel can
+    // make the scan step back before that point and land in the same half-cycle again;
+    // each move must therefore reach further than the one before, or the search ends.
+    std::int64_t movedTo = std::numeric_limits<std::int64_t>::min();
     for (;;) {
         const double crossing = scanForCrossing(x, position, limit);
         if (crossing >= 0 || crossing == kEndOfRecord) return crossing;
         // Near the start of the record the search cannot step back out of a positive
         // half-cycle; instead of giving up it moves on to the following negative one.
-        if (crossing == kNoCrossingHere && leavePositiveHalfCycle(x, position, limit)) continue;
+        if (crossing == kNoCrossingHere && leavePositiveHalfCycle(x, position, limit) &&
+            position > movedTo) {
+            movedTo = position;
+            continue;
+        }
         position = 4150;
         return -1;
     }
