@@ -369,11 +369,11 @@ TEST_F(SettingsScreenTest, WiringDialogShowsTheCheckAndConfirms) {
 }
 
 TEST_F(SettingsScreenTest, WiringDialogWarnsAboutFewSamplesPerCycle) {
-    RecordingSpec spec;
-    spec.sampleRateHz = 5000;  // 50 samples in half a 50 Hz cycle
-    spec.totalSamples = 1000;
-    for (int c = 0; c < 4; ++c) spec.channels.push_back({{{1, 800, 60.0 * c}}});
-    writeRecording(m_dir / "slow.MEM", spec);
+    RecordingSpec slow;
+    slow.sampleRateHz = 5000;  // 50 samples in half a 50 Hz cycle
+    slow.totalSamples = 1000;
+    for (int c = 0; c < 4; ++c) slow.channels.push_back({{{1, 800, 60.0 * c}}});
+    writeRecording(m_dir / "slow.MEM", slow);
     const Recording rec = readRecording(m_dir / "slow.MEM", ReadOptions{});
     ConversionSettings s;
     WiringCheckDialog dialog(s, rec);
