@@ -83,7 +83,8 @@ class RobustnessTest : public ::testing::Test {
     void SetUp() override {
         m_dir = fs::temp_directory_path() /
                 ("waveharm_robust_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                 "_" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir / "rec");
         m_settings.setHarmonicOption(HarmonicOption::Odd1To49);
