@@ -20,7 +20,7 @@ using Phasor = std::complex<double>;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kSampleRateHz = 10000;           // "10ms" per division at 100 points
 constexpr std::int64_t kSamples = 2000;           // 10 periods at 50 Hz, 12 at 60 Hz
-constexpr double kVoltCounts = 80.0 / 10.0;       // "10V" range, 80 counts per division
+constexpr double kVoltCounts = 80.0 / 20.0;       // "20V" range, 80 counts per division
 constexpr double kAmpCounts = 80.0 / 0.05 * 0.1;  // "50mV" range, clamp 0.1 V/A
 constexpr double kSecondaryLineVolts = 110.0;     // 6.6 kV / PT 60
 constexpr int kHarmonicOrders[] = {1, 5, 7, 11, 13};
@@ -100,8 +100,8 @@ RecordingSpec specFor(const RecordingState& s, const DemoOptions& o, CivilDateTi
     const double w = 2 * kPi * s.frequencyHz;
     const double trigger = 0.02 * double(kSamples) / kSampleRateHz;
     const double shift = w * trigger + std::arg(rs[0]);
-    spec.channels.push_back(signalOf(rs, kVoltCounts, shift, "10V"));
-    spec.channels.push_back(signalOf(ts, kVoltCounts, shift, "10V"));
+    spec.channels.push_back(signalOf(rs, kVoltCounts, shift, "20V"));
+    spec.channels.push_back(signalOf(ts, kVoltCounts, shift, "20V"));
     for (const BalancedSet& c : s.currents) {
         Phasor r[5], t[5];
         for (int h = 0; h < 5; ++h) {

@@ -130,8 +130,10 @@ TEST_P(DemoCampaign, RealisticRecordingsInTimeOrder) {
         int peak = 0;
         for (int s = 0; s < r.samples.channelCount(); ++s)
             for (std::int16_t v : r.samples.column(s)) peak = std::max(peak, std::abs(int(v)));
+        // Within the range limit, and several divisions high as a recorder set up for
+        // the circuit shows it.
         EXPECT_LE(peak, 2046);
-        EXPECT_GT(peak, 1000);
+        EXPECT_GT(peak, 400);
         // ch1 (R-S) rises through zero at the trigger point, 2 % into the record.
         const std::int64_t trigger = r.header.totalSamples * 2 / 100;
         const auto rs = r.samples.column(0);

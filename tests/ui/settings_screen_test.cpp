@@ -131,7 +131,7 @@ TEST_F(SettingsScreenTest, ScanMakesTheEarliestRecordingCurrentWithItsFeederCoun
     EXPECT_EQ(m_screen->currentFileName(), files.names[0]);
     EXPECT_EQ(child<QLabel>("InFileName")->text().toStdString(), files.names[0]);
     EXPECT_EQ(child<QLabel>("Label36_2")->text(), "3");
-    EXPECT_EQ(child<QLabel>("Label14_0")->text(), "10V");
+    EXPECT_EQ(child<QLabel>("Label14_0")->text(), "20V");
     EXPECT_TRUE(child<QLabel>("Label14_5")->isEnabled());
     EXPECT_FALSE(child<QLabel>("Label14_6")->isEnabled());
     EXPECT_EQ(child<QLabel>("Label28_0")->text(), "8841");
