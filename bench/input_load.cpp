@@ -20,16 +20,16 @@ std::filesystem::path recordingFile(const std::string& model) {
     auto& path = files[model];
     if (!path.empty()) return path;
     path = std::filesystem::temp_directory_path() / ("waveharm_bench_" + model + ".MEM");
-    RecordingSpec spec;
-    spec.model = model;
-    spec.totalSamples = 20000;
+    RecordingContent content;
+    content.model = model;
+    content.totalSamples = 20000;
     for (int c = 0; c < 16; ++c) {
         ChannelSignal ch;
         ch.tones = {{1, 1200, 20.0 * c}, {5, 150, 0}, {7, 90, 45}};
         ch.noise = 2;
-        spec.channels.push_back(ch);
+        content.channels.push_back(ch);
     }
-    writeRecording(path, spec);
+    writeRecording(path, content);
     return path;
 }
 

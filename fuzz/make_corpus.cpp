@@ -26,15 +26,15 @@ namespace fs = std::filesystem;
 // A V-connected three-phase circuit on the recorder's channels: the two line voltages
 // (R-S, T-S) with a 5th harmonic, then the R and T currents of each feeder lagging by
 // 30 degrees with 5th and 7th harmonics. Peaks stay below the range limit.
-RecordingSpec circuitRecording(const std::string& model, int channels, std::int64_t samples,
+RecordingContent circuitRecording(const std::string& model, int channels, std::int64_t samples,
                                int minute) {
-    RecordingSpec spec;
-    spec.model = model;
-    spec.frequencyHz = 50;
-    spec.sampleRateHz = 10000;
-    spec.totalSamples = samples;
-    spec.start = CivilDateTime{2018, 12, 12, 10, minute, 10};
-    spec.noiseSeed = static_cast<std::uint32_t>(channels * 100 + minute);
+    RecordingContent content;
+    content.model = model;
+    content.frequencyHz = 50;
+    content.sampleRateHz = 10000;
+    content.totalSamples = samples;
+    content.start = CivilDateTime{2018, 12, 12, 10, minute, 10};
+    content.noiseSeed = static_cast<std::uint32_t>(channels * 100 + minute);
     for (int c = 0; c < channels; ++c) {
         ChannelSignal s;
         const bool voltage = c < 2;
@@ -45,9 +45,9 @@ RecordingSpec circuitRecording(const std::string& model, int channels, std::int6
         if (!voltage) s.tones.push_back({7, peak * 0.1, 7 * phase});
         s.noise = 2;
         s.rangeText = voltage ? "10V" : "50mV";
-        spec.channels.push_back(s);
+        content.channels.push_back(s);
     }
-    return spec;
+    return content;
 }
 
 void writeSeed(const fs::path& folder, const std::string& name,
@@ -129,10 +129,10 @@ std::vector<std::vector<std::byte>> resultFiles(const fs::path& scratch, Measure
     files.folder = scratch;
     for (int m = 0; m < 2; ++m) {
         const std::string name = "R" + std::to_string(m) + ".MEM";
-        const RecordingSpec spec = circuitRecording("8841", 2 + 2 * feeders, 500, 15 + m);
-        writeRecording(scratch / name, spec);
+        const RecordingContent content = circuitRecording("8841", 2 + 2 * feeders, 500, 15 + m);
+        writeRecording(scratch / name, content);
         files.names.push_back(name);
-        files.startTimes.push_back(DateTime::fromCivil(spec.start));
+        files.startTimes.push_back(DateTime::fromCivil(content.start));
     }
     ConversionSettings settings;
     settings.measurementType = type;

@@ -81,37 +81,37 @@ ChannelSignal signalOf(const Phasor (&byOrder)[5], double countsPerUnit, double 
     return ch;
 }
 
-RecordingSpec specFor(const RecordingState& s, const DemoOptions& o, CivilDateTime start,
+RecordingContent specFor(const RecordingState& s, const DemoOptions& o, CivilDateTime start,
                       std::uint32_t seed) {
     Phasor rs[5], ts[5];
     for (int h = 0; h < 5; ++h) {
         rs[h] = (s.voltage.phase(h, 0) - s.voltage.phase(h, 1)) * std::sqrt(2.0);
         ts[h] = (s.voltage.phase(h, 2) - s.voltage.phase(h, 1)) * std::sqrt(2.0);
     }
-    RecordingSpec spec;
-    spec.model = o.model;
-    spec.frequencyHz = s.frequencyHz;
-    spec.sampleRateHz = kSampleRateHz;
-    spec.totalSamples = kSamples;
-    spec.pretriggerPercent = 2;
-    spec.start = start;
-    spec.noiseSeed = seed;
+    RecordingContent content;
+    content.model = o.model;
+    content.frequencyHz = s.frequencyHz;
+    content.sampleRateHz = kSampleRateHz;
+    content.totalSamples = kSamples;
+    content.pretriggerPercent = 2;
+    content.start = start;
+    content.noiseSeed = seed;
     // Shift time so that R-S rises through zero at the trigger point (2 % into the record).
     const double w = 2 * kPi * s.frequencyHz;
     const double trigger = 0.02 * double(kSamples) / kSampleRateHz;
     const double shift = w * trigger + std::arg(rs[0]);
-    spec.channels.push_back(signalOf(rs, kVoltCounts, shift, "20V"));
-    spec.channels.push_back(signalOf(ts, kVoltCounts, shift, "20V"));
+    content.channels.push_back(signalOf(rs, kVoltCounts, shift, "20V"));
+    content.channels.push_back(signalOf(ts, kVoltCounts, shift, "20V"));
     for (const BalancedSet& c : s.currents) {
         Phasor r[5], t[5];
         for (int h = 0; h < 5; ++h) {
             r[h] = c.phase(h, 0);
             t[h] = c.phase(h, 2);
         }
-        spec.channels.push_back(signalOf(r, kAmpCounts, shift, "50mV"));
-        spec.channels.push_back(signalOf(t, kAmpCounts, shift, "50mV"));
+        content.channels.push_back(signalOf(r, kAmpCounts, shift, "50mV"));
+        content.channels.push_back(signalOf(t, kAmpCounts, shift, "50mV"));
     }
-    return spec;
+    return content;
 }
 
 // Names that do not sort in time order, as in a folder copied from several media.

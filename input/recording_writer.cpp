@@ -74,9 +74,9 @@ std::string timeField(const CivilDateTime& c) {
 
 // The time per division as the recorder writes it; its number must fit the three
 // characters that carry it.
-std::string timeAxisFor(const RecordingSpec& spec) {
-    if (!spec.timeAxisText.empty()) return spec.timeAxisText;
-    const double perDiv = spec.pointsPerDiv / spec.sampleRateHz;
+std::string timeAxisFor(const RecordingContent& content) {
+    if (!content.timeAxisText.empty()) return content.timeAxisText;
+    const double perDiv = content.pointsPerDiv / content.sampleRateHz;
     double value = perDiv;
     std::string unit = "s";
     if (perDiv < 1e-3) {
@@ -88,24 +88,24 @@ std::string timeAxisFor(const RecordingSpec& spec) {
     }
     const std::string number = numberText(std::round(value * 100) / 100);
     if (number.size() > 3 || std::abs(leadingNumber(number) - value) > 1e-9 * value)
-        throw std::invalid_argument("sampling rate " + numberText(spec.sampleRateHz) +
+        throw std::invalid_argument("sampling rate " + numberText(content.sampleRateHz) +
                                     " has no time axis with 100 points per division");
     return number + unit;
 }
 
-std::vector<int> channelValues(const RecordingSpec& spec, const ChannelSignal& ch, int index,
+std::vector<int> channelValues(const RecordingContent& content, const ChannelSignal& ch, int index,
                                int family) {
     const auto [lo, hi] = valueRange(family);
-    std::vector<int> values(static_cast<std::size_t>(spec.totalSamples));
+    std::vector<int> values(static_cast<std::size_t>(content.totalSamples));
     if (!ch.raw.empty()) {
-        if (std::int64_t(ch.raw.size()) != spec.totalSamples)
+        if (std::int64_t(ch.raw.size()) != content.totalSamples)
             throw std::invalid_argument("raw samples do not match totalSamples");
         for (std::size_t i = 0; i < values.size(); ++i)
             values[i] = std::clamp<int>(ch.raw[i], lo, hi);
         return values;
     }
-    std::mt19937 rng(spec.noiseSeed * 131u + static_cast<std::uint32_t>(index));
-    const double w = 2 * kPi * spec.frequencyHz / spec.sampleRateHz;
+    std::mt19937 rng(content.noiseSeed * 131u + static_cast<std::uint32_t>(index));
+    const double w = 2 * kPi * content.frequencyHz / content.sampleRateHz;
     for (std::size_t i = 0; i < values.size(); ++i) {
         double v = ch.offset;
         for (const ToneComponent& t : ch.tones)
@@ -117,11 +117,11 @@ std::vector<int> channelValues(const RecordingSpec& spec, const ChannelSignal& c
     return values;
 }
 
-std::vector<std::vector<int>> recordedValues(const RecordingSpec& spec, int family) {
+std::vector<std::vector<int>> recordedValues(const RecordingContent& content, int family) {
     std::vector<std::vector<int>> out;
-    for (std::size_t k = 0; k < spec.channels.size(); ++k)
-        if (!spec.channels[k].off)
-            out.push_back(channelValues(spec, spec.channels[k], int(k), family));
+    for (std::size_t k = 0; k < content.channels.size(); ++k)
+        if (!content.channels[k].off)
+            out.push_back(channelValues(content, content.channels[k], int(k), family));
     if (out.empty()) throw std::invalid_argument("a recording needs at least one channel");
     return out;
 }
@@ -133,22 +133,22 @@ void putField(Bytes& out, std::size_t block, int k, std::string_view text) {
     put(out, block * 512 + 12 * k, text);
 }
 
-Bytes memHeader(const RecordingSpec& spec, const std::string& timeAxis) {
-    const std::size_t blocks = 1 + spec.channels.size();
+Bytes memHeader(const RecordingContent& content, const std::string& timeAxis) {
+    const std::size_t blocks = 1 + content.channels.size();
     Bytes out(blocks * 512);
     putField(out, 0, 0, "HW");
     putField(out, 0, 1, std::to_string(blocks));
-    putField(out, 0, 2, spec.model);
-    putField(out, 0, 5, numberText(double(spec.totalSamples) / spec.pointsPerDiv));
-    putField(out, 0, 6, std::to_string(spec.totalSamples));
-    putField(out, 0, 7, dateField(spec.start));
-    putField(out, 0, 8, timeField(spec.start));
-    putField(out, 0, 10, numberText(spec.pointsPerDiv));
+    putField(out, 0, 2, content.model);
+    putField(out, 0, 5, numberText(double(content.totalSamples) / content.pointsPerDiv));
+    putField(out, 0, 6, std::to_string(content.totalSamples));
+    putField(out, 0, 7, dateField(content.start));
+    putField(out, 0, 8, timeField(content.start));
+    putField(out, 0, 10, numberText(content.pointsPerDiv));
     putField(out, 0, 11, timeAxis);
-    putField(out, 0, 14, numberText(spec.countsPerDiv));
-    putField(out, 0, 19, numberText(spec.pretriggerPercent));
-    for (std::size_t k = 0; k < spec.channels.size(); ++k) {
-        const ChannelSignal& ch = spec.channels[k];
+    putField(out, 0, 14, numberText(content.countsPerDiv));
+    putField(out, 0, 19, numberText(content.pretriggerPercent));
+    for (std::size_t k = 0; k < content.channels.size(); ++k) {
+        const ChannelSignal& ch = content.channels[k];
         const int number = ch.channelNumber ? ch.channelNumber : int(k) + 1;
         putField(out, k + 1, 0, "HC");
         putField(out, k + 1, 1, std::to_string(number));
@@ -192,13 +192,13 @@ void putSection(Bytes& out, std::size_t at, std::string_view tag, int length, in
 
 // A channel description whose scale maps 16 raw units to one count and whose range
 // per division equals the channel's range text.
-void putChannelDescription(Bytes& out, std::size_t at, const RecordingSpec& spec,
+void putChannelDescription(Bytes& out, std::size_t at, const RecordingContent& content,
                            const ChannelSignal& ch) {
     constexpr int kValuesAt = 16;
     constexpr std::uint16_t kFactor = 1000;
     double range = rangePerDivFromText(ch.rangeText);
     if (range <= 0) range = 1;
-    const auto [a1, e1] = decimalOf(range * 1000.0 / (spec.countsPerDiv * 16.0 * kFactor));
+    const auto [a1, e1] = decimalOf(range * 1000.0 / (content.countsPerDiv * 16.0 * kFactor));
     const float scale = static_cast<float>(a1 * std::pow(10.0, e1));
     const auto [a2, e2] = decimalOf(-32768.0 * double(scale));
     putSection(out, at, "SXACAWMN", 100, kValuesAt);
@@ -210,16 +210,16 @@ void putChannelDescription(Bytes& out, std::size_t at, const RecordingSpec& spec
     putLe(out, v + 59, kFactor, 2);
 }
 
-void append886x(Bytes& out, const RecordingSpec& spec,
+void append886x(Bytes& out, const RecordingContent& content,
                 const std::vector<std::vector<int>>& values) {
     const std::size_t base = out.size();
     put(out, base, "LWBBWINF");
     std::size_t s = base + 32;
     putSection(out, s, "SXACAHDR", 40, 16);  // general section before the channels
     s += 48;
-    for (const ChannelSignal& ch : spec.channels) {
+    for (const ChannelSignal& ch : content.channels) {
         if (ch.off) continue;
-        putChannelDescription(out, s, spec, ch);
+        putChannelDescription(out, s, content, ch);
         s += 112;
     }
     putSection(out, s, "SXACAEND", 32, 16);
@@ -245,47 +245,47 @@ std::string padded(std::string text, std::size_t width) {
     return text;
 }
 
-Bytes encode8840(const RecordingSpec& spec, const std::string& timeAxis) {
-    if (spec.channels.size() > 8) throw std::invalid_argument("the 8840 records 8 channels");
+Bytes encode8840(const RecordingContent& content, const std::string& timeAxis) {
+    if (content.channels.size() > 8) throw std::invalid_argument("the 8840 records 8 channels");
     Bytes out(1024, std::byte{' '});
     put(out, 0, "HIOKI8825");
     put(out, 15, "1 ");
-    put(out, 24, dateField(spec.start));
-    put(out, 33, timeField(spec.start));
-    put(out, 41, padded(numberText(spec.pretriggerPercent), 6));
-    put(out, 75, padded(numberText(double(spec.totalSamples) / spec.pointsPerDiv), 8));
-    put(out, 83, padded(std::to_string(spec.totalSamples), 7));
+    put(out, 24, dateField(content.start));
+    put(out, 33, timeField(content.start));
+    put(out, 41, padded(numberText(content.pretriggerPercent), 6));
+    put(out, 75, padded(numberText(double(content.totalSamples) / content.pointsPerDiv), 8));
+    put(out, 83, padded(std::to_string(content.totalSamples), 7));
     put(out, 93, padded(timeAxis, 9));
     std::string flags(8, '0');
-    for (std::size_t k = 0; k < spec.channels.size(); ++k) {
-        flags[k] = spec.channels[k].off ? '0' : '1';
-        put(out, 138 + 28 * k, padded(spec.channels[k].rangeText, 10));
+    for (std::size_t k = 0; k < content.channels.size(); ++k) {
+        flags[k] = content.channels[k].off ? '0' : '1';
+        put(out, 138 + 28 * k, padded(content.channels[k].rangeText, 10));
     }
     put(out, 116, flags);
-    for (const auto& column : recordedValues(spec, 40))
+    for (const auto& column : recordedValues(content, 40))
         for (int v : column) appendBe(out, static_cast<std::uint16_t>(v + 2048));
     return out;
 }
 
 }  // namespace
 
-std::vector<std::byte> encodeRecording(const RecordingSpec& spec) {
-    const int family = familyOfModel(spec.model);
-    if (spec.totalSamples < 1 || spec.sampleRateHz <= 0 || spec.pointsPerDiv <= 0)
+std::vector<std::byte> encodeRecording(const RecordingContent& content) {
+    const int family = familyOfModel(content.model);
+    if (content.totalSamples < 1 || content.sampleRateHz <= 0 || content.pointsPerDiv <= 0)
         throw std::invalid_argument("a recording needs samples and a sampling rate");
-    const std::string timeAxis = timeAxisFor(spec);
-    if (family == 40) return encode8840(spec, timeAxis);
-    Bytes out = memHeader(spec, timeAxis);
-    const auto values = recordedValues(spec, family);
+    const std::string timeAxis = timeAxisFor(content);
+    if (family == 40) return encode8840(content, timeAxis);
+    Bytes out = memHeader(content, timeAxis);
+    const auto values = recordedValues(content, family);
     if (family == 86)
-        append886x(out, spec, values);
+        append886x(out, content, values);
     else
         appendFrames(out, values, family);
     return out;
 }
 
-void writeRecording(const std::filesystem::path& path, const RecordingSpec& spec) {
-    const Bytes bytes = encodeRecording(spec);
+void writeRecording(const std::filesystem::path& path, const RecordingContent& content) {
+    const Bytes bytes = encodeRecording(content);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     if (!out) throw std::runtime_error(path.string() + ": cannot be written");

@@ -34,7 +34,7 @@ struct ChannelSignal {
 };
 
 /// Everything one recording file holds.
-struct RecordingSpec {
+struct RecordingContent {
     /// "MR8880", "8847", "8841", "8835", "8807", "8860" (any "886…"), or "8840".
     std::string model = "8841";
     double frequencyHz = 50;
@@ -52,10 +52,10 @@ struct RecordingSpec {
 };
 
 /// The file's bytes.
-std::vector<std::byte> encodeRecording(const RecordingSpec& spec);
+std::vector<std::byte> encodeRecording(const RecordingContent& content);
 
 /// Writes the file; throws std::runtime_error when it cannot be written.
-void writeRecording(const std::filesystem::path& path, const RecordingSpec& spec);
+void writeRecording(const std::filesystem::path& path, const RecordingContent& content);
 
 /// A realistic measurement campaign (`waveharm-cli demo`).
 struct DemoOptions {

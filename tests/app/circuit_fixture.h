@@ -113,19 +113,19 @@ inline constexpr double kVoltsPerCount = 10.0 / 80.0;
 inline constexpr double kCurrentVoltsPerCount = 0.02 / 80.0;
 
 /// A recording of the circuit at 10 kS/s, 50 Hz, 4000 samples.
-inline RecordingSpec recordingOf(const std::vector<ChannelPhasors>& channels,
+inline RecordingContent recordingOf(const std::vector<ChannelPhasors>& channels,
                                  CivilDateTime start) {
-    RecordingSpec spec;
-    spec.model = "8841";
-    spec.frequencyHz = 50;
-    spec.sampleRateHz = 10000;
-    spec.totalSamples = 4000;
-    spec.start = start;
+    RecordingContent content;
+    content.model = "8841";
+    content.frequencyHz = 50;
+    content.sampleRateHz = 10000;
+    content.totalSamples = 4000;
+    content.start = start;
     for (std::size_t i = 0; i < channels.size(); ++i)
-        spec.channels.push_back(signalOf(channels[i], i < 2 ? "10V" : "20mV"));
+        content.channels.push_back(signalOf(channels[i], i < 2 ? "10V" : "20mV"));
     // The single-phase types carry currents on ch2.
-    if (channels.size() == 2) spec.channels[1].rangeText = "20mV";
-    return spec;
+    if (channels.size() == 2) content.channels[1].rangeText = "20mV";
+    return content;
 }
 
 }  // namespace waveharm::testing

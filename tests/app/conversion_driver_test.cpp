@@ -63,17 +63,17 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    void add(const std::string& name, const RecordingSpec& spec) {
-        writeRecording(m_dir / name, spec);
+    void add(const std::string& name, const RecordingContent& content) {
+        writeRecording(m_dir / name, content);
         m_files.names.push_back(name);
-        m_files.startTimes.push_back(DateTime::fromCivil(spec.start));
+        m_files.startTimes.push_back(DateTime::fromCivil(content.start));
     }
     void addGarbage(const std::string& name) {
         std::ofstream(m_dir / name, std::ios::binary) << "not a recording";
         m_files.names.push_back(name);
         m_files.startTimes.push_back(DateTime{});
     }
-    RecordingSpec circuitAt(CivilDateTime t) const {
+    RecordingContent circuitAt(CivilDateTime t) const {
         return recordingOf(channelsFor(Circuit{}, m_settings.measurementType), t);
     }
     ConversionSummary run(Recorder& recorder) {
@@ -158,10 +158,10 @@ TEST_F(DriverTest, StatusLineShowsTheCircuitsFundamentalValues) {
 TEST_F(DriverTest, RangeOverAboveTwoThousandFortySixCountsOnly) {
     for (const int peak : {2046, 2047}) {
         m_files = {};
-        RecordingSpec spec = circuitAt({2018, 12, 12, 10, 15, 10});
-        spec.channels[3].tones.clear();
-        spec.channels[3].offset = peak;  // the T current sits at the peak throughout
-        add(peak == 2046 ? "in.MEM" : "over.MEM", spec);
+        RecordingContent content = circuitAt({2018, 12, 12, 10, 15, 10});
+        content.channels[3].tones.clear();
+        content.channels[3].offset = peak;  // the T current sits at the peak throughout
+        add(peak == 2046 ? "in.MEM" : "over.MEM", content);
         Recorder recorder;
         const ConversionSummary summary = run(recorder);
         EXPECT_EQ(recorder.saw("status:レンジオーバー"), peak == 2047) << peak;
@@ -174,7 +174,7 @@ TEST_F(DriverTest, RangeOverAboveTwoThousandFortySixCountsOnly) {
 
 TEST_F(DriverTest, DeadVoltageChannelIsSkippedAndTheLastGoodResultStays) {
     add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
-    RecordingSpec dead = circuitAt({2018, 12, 12, 10, 16, 10});
+    RecordingContent dead = circuitAt({2018, 12, 12, 10, 16, 10});
     dead.channels[0].tones.clear();
     dead.channels[1].tones.clear();
     add("B.MEM", dead);

@@ -193,9 +193,9 @@ protected:
             {2018, 12, 12, 10, 15, 10}, {2018, 12, 12, 10, 15, 50}, {2018, 12, 12, 10, 16, 5}};
         int n = 0;
         for (const auto& t : times) {
-            RecordingSpec spec = recordingOf(channels, t);
-            spec.noiseSeed = static_cast<std::uint32_t>(++n);
-            writeRecording(m_dir / "rec" / ("R" + std::to_string(n) + ".MEM"), spec);
+            RecordingContent content = recordingOf(channels, t);
+            content.noiseSeed = static_cast<std::uint32_t>(++n);
+            writeRecording(m_dir / "rec" / ("R" + std::to_string(n) + ".MEM"), content);
         }
     }
 

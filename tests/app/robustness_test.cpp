@@ -94,7 +94,7 @@ class RobustnessTest : public ::testing::Test {
     void TearDown() override { fs::remove_all(m_dir); }
 
     /// A recording of the test circuit, one per minute from 10:00.
-    RecordingSpec circuit(int minute) const {
+    RecordingContent circuit(int minute) const {
         return recordingOf(channelsFor(Circuit{}, m_settings.measurementType),
                            {2018, 12, 12, 10, minute, 10});
     }
@@ -319,11 +319,11 @@ TEST_F(RobustnessTest, NamesWithBlanksAndJapaneseCharactersAreReadAndWritten) {
 // A recorder's longest record length on all sixteen channels: 1 000 000 samples × 16
 // channels (32 MB of samples), seven feeders.
 TEST_F(RobustnessTest, MillionSampleSixteenChannelRecordingIsAnalysed) {
-    RecordingSpec spec = circuit(0);
-    spec.totalSamples = 1000000;
-    while (spec.channels.size() < 16)
-        spec.channels.push_back(spec.channels[2 + spec.channels.size() % 2]);
-    writeRecording(m_dir / "rec" / "LONG.MEM", spec);
+    RecordingContent content = circuit(0);
+    content.totalSamples = 1000000;
+    while (content.channels.size() < 16)
+        content.channels.push_back(content.channels[2 + content.channels.size() % 2]);
+    writeRecording(m_dir / "rec" / "LONG.MEM", content);
     EXPECT_GT(fs::file_size(m_dir / "rec" / "LONG.MEM"), 32000000u);
     m_settings.setFeederCount(7);
     applyChannelLayout(m_settings, 7);
@@ -342,7 +342,7 @@ TEST_F(RobustnessTest, MillionSampleSixteenChannelRecordingIsAnalysed) {
 // ---- values ------------------------------------------------------------------------
 
 TEST_F(RobustnessTest, RecordingsThatWouldGiveNonFiniteValuesAreSkipped) {
-    RecordingSpec dead = circuit(0);  // no voltage on the R-S and T-S channels
+    RecordingContent dead = circuit(0);  // no voltage on the R-S and T-S channels
     for (int c = 0; c < 2; ++c) {
         dead.channels[c].tones.clear();
         dead.channels[c].raw.assign(static_cast<std::size_t>(dead.totalSamples), 0);

@@ -308,7 +308,7 @@ TEST_F(RecordingAnalysis, LongSixtyHertzRecording) {
 }
 
 TEST_F(RecordingAnalysis, WrittenAndReadRecording) {
-    RecordingSpec written;
+    RecordingContent written;
     written.model = "8841";
     written.frequencyHz = 60;
     written.sampleRateHz = 10000;

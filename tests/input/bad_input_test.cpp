@@ -14,12 +14,12 @@ namespace {
 
 using testing::Bytes;
 
-RecordingSpec specOf(const std::string& model) {
-    RecordingSpec spec;
-    spec.model = model;
-    spec.totalSamples = 50;
-    for (int c = 0; c < 3; ++c) spec.channels.push_back(ChannelSignal{{{1, 500, 30.0 * c}}});
-    return spec;
+RecordingContent specOf(const std::string& model) {
+    RecordingContent content;
+    content.model = model;
+    content.totalSamples = 50;
+    for (int c = 0; c < 3; ++c) content.channels.push_back(ChannelSignal{{{1, 500, 30.0 * c}}});
+    return content;
 }
 
 Bytes valid(const std::string& model) { return encodeRecording(specOf(model)); }

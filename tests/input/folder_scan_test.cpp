@@ -58,13 +58,13 @@ TEST(FolderPattern, CaseInsensitiveExtensions) {
     EXPECT_FALSE(matchesRecordingPattern("a.MEM", true));
 }
 
-RecordingSpec recordingAt(const std::string& model, int hour) {
-    RecordingSpec spec;
-    spec.model = model;
-    spec.totalSamples = 10;
-    spec.start = {2018, 12, 12, hour, 0, 0};
-    spec.channels.resize(2);
-    return spec;
+RecordingContent recordingAt(const std::string& model, int hour) {
+    RecordingContent content;
+    content.model = model;
+    content.totalSamples = 10;
+    content.start = {2018, 12, 12, hour, 0, 0};
+    content.channels.resize(2);
+    return content;
 }
 
 TEST(FolderScan, ListsRecordingsInTimeOrder) {

@@ -14,10 +14,10 @@
 namespace waveharm {
 namespace {
 
-Recording roundTrip(const RecordingSpec& spec) {
-    const auto bytes = encodeRecording(spec);
+Recording roundTrip(const RecordingContent& content) {
+    const auto bytes = encodeRecording(content);
     ReadOptions o;
-    o.wevFiles = spec.model == "8840";
+    o.wevFiles = content.model == "8840";
     Recording r;
     r.header = parseHeader(bytes, o, "rt");
     r.samples = decodeSamples(bytes, r.header, o, "rt");
@@ -28,8 +28,8 @@ class WriterRoundTrip : public ::testing::TestWithParam<const char*> {
   protected:
     // Three recorded channels (raw ramp, a tone, the extremes the layout holds) and a
     // switched-off one between them.
-    RecordingSpec spec() const {
-        RecordingSpec s;
+    RecordingContent content() const {
+        RecordingContent s;
         s.model = GetParam();
         s.totalSamples = 400;
         s.sampleRateHz = 20000;
@@ -53,7 +53,7 @@ class WriterRoundTrip : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(WriterRoundTrip, HeaderValues) {
-    const Recording r = roundTrip(spec());
+    const Recording r = roundTrip(content());
     const RecorderFileHeader& h = r.header;
     EXPECT_EQ(h.model, GetParam());
     EXPECT_EQ(h.channelCount, 3);
@@ -69,7 +69,7 @@ TEST_P(WriterRoundTrip, HeaderValues) {
 }
 
 TEST_P(WriterRoundTrip, SampleValues) {
-    const RecordingSpec s = spec();
+    const RecordingContent s = content();
     const Recording r = roundTrip(s);
     const std::string model = GetParam();
     const int lo = model == "MR8880"                      ? -8192
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterRoundTrip,
                                            "8840"));
 
 TEST(Writer, UnitChannelNumbersAndTimeAxes) {
-    RecordingSpec s;
+    RecordingContent s;
     s.channels.resize(1);
     s.channels[0].channelNumber = 103;
     s.sampleRateHz = 200000;

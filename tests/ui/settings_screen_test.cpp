@@ -369,7 +369,7 @@ TEST_F(SettingsScreenTest, WiringDialogShowsTheCheckAndConfirms) {
 }
 
 TEST_F(SettingsScreenTest, WiringDialogWarnsAboutFewSamplesPerCycle) {
-    RecordingSpec slow;
+    RecordingContent slow;
     slow.sampleRateHz = 5000;  // 50 samples in half a 50 Hz cycle
     slow.totalSamples = 1000;
     for (int c = 0; c < 4; ++c) slow.channels.push_back({{{1, 800, 60.0 * c}}});
