@@ -81,7 +81,7 @@ ChannelSignal signalOf(const Phasor (&byOrder)[5], double countsPerUnit, double 
     return ch;
 }
 
-RecordingContent specFor(const RecordingState& s, const DemoOptions& o, CivilDateTime start,
+RecordingContent contentFor(const RecordingState& s, const DemoOptions& o, CivilDateTime start,
                       std::uint32_t seed) {
     Phasor rs[5], ts[5];
     for (int h = 0; h < 5; ++h) {
@@ -139,7 +139,7 @@ std::vector<std::string> writeDemoCampaign(const std::filesystem::path& folder,
         const RecordingState state = stateAt(i, o, rng);
         const DateTime at{first.serial + i * o.intervalSeconds / 86400.0};
         const std::string name = demoFileName(i, o.model == "8840");
-        writeRecording(folder / name, specFor(state, o, at.civil(), o.seed + std::uint32_t(i)));
+        writeRecording(folder / name, contentFor(state, o, at.civil(), o.seed + std::uint32_t(i)));
         names.push_back(name);
     }
     return names;

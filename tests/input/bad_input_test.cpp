@@ -14,7 +14,7 @@ namespace {
 
 using testing::Bytes;
 
-RecordingContent specOf(const std::string& model) {
+RecordingContent contentOf(const std::string& model) {
     RecordingContent content;
     content.model = model;
     content.totalSamples = 50;
@@ -22,7 +22,7 @@ RecordingContent specOf(const std::string& model) {
     return content;
 }
 
-Bytes valid(const std::string& model) { return encodeRecording(specOf(model)); }
+Bytes valid(const std::string& model) { return encodeRecording(contentOf(model)); }
 
 Bytes edited(const std::string& model, const std::function<void(Bytes&)>& edit) {
     Bytes b = valid(model);
