@@ -8,15 +8,28 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
-(cd "$root/build" && ctest --output-on-failure -j "$jobs")
+logs="$(mktemp -d)"
+(cd "$root/build" && ctest --output-on-failure -j "$jobs") | tee "$logs/full.log"
 
 echo "== core build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DWAVEHARM_CORE_ONLY=ON -DWAVEHARM_SANITIZE=ON -DWAVEHARM_BENCH=OFF >/dev/null
 cmake --build "$root/build-asan" -j "$jobs"
-(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs")
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs") |
+  tee "$logs/asan.log"
 
 if [ -x "$root/scripts/fuzz.sh" ] && [ -d "$root/fuzz" ] && ls "$root"/fuzz/*.cpp >/dev/null 2>&1; then
   echo "== fuzz harnesses"
   "$root/scripts/fuzz.sh" "${WAVEHARM_FUZZ_SECONDS:-20}"
 fi
+
+# One closing line over both test runs (each ctest run above stops the script on a failure).
+passed=0
+skipped=0
+for log in "$logs"/full.log "$logs"/asan.log; do
+  n=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  s=$(grep -c '(Skipped)' "$log" || true)
+  passed=$((passed + ${n:-0} - s))
+  skipped=$((skipped + s))
+done
+echo "tests: $passed passed, 0 failed, $skipped skipped"
