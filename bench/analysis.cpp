@@ -8,10 +8,11 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <numbers>
 #include <string>
 #include <vector>
+
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -121,44 +122,26 @@ BENCHMARK(plainPeriodLoop)->Arg(1)->Arg(2)->Arg(7);
 BENCHMARK(transformAlone);
 BENCHMARK(plainTransformLoop);
 
-// Keeps each benchmark's real time per iteration so the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) {
-                m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(),
-                                                 run.GetAdjustedCPUTime()};
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const std::string& work, const std::string& plain,
-                    const std::string& what) const {
-        const auto a = m_times.find(work);
-        const auto b = m_times.find(plain);
-        if (a == m_times.end() || b == m_times.end()) return;
-        if (b->second.first <= 0 || b->second.second <= 0) return;
-        std::printf("%s takes %.0f times the plain loop over its samples (%.0f in CPU time)\n",
-                    what.c_str(), a->second.first / b->second.first,
-                    a->second.second / b->second.second);
-    }
-
-  private:
-    std::map<std::string, std::pair<double, double>> m_times;  // real, CPU
-};
+// How many times the analysis (or the transform) takes the plain loop over its samples.
+void printRatio(const bench::RatioReporter& reporter, const std::string& work,
+                const std::string& plain, const std::string& what) {
+    const auto r = reporter.ratio(work, plain);
+    if (!r) return;
+    std::printf("%s takes %.0f times the plain loop over its samples (%.0f in CPU time)\n",
+                what.c_str(), r->real, r->cpu);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* f : {"1", "2", "7"}) {
-        reporter.printRatio(std::string("fullAnalysis/") + f, std::string("plainPeriodLoop/") + f,
-                            std::string("analysis of one recording, ") + f + " feeder(s),");
+        printRatio(reporter, std::string("fullAnalysis/") + f, std::string("plainPeriodLoop/") + f,
+                   std::string("analysis of one recording, ") + f + " feeder(s),");
     }
-    reporter.printRatio("transformAlone", "plainTransformLoop", "one 1024-point transform");
+    printRatio(reporter, "transformAlone", "plainTransformLoop", "one 1024-point transform");
     benchmark::Shutdown();
     return 0;
 }

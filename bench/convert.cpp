@@ -6,12 +6,12 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "engine/conversion_driver.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -97,33 +97,21 @@ BENCHMARK_CAPTURE(convert, odd49_results_in_memory, HarmonicOption::Odd1To49, tr
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Keeps each benchmark's real time per folder so the ratio can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                m_seconds[run.benchmark_name()] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
+// Recordings per second of reading alone and of each conversion, and how many times
+// each conversion takes the reading alone, all in real time.
+void printRatios(const bench::RatioReporter& reporter) {
+    const auto read = reporter.times("readOnly/real_time");
+    if (!read || read->real <= 0) return;
+    std::printf("\n%d recordings: read only %.0f recordings/s\n", kRecordings,
+                kRecordings / read->real);
+    for (const char* name : {"convert/odd49/real_time", "convert/order256/real_time",
+                             "convert/odd49_results_in_memory/real_time"}) {
+        const auto conversion = reporter.times(name);
+        if (!conversion || conversion->real <= 0) continue;
+        std::printf("%s: %.0f recordings/s, %.2f times the read-only time\n", name,
+                    kRecordings / conversion->real, conversion->real / read->real);
     }
-    void printRatios() const {
-        const auto read = m_seconds.find("readOnly/real_time");
-        if (read == m_seconds.end() || read->second <= 0) return;
-        std::printf("\n%d recordings: read only %.0f recordings/s\n", kRecordings,
-                    kRecordings / read->second);
-        for (const char* name : {"convert/odd49/real_time", "convert/order256/real_time",
-                                 "convert/odd49_results_in_memory/real_time"}) {
-            const auto it = m_seconds.find(name);
-            if (it == m_seconds.end() || it->second <= 0) continue;
-            std::printf("%s: %.0f recordings/s, %.2f times the read-only time\n", name,
-                        kRecordings / it->second, it->second / read->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_seconds;
-};
+}
 
 }  // namespace
 
@@ -131,9 +119,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     campaignFolder();  // written once, outside the timed loops
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    printRatios(reporter);
     benchmark::Shutdown();
     fs::remove_all(campaignFolder());
     return 0;

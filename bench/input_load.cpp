@@ -10,6 +10,7 @@
 
 #include "input/recording.h"
 #include "input/recording_writer.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -52,40 +53,24 @@ BENCHMARK_CAPTURE(headerAndLoad, 8841, std::string("8841"));
 BENCHMARK_CAPTURE(readBytesOnly, 8860, std::string("8860"));
 BENCHMARK_CAPTURE(headerAndLoad, 8860, std::string("8860"));
 
-// Keeps each benchmark's real time per iteration so the ratio can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(),
-                                                 run.GetAdjustedCPUTime()};
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const std::string& model) const {
-        const auto bytes = m_times.find("readBytesOnly/" + model);
-        const auto load = m_times.find("headerAndLoad/" + model);
-        if (bytes == m_times.end() || load == m_times.end()) return;
-        if (bytes->second.first <= 0 || bytes->second.second <= 0) return;
-        std::printf(
-            "%s: header read + load takes %.2f times the plain file read "
-            "(%.2f in CPU time)\n",
-            model.c_str(), load->second.first / bytes->second.first,
-            load->second.second / bytes->second.second);
-    }
-
-  private:
-    std::map<std::string, std::pair<double, double>> m_times;  // real, CPU
-};
+// How many times the header read and sample load take merely reading the file's bytes.
+void printRatio(const bench::RatioReporter& reporter, const std::string& model) {
+    const auto r = reporter.ratio("headerAndLoad/" + model, "readBytesOnly/" + model);
+    if (!r) return;
+    std::printf(
+        "%s: header read + load takes %.2f times the plain file read "
+        "(%.2f in CPU time)\n",
+        model.c_str(), r->real, r->cpu);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio("8841");
-    reporter.printRatio("8860");
+    printRatio(reporter, "8841");
+    printRatio(reporter, "8860");
     benchmark::Shutdown();
     for (const char* model : {"8841", "8860"})
         std::filesystem::remove(std::filesystem::temp_directory_path() /
