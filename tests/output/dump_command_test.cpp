@@ -26,11 +26,7 @@ int exitStatus(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1; }
 namespace waveharm {
 namespace {
 
-using testing::at;
-using testing::intervalFor;
-using testing::resultFor;
-using testing::ScratchFolder;
-using testing::settingsFor;
+using namespace waveharm::testing;
 
 struct CommandResult {
     int status = -1;

@@ -13,11 +13,7 @@
 namespace waveharm {
 namespace {
 
-using testing::at;
-using testing::intervalFor;
-using testing::resultFor;
-using testing::ScratchFolder;
-using testing::settingsFor;
+using namespace waveharm::testing;
 
 TEST(ResultNaming, StemUpToTheFirstDotPlusExtension) {
     EXPECT_EQ(outputFileNameFor("C:\\r\\day1.dat", ".hm2"), "C:\\r\\day1.hm2");

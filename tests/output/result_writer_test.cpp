@@ -18,12 +18,7 @@
 namespace waveharm {
 namespace {
 
-using testing::at;
-using testing::fileBytes;
-using testing::intervalFor;
-using testing::resultFor;
-using testing::ScratchFolder;
-using testing::settingsFor;
+using namespace waveharm::testing;
 
 constexpr auto kOdd = HarmonicOption::Odd1To49;
 constexpr auto k2M = MeasurementType::ThreePhase2M;
