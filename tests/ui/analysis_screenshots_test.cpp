@@ -1,39 +1,29 @@
 // Pictures of the analysis window in every display mode on demo recordings, for the
 // README. Runs only when WAVEHARM_SCREENSHOT_DIR names the folder to write them to
-// (scripts/analysis_screenshots.sh runs it under a virtual X server).
+// (scripts/screenshots.sh runs it under a virtual X server).
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
-#include <cstdlib>
 #include <filesystem>
 
-#include "input/recording_writer.h"
 #include "output/result_writer.h"
 #include "ui/analysis_window.h"
+#include "ui_test_support.h"
 
 namespace waveharm {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace waveharm::testing;
 
 TEST(AnalysisScreens, EveryDisplayModeOnDemoRecordings) {
-    const char* target = std::getenv("WAVEHARM_SCREENSHOT_DIR");
-    if (!target || !*target) GTEST_SKIP() << "WAVEHARM_SCREENSHOT_DIR not set";
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "test_ui";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    const fs::path dir = fs::temp_directory_path() / "waveharm_ui_screens";
-    fs::remove_all(dir);
-    DemoOptions demo;
-    demo.feeders = 2;
-    demo.count = 3;
-    writeDemoCampaign(dir / "rec", demo);
+    const char* target = screenshotFolder();
+    if (!target) GTEST_SKIP() << "WAVEHARM_SCREENSHOT_DIR not set";
+    ensureApplication();
+    const fs::path dir = freshFolder("waveharm_ui_screens");
+    writeDemoRecordings(dir / "rec", 2, 3);
 
     ConversionSettings settings;
     settings.measurementType = MeasurementType::ThreePhase2M;

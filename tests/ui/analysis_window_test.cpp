@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -27,19 +26,13 @@
 #include "ui/graph_surface.h"
 #include "ui/results_table_model.h"
 #include "ui/settings_screen.h"
+#include "ui_test_support.h"
 
 namespace waveharm {
 namespace {
 
 namespace fs = std::filesystem;
-
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives for the whole test program
-}
+using namespace waveharm::testing;
 
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -52,19 +45,13 @@ class AnalysisWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ensureApplication();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / ("waveharm_ui_" + std::string(info->name()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        m_dir = freshTestFolder("waveharm_ui_");
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
     /// Demo recordings of `feeders` feeders and the settings of a three-phase 2M run.
     void makeCampaign(int feeders, int count) {
-        DemoOptions options;
-        options.feeders = feeders;
-        options.count = count;
-        writeDemoCampaign(m_dir / "rec", options);
+        writeDemoRecordings(m_dir / "rec", feeders, count);
         m_files = scanFolder(m_dir / "rec", false);
         ASSERT_EQ(m_files.count(), count);
         m_settings.measurementType = MeasurementType::ThreePhase2M;
@@ -302,10 +289,7 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
 }
 
 TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
-    DemoOptions demo;
-    demo.feeders = 2;
-    demo.count = 5;
-    writeDemoCampaign(m_dir / "rec", demo);
+    writeDemoRecordings(m_dir / "rec", 2, 5);
     SettingsScreen screen(SettingsScreen::Options{"", false});
     screen.setMessageReporter([](const QString&, const QString&) {});
     screen.setInputFolder(QString::fromStdString((m_dir / "rec").string()));

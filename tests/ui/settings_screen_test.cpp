@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,28 +19,19 @@
 
 #include "input/recording_writer.h"
 #include "ui/wiring_check_dialog.h"
+#include "ui_test_support.h"
 
 namespace waveharm {
 namespace {
 
 namespace fs = std::filesystem;
-
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives for the whole test program
-}
+using namespace waveharm::testing;
 
 class SettingsScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ensureApplication();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / ("waveharm_form01_" + std::string(info->name()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        m_dir = freshTestFolder("waveharm_form01_");
     }
     void TearDown() override {
         m_screen.reset();
@@ -50,10 +40,7 @@ class SettingsScreenTest : public ::testing::Test {
 
     /// A screen on a folder of demo recordings of `feeders` feeders.
     SettingsScreen& open(int feeders, int count = 3) {
-        DemoOptions demo;
-        demo.feeders = feeders;
-        demo.count = count;
-        writeDemoCampaign(m_dir / "rec", demo);
+        writeDemoRecordings(m_dir / "rec", feeders, count);
         m_screen = std::make_unique<SettingsScreen>(SettingsScreen::Options{"", false});
         m_screen->setMessageReporter(
             [this](const QString&, const QString& text) { m_messages << text; });

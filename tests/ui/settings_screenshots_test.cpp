@@ -4,35 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTest>
-#include <cstdlib>
 #include <filesystem>
 
-#include "input/recording_writer.h"
 #include "ui/settings_screen.h"
 #include "ui/wiring_check_dialog.h"
+#include "ui_test_support.h"
 
 namespace waveharm {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace waveharm::testing;
 
 TEST(SettingsScreens, SettingsScreenAndWiringCheckOnDemoRecordings) {
-    const char* target = std::getenv("WAVEHARM_SCREENSHOT_DIR");
-    if (!target || !*target) GTEST_SKIP() << "WAVEHARM_SCREENSHOT_DIR not set";
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "test_ui";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    const fs::path dir = fs::temp_directory_path() / "waveharm_settings_screens";
-    fs::remove_all(dir);
-    DemoOptions demo;
-    demo.feeders = 2;
-    demo.count = 6;
-    writeDemoCampaign(dir / "rec", demo);
+    const char* target = screenshotFolder();
+    if (!target) GTEST_SKIP() << "WAVEHARM_SCREENSHOT_DIR not set";
+    ensureApplication();
+    const fs::path dir = freshFolder("waveharm_settings_screens");
+    writeDemoRecordings(dir / "rec", 2, 6);
 
     SettingsScreen screen({QString::fromStdString((dir / "rec").string()), false});
     screen.setFileNameChooser(
