@@ -156,22 +156,14 @@ float diagramRotation(MeasurementType type, const std::vector<float>& fundamenta
 }
 
 PaletteRgb paletteColour(int index) {
-    switch (index) {
-        case 6:
-            return {128, 128, 0};
-        case 8:
-            return {128, 128, 128};
-        case 10:
-            return {0, 255, 0};
-        case 11:
-            return {0, 255, 255};
-        case 12:
-            return {255, 0, 0};
-        case 13:
-            return {255, 0, 255};
-        default:
-            return {0, 0, 0};
-    }
+    // The fixed 16-colour palette shared by the diagrams and the analysis graphs.
+    static constexpr PaletteRgb kPalette[16] = {
+        {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
+        {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
+        {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
+        {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
+    };
+    return kPalette[std::clamp(index, 0, 15)];
 }
 
 FeederLayout feederLayout(int feederCount, int f) {

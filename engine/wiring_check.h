@@ -58,7 +58,7 @@ inline constexpr int kDiagramWidth = 7215;
 inline constexpr int kDiagramHeight = 3757;
 inline constexpr int kDiagramBaseY = 3750;
 
-/// Palette colours used by the diagram, with their RGB values.
+/// Colour `index` (0..15) of the fixed 16-colour palette of diagrams and graphs.
 struct PaletteRgb {
     int r = 0, g = 0, b = 0;
 };

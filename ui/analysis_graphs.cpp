@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/complex_math.h"
+#include "engine/wiring_check.h"
 
 namespace waveharm {
 
@@ -140,26 +141,12 @@ double fineScale(double value) {
 }  // namespace
 
 Rgb graphPaletteColour(int number) {
-    static const Rgb kPalette[16] = {
-        {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
-        {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
-        {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
-        {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
-    };
-    return kPalette[std::clamp(number, 0, 15)];
+    const PaletteRgb c = paletteColour(number);
+    return {static_cast<std::uint8_t>(c.r), static_cast<std::uint8_t>(c.g),
+            static_cast<std::uint8_t>(c.b)};
 }
 
-int shownPhases(MeasurementType type) {
-    switch (type) {
-        case MeasurementType::SinglePhase2W:
-        case MeasurementType::ThreePhase1M:
-            return 1;
-        case MeasurementType::SinglePhase3W:
-            return 2;
-        default:
-            return 3;
-    }
-}
+int shownPhases(MeasurementType type) { return lastVoltageColumn(type) + 1; }
 
 BarScale barChartScale(double scaleValue) {
     if (scaleValue < 5) return {5, 1};
