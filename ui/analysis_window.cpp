@@ -306,10 +306,14 @@ void AnalysisWindow::runStep() {
     scheduleStep();
 }
 
-void AnalysisWindow::finishRun() {
+void AnalysisWindow::haltStepping() {
     m_running = false;
     m_stepTimer->stop();
     m_waitTimer->stop();
+}
+
+void AnalysisWindow::finishRun() {
+    haltStepping();
     try {
         m_driver->finish();
     } catch (const OutputError& e) {
@@ -326,9 +330,7 @@ void AnalysisWindow::finishRun() {
 }
 
 void AnalysisWindow::stopRun(const QString& title, const QString& text) {
-    m_running = false;
-    m_stepTimer->stop();
-    m_waitTimer->stop();
+    haltStepping();
     try {
         m_driver->abort();
     } catch (const std::exception&) {
@@ -346,9 +348,7 @@ void AnalysisWindow::stopRun(const QString& title, const QString& text) {
 void AnalysisWindow::closeEvent(QCloseEvent* event) {
     if (m_running) {
         // Closing the window ends the run: the files are closed with what they hold.
-        m_running = false;
-        m_stepTimer->stop();
-        m_waitTimer->stop();
+        haltStepping();
         try {
             m_driver->abort();
         } catch (const std::exception&) {

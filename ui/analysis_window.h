@@ -78,6 +78,8 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     // The run.
     void scheduleStep();
     void runStep();
+    /// Stops the step and wait timers; the run takes no further step.
+    void haltStepping();
     void finishRun();
     void stopRun(const QString& title, const QString& text);
     void redraw();
