@@ -30,7 +30,7 @@ constexpr const char* kPrefix = "waveharm-cli convert";
 // Reports the run on the terminal: a progress bar on stderr when it is a terminal,
 // warnings for skipped recordings and range over, a line per recording on request.
 class ConsoleReporter : public ConversionObserver {
-public:
+  public:
     ConsoleReporter(int total, bool verbose)
         : m_total(total),
           m_verbose(verbose),
@@ -77,7 +77,7 @@ public:
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     }
 
-private:
+  private:
     void drawBar() {
         if (!m_bar || m_total <= 0) return;
         constexpr int kWidth = 30;
@@ -86,8 +86,7 @@ private:
         const double rate = seconds > 0 ? m_done / seconds : 0.0;
         std::string bar(static_cast<std::size_t>(filled), '#');
         bar.append(static_cast<std::size_t>(kWidth - filled), '.');
-        std::fprintf(stderr, "\r[%s] %d/%d  %.1f recordings/s", bar.c_str(), m_done, m_total,
-                     rate);
+        std::fprintf(stderr, "\r[%s] %d/%d  %.1f recordings/s", bar.c_str(), m_done, m_total, rate);
         std::fflush(stderr);
         m_barShown = true;
     }

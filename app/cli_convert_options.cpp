@@ -172,13 +172,13 @@ void Parser::apply(const std::string& name, const std::string& value) {
         samples = choose<int>(name, value, {{"256", 256}, {"512", 512}, {"1024", 1024}});
     } else if (name == "--harmonics") {
         harmonicsGiven = true;
-        s.setHarmonicOption(choose<HarmonicOption>(
-            name, value,
-            {{"odd49", HarmonicOption::Odd1To49},
-             {"angle", HarmonicOption::WithSuperpositionAngle},
-             {"unbalance", HarmonicOption::WithUnbalance},
-             {"angle-unbalance", HarmonicOption::WithAngleAndUnbalance},
-             {"256", HarmonicOption::HighOrder256}}));
+        s.setHarmonicOption(
+            choose<HarmonicOption>(name, value,
+                                   {{"odd49", HarmonicOption::Odd1To49},
+                                    {"angle", HarmonicOption::WithSuperpositionAngle},
+                                    {"unbalance", HarmonicOption::WithUnbalance},
+                                    {"angle-unbalance", HarmonicOption::WithAngleAndUnbalance},
+                                    {"256", HarmonicOption::HighOrder256}}));
     } else if (name == "--save") {
         s.saveMode = choose<SaveMode>(name, value,
                                       {{"latest", SaveMode::LatestWindow},
@@ -213,9 +213,9 @@ void Parser::apply(const std::string& name, const std::string& value) {
     } else if (name == "--line-input") {
         options.lineInputFeeders.push_back(parseInteger(name, value));
     } else if (name == "--phase-correction") {
-        phaseCorrection = choose<int>(name, value,
-                                      {{"-90", 0}, {"-30", 1}, {"0", 2}, {"30", 3}, {"+30", 3},
-                                       {"90", 4}, {"+90", 4}});
+        phaseCorrection = choose<int>(
+            name, value,
+            {{"-90", 0}, {"-30", 1}, {"0", 2}, {"30", 3}, {"+30", 3}, {"90", 4}, {"+90", 4}});
     } else if (name == "--time-offset") {
         double hours = 0;
         if (!parseTimeOffsetHours(value, hours) || !std::isfinite(hours))
@@ -262,14 +262,12 @@ bool ConvertOptions::needsSingleFeeder() const {
 const char* convertUsage() { return kUsage; }
 
 ConvertOptions parseConvertOptions(const Args& args) {
-    static const std::map<std::string, std::function<void(ConvertOptions&)>, std::less<>>
-        kFlags = {
-            {"--swap-voltages", [](ConvertOptions& o) { o.settings.swapVoltages = true; }},
-            {"--under-one-minute",
-             [](ConvertOptions& o) { o.settings.outputUnderOneMinute = true; }},
-            {"--8840", [](ConvertOptions& o) { o.settings.wevFiles = true; }},
-            {"--verbose", [](ConvertOptions& o) { o.verbose = true; }},
-        };
+    static const std::map<std::string, std::function<void(ConvertOptions&)>, std::less<>> kFlags = {
+        {"--swap-voltages", [](ConvertOptions& o) { o.settings.swapVoltages = true; }},
+        {"--under-one-minute", [](ConvertOptions& o) { o.settings.outputUnderOneMinute = true; }},
+        {"--8840", [](ConvertOptions& o) { o.settings.wevFiles = true; }},
+        {"--verbose", [](ConvertOptions& o) { o.verbose = true; }},
+    };
     Parser parser;
     for (const auto& arg : args) {
         if (arg == "--help" || arg == "-h") {

@@ -18,7 +18,7 @@ namespace waveharm {
 /// A recording that cannot be analysed (dead voltage channel, zero counts per
 /// division, window beyond the samples, non-finite results). Carries the reason.
 class AnalysisError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -26,8 +26,8 @@ public:
 struct FftPlan {
     int n = 0;
     int log2n = 0;
-    std::vector<std::int32_t> bitReverse;  ///< [0..N-1]
-    std::vector<float> cosTable, sinTable; ///< [0..N/2], cos/sin(−6.283185/N·k)
+    std::vector<std::int32_t> bitReverse;   ///< [0..N-1]
+    std::vector<float> cosTable, sinTable;  ///< [0..N/2], cos/sin(−6.283185/N·k)
 
     static FftPlan make(int n, int log2n);
 };
@@ -53,9 +53,9 @@ double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& pos
 struct AnalysisPeriod {
     double windowStart = 0;
     double windowEnd = 0;
-    bool fixed = false;          ///< fixed 50/60 Hz period instead of a measured one
-    std::string syncLabel;       ///< "固定" when fixed, else empty
-    double frequencyHz = 0;      ///< sampling rate / period
+    bool fixed = false;      ///< fixed 50/60 Hz period instead of a measured one
+    std::string syncLabel;   ///< "固定" when fixed, else empty
+    double frequencyHz = 0;  ///< sampling rate / period
 };
 
 /// Where the search for the crossing that closes the period begins, given the first
@@ -84,7 +84,7 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
 
 /// Plans once per run and analyses recordings one at a time.
 class Analyzer {
-public:
+  public:
     explicit Analyzer(const ConversionSettings& settings);
 
     const ConversionSettings& settings() const { return m_settings; }
@@ -104,7 +104,7 @@ public:
     void computeQuantities(const RecorderFileHeader& header, WindowWaveforms& window,
                            HarmonicResult& result);
 
-private:
+  private:
     ConversionSettings m_settings;
     FftPlan m_plan;
     std::vector<float> m_re, m_im;

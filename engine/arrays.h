@@ -2,8 +2,8 @@
 // Sized, bounds-asserted arrays for the analysis results. Every result array is
 // owned by one result object; nothing is global.
 
-#include <cassert>
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <vector>
 
@@ -11,7 +11,7 @@ namespace waveharm {
 
 template <class T>
 class Array2 {
-public:
+  public:
     Array2() = default;
     Array2(std::size_t rows, std::size_t cols, T value = T{})
         : m_rows(rows), m_cols(cols), m_data(rows * cols, value) {}
@@ -31,7 +31,7 @@ public:
     void fill(T value) { std::fill(m_data.begin(), m_data.end(), value); }
     bool empty() const { return m_data.empty(); }
 
-private:
+  private:
     std::size_t m_rows = 0;
     std::size_t m_cols = 0;
     std::vector<T> m_data;
@@ -39,7 +39,7 @@ private:
 
 template <class T>
 class Array3 {
-public:
+  public:
     Array3() = default;
     Array3(std::size_t n0, std::size_t n1, std::size_t n2, T value = T{})
         : m_n0(n0), m_n1(n1), m_n2(n2), m_data(n0 * n1 * n2, value) {}
@@ -57,7 +57,7 @@ public:
     std::size_t size2() const { return m_n2; }
     void fill(T value) { std::fill(m_data.begin(), m_data.end(), value); }
 
-private:
+  private:
     std::size_t m_n0 = 0, m_n1 = 0, m_n2 = 0;
     std::vector<T> m_data;
 };

@@ -4,10 +4,10 @@
 
 namespace waveharm {
 
-inline constexpr float kPi = 3.1415925f;      ///< the program's π
-inline constexpr float kTwoPi = 6.283185f;    ///< the program's 2π
-inline constexpr float kSqrt2 = 1.41421f;     ///< peak-to-RMS divisor
-inline constexpr double kAtanGuard = 1e-20;   ///< added to every arctangent divisor
+inline constexpr float kPi = 3.1415925f;     ///< the program's π
+inline constexpr float kTwoPi = 6.283185f;   ///< the program's 2π
+inline constexpr float kSqrt2 = 1.41421f;    ///< peak-to-RMS divisor
+inline constexpr double kAtanGuard = 1e-20;  ///< added to every arctangent divisor
 
 /// Real part of (a + jb)(c + jd): a·c − b·d.
 double complexMulRe(double a, double b, double c, double d);

@@ -51,8 +51,7 @@ std::string frequencyText(const AnalysisPeriod& period) {
     return "基本周波数 " + formatNumber(period.frequencyHz, "##.00") + period.syncLabel + "Hz";
 }
 
-std::string statusLineText(const HarmonicResult& result, int feeder,
-                           const AnalysisPeriod& period) {
+std::string statusLineText(const HarmonicResult& result, int feeder, const AnalysisPeriod& period) {
     const double v1 = result.voltageRms[1];
     const double i1 = result.currentRms(feeder, 1);
     const double p1 = result.activePower(feeder, 1);
@@ -78,10 +77,7 @@ std::string statusLineText(const HarmonicResult& result, int feeder,
 
 ConversionDriver::ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
                                    ConversionObserver& observer)
-    : m_settings(settings),
-      m_files(std::move(files)),
-      m_observer(observer),
-      m_analyzer(settings) {
+    : m_settings(settings), m_files(std::move(files)), m_observer(observer), m_analyzer(settings) {
     const int orders = static_cast<int>(settings.maxHarmonicOrder);
     m_result.allocate(orders, settings.feederCount);
     m_workResult.allocate(orders, settings.feederCount);

@@ -24,11 +24,11 @@ class ResultWriter;  // output/result_writer.h
 /// Everything the displays need about one analysed recording. Pointers stay valid
 /// until the next step.
 struct RecordingReport {
-    int index = 0;                 ///< position in the file list
+    int index = 0;  ///< position in the file list
     std::string fileName;
-    std::string timeStampText;     ///< "yy/mm/dd(aaa)  hh:mm:ss"
-    std::string frequencyText;     ///< "基本周波数 50.00Hz" (with "固定" when fixed)
-    std::string statusLine;        ///< the "基本波＝…" line
+    std::string timeStampText;  ///< "yy/mm/dd(aaa)  hh:mm:ss"
+    std::string frequencyText;  ///< "基本周波数 50.00Hz" (with "固定" when fixed)
+    std::string statusLine;     ///< the "基本波＝…" line
     bool rangeOver = false;
     AnalysisPeriod period;
     const Recording* recording = nullptr;
@@ -37,7 +37,7 @@ struct RecordingReport {
 };
 
 class ConversionObserver {
-public:
+  public:
     virtual ~ConversionObserver() = default;
     /// "データ読み込み中", "周波数確認中", "ＦＦＴ演算中", "各種演算中", "データ表示中",
     /// "レンジオーバー".
@@ -84,11 +84,10 @@ std::string frequencyText(const AnalysisPeriod& period);
 /// The status line of the analysis window for `feeder` (0-based): fundamental voltage,
 /// current, power, reactive power, angle, total distortion of voltage and current, and
 /// the frequency. A zero fundamental current shows a current distortion of 0.
-std::string statusLineText(const HarmonicResult& result, int feeder,
-                           const AnalysisPeriod& period);
+std::string statusLineText(const HarmonicResult& result, int feeder, const AnalysisPeriod& period);
 
 class ConversionDriver {
-public:
+  public:
     /// `files` is the time-ordered list; `settings` must be valid (see settings rules).
     ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
                      ConversionObserver& observer);
@@ -122,7 +121,7 @@ public:
     const WindowWaveforms& latestWindow() const { return m_window; }
     const Recording& latestRecording() const { return m_recording; }
 
-private:
+  private:
     ConversionSettings m_settings;
     WaveformFileList m_files;
     ConversionObserver& m_observer;

@@ -14,8 +14,8 @@ namespace waveharm {
 /// One fundamental period of every used channel, resampled onto N + 1 points.
 /// Columns 0–2 are the voltages, 3f+3..3f+5 the currents of feeder f.
 struct WindowWaveforms {
-    Array2<float> columns;          ///< [3F + 3][N + 1], raw units
-    std::vector<float> samplePositions;  ///< N + 1 fractional sample positions
+    Array2<float> columns;                     ///< [3F + 3][N + 1], raw units
+    std::vector<float> samplePositions;        ///< N + 1 fractional sample positions
     std::array<std::int16_t, 21> peakTable{};  ///< largest |resampled value| per channel slot
 };
 
@@ -30,28 +30,28 @@ struct HarmonicResult {
     Array2<float> voltageHarmonicRe, voltageHarmonicIm;
     /// [feeder][column 0..5][order], same column meaning.
     Array3<float> currentHarmonicRe, currentHarmonicIm;
-    Array2<float> voltageHarmonicMagnitude;      ///< [phase 0..2][order]
-    Array3<float> currentHarmonicMagnitude;      ///< [feeder][phase 0..2][order]
-    std::array<float, 3> voltageRmsByPhase{};    ///< true RMS from the samples
-    Array2<float> currentRmsByPhase;             ///< [phase 0..2][feeder]
-    std::array<float, 3> voltageAngle{};         ///< fundamental angle per phase, radians
-    std::vector<float> voltageRms;               ///< [order] average over used phases
-    Array2<float> currentRms;                    ///< [feeder][order]
+    Array2<float> voltageHarmonicMagnitude;    ///< [phase 0..2][order]
+    Array3<float> currentHarmonicMagnitude;    ///< [feeder][phase 0..2][order]
+    std::array<float, 3> voltageRmsByPhase{};  ///< true RMS from the samples
+    Array2<float> currentRmsByPhase;           ///< [phase 0..2][feeder]
+    std::array<float, 3> voltageAngle{};       ///< fundamental angle per phase, radians
+    std::vector<float> voltageRms;             ///< [order] average over used phases
+    Array2<float> currentRms;                  ///< [feeder][order]
     /// [feeder][order]: summed over the measured voltage/current pairs (R-S·R and T-S·T),
     /// with three wattmeters over the three phases.
     Array2<float> activePower, reactivePower;
-    Array2<float> phaseAngleDeg;                 ///< [feeder][order] voltage-to-current angle
-    Array2<float> currentRefX, currentRefY;      ///< [feeder][order]
-    Array2<std::int16_t> currentRefAngleDeg;     ///< [feeder][order]
-    std::vector<float> voltageRefX, voltageRefY; ///< [order]
-    std::vector<std::int16_t> voltageAngleDeg;   ///< [order]
-    std::vector<float> voltageHarmonicPercent;   ///< [order]
-    Array2<float> currentHarmonicPercent;        ///< [feeder][order]
-    Array2<float> powerHarmonicPercent;          ///< [feeder][order]
+    Array2<float> phaseAngleDeg;                  ///< [feeder][order] voltage-to-current angle
+    Array2<float> currentRefX, currentRefY;       ///< [feeder][order]
+    Array2<std::int16_t> currentRefAngleDeg;      ///< [feeder][order]
+    std::vector<float> voltageRefX, voltageRefY;  ///< [order]
+    std::vector<std::int16_t> voltageAngleDeg;    ///< [order]
+    std::vector<float> voltageHarmonicPercent;    ///< [order]
+    Array2<float> currentHarmonicPercent;         ///< [feeder][order]
+    Array2<float> powerHarmonicPercent;           ///< [feeder][order]
     float voltageDistortionSum = 0;
     std::array<float, 3> voltageDistortionByPhase{};
-    std::vector<float> currentDistortionSum;     ///< [feeder]
-    Array2<float> currentDistortionByPhase;      ///< [phase 0..2][feeder]
+    std::vector<float> currentDistortionSum;       ///< [feeder]
+    Array2<float> currentDistortionByPhase;        ///< [phase 0..2][feeder]
     std::vector<std::int16_t> harmonicPowerAngle;  ///< [feeder]
     std::array<float, 3> fundamentalRawRe{}, fundamentalRawIm{};
 
@@ -87,9 +87,9 @@ struct IntervalAggregate {
     /// [order], one value for all feeders: the first feeder's, the one the writers pair
     /// with currentRefY(0, order) for the current superposition angle.
     std::vector<float> currentRefX;
-    Array2<float> currentRefY;                 ///< [feeder][order]
+    Array2<float> currentRefY;  ///< [feeder][order]
     std::array<float, 3> voltageRmsByPhase{};
-    Array2<float> currentRmsByPhase;           ///< [phase 0..2][feeder 0..8]
+    Array2<float> currentRmsByPhase;  ///< [phase 0..2][feeder 0..8]
     /// Phase-referenced phasors (columns 3–5 of the recording) following the save mode:
     /// [phase 0..2][order] and [feeder][phase 0..2][order].
     Array2<float> voltagePhasorRe, voltagePhasorIm;

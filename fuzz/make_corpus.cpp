@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 // (R-S, T-S) with a 5th harmonic, then the R and T currents of each feeder lagging by
 // 30 degrees with 5th and 7th harmonics. Peaks stay below the range limit.
 RecordingContent circuitRecording(const std::string& model, int channels, std::int64_t samples,
-                               int minute) {
+                                  int minute) {
     RecordingContent content;
     content.model = model;
     content.frequencyHz = 50;

@@ -82,7 +82,7 @@ ChannelSignal signalOf(const Phasor (&byOrder)[5], double countsPerUnit, double 
 }
 
 RecordingContent contentFor(const RecordingState& s, const DemoOptions& o, CivilDateTime start,
-                      std::uint32_t seed) {
+                            std::uint32_t seed) {
     Phasor rs[5], ts[5];
     for (int h = 0; h < 5; ++h) {
         rs[h] = (s.voltage.phase(h, 0) - s.voltage.phase(h, 1)) * std::sqrt(2.0);

@@ -19,13 +19,13 @@ namespace waveharm {
 /// Malformed or unreadable input: names the file, the byte offset (when known) and
 /// what is wrong. Every parser reports bad input through this one type.
 class InputError : public std::runtime_error {
-public:
+  public:
     InputError(std::string file, std::int64_t offset, std::string reason);
     const std::string& file() const { return m_file; }
     std::int64_t offset() const { return m_offset; }  ///< -1 when not tied to a position
     const std::string& reason() const { return m_reason; }
 
-private:
+  private:
     std::string m_file;
     std::int64_t m_offset;
     std::string m_reason;
@@ -44,27 +44,27 @@ enum class RecorderFamilyCode : std::int16_t {
 };
 
 struct ChannelSlotInfo {
-    std::string name = "ch--";       ///< "ch" + channel number ("ch1-3" for unit 1, channel 3)
-    std::string rangeText = "--";    ///< input range per division as the file writes it
+    std::string name = "ch--";     ///< "ch" + channel number ("ch1-3" for unit 1, channel 3)
+    std::string rangeText = "--";  ///< input range per division as the file writes it
     bool channelInUse = false;
 };
 
 /// The recording information of one waveform file.
 struct RecorderFileHeader {
-    std::string model;               ///< "MR8880", "8847", "8841", "8835", "8807", "886x…", "8840"
-    std::int16_t recorderFamily = 0; ///< 80, 47, 41, 86 or 40
-    std::int16_t channelCount = 0;   ///< accepted channel slots
+    std::string model;  ///< "MR8880", "8847", "8841", "8835", "8807", "886x…", "8840"
+    std::int16_t recorderFamily = 0;  ///< 80, 47, 41, 86 or 40
+    std::int16_t channelCount = 0;    ///< accepted channel slots
     std::int16_t headerBlockCount = 0;
-    double pointsPerDiv = 0;         ///< sample points per time division
-    double countsPerDiv = 0;         ///< raw counts per vertical division
-    DateTime startTime;              ///< with the time-difference correction (none for 47)
-    DateTime startTimeUncorrected;   ///< as written in the file
-    std::string timeAxisText;        ///< e.g. "10ms" (8840: first 5 characters)
-    std::string recordLengthText;    ///< record length in divisions as shown
-    std::int64_t totalSamples = 0;   ///< samples per channel
-    double samplingRateKHz = 0;      ///< kilosamples per second, rounded to 0.1 S/s
-    double pretrigger = 0;           ///< pre-trigger value (percent)
-    double recordTimeMs = 0;         ///< (totalSamples - 1) / samplingRateKHz
+    double pointsPerDiv = 0;        ///< sample points per time division
+    double countsPerDiv = 0;        ///< raw counts per vertical division
+    DateTime startTime;             ///< with the time-difference correction (none for 47)
+    DateTime startTimeUncorrected;  ///< as written in the file
+    std::string timeAxisText;       ///< e.g. "10ms" (8840: first 5 characters)
+    std::string recordLengthText;   ///< record length in divisions as shown
+    std::int64_t totalSamples = 0;  ///< samples per channel
+    double samplingRateKHz = 0;     ///< kilosamples per second, rounded to 0.1 S/s
+    double pretrigger = 0;          ///< pre-trigger value (percent)
+    double recordTimeMs = 0;        ///< (totalSamples - 1) / samplingRateKHz
     std::array<ChannelSlotInfo, kSlotCount> slots{};
     std::array<float, kRangeSlotCount> rangePerDiv{};  ///< physical units per division
     /// 886x only: [k] scale, [k+16] offset, [k+32] factor u of slot k.
@@ -86,7 +86,7 @@ int maxFeederCount(const RecorderFileHeader& header, MeasurementType type);
 /// i = 0..N (row N is zero) and s = 0..channelCount-1. One slot's samples are
 /// contiguous.
 class SampleTable {
-public:
+  public:
     SampleTable() = default;
     SampleTable(std::int64_t totalSamples, int channelCount);
 
@@ -98,7 +98,7 @@ public:
     std::span<const std::int16_t> column(int slot) const;
     std::span<std::int16_t> column(int slot);
 
-private:
+  private:
     std::size_t index(std::int64_t i, int slot) const;
     std::int64_t m_samples = 0;
     int m_channels = 0;
@@ -107,7 +107,7 @@ private:
 
 /// Options that change how a file is read (settings that bear on reading).
 struct ReadOptions {
-    bool wevFiles = false;     ///< read the 8840 layout instead of `.MEM`
+    bool wevFiles = false;  ///< read the 8840 layout instead of `.MEM`
     double timeOffsetHours = 0;
     bool swapVoltages = false;
     std::array<bool, 2> invertVoltage{};

@@ -14,9 +14,9 @@ namespace waveharm {
 
 /// One harmonic of a synthetic channel signal.
 struct ToneComponent {
-    int order = 1;            ///< multiple of the fundamental frequency
-    double amplitude = 0;     ///< peak, in raw counts
-    double phaseDeg = 0;      ///< phase of sin(order·ωt + phase)
+    int order = 1;         ///< multiple of the fundamental frequency
+    double amplitude = 0;  ///< peak, in raw counts
+    double phaseDeg = 0;   ///< phase of sin(order·ωt + phase)
 };
 
 /// A channel's signal in raw counts: Σ amplitude·sin(order·2πf·t + phase) + offset
@@ -38,13 +38,13 @@ struct RecordingContent {
     /// "MR8880", "8847", "8841", "8835", "8807", "8860" (any "886…"), or "8840".
     std::string model = "8841";
     double frequencyHz = 50;
-    double sampleRateHz = 10000;     ///< must be expressible by the time axis (below)
+    double sampleRateHz = 10000;  ///< must be expressible by the time axis (below)
     std::int64_t totalSamples = 2000;
     double pretriggerPercent = 2;
     CivilDateTime start{2018, 12, 12, 10, 15, 10};
     std::vector<ChannelSignal> channels;  ///< in recorder channel order
     std::uint32_t noiseSeed = 1;
-    double countsPerDiv = 80;        ///< written in the header (8840: always 80)
+    double countsPerDiv = 80;  ///< written in the header (8840: always 80)
     /// Time axis text; empty = derived from sampleRateHz with 100 points per division
     /// (e.g. 10 kS/s → "10ms").
     std::string timeAxisText;
@@ -61,8 +61,8 @@ void writeRecording(const std::filesystem::path& path, const RecordingContent& c
 struct DemoOptions {
     std::string model = "8841";
     int feeders = 2;
-    int count = 12;                  ///< recordings
-    double intervalSeconds = 20;     ///< time between recordings
+    int count = 12;               ///< recordings
+    double intervalSeconds = 20;  ///< time between recordings
     double frequencyHz = 50;
     std::uint32_t seed = 1;
     CivilDateTime start{2018, 12, 12, 9, 0, 0};

@@ -30,21 +30,21 @@ std::int16_t angleField(double x, double y);
 
 /// A record field that would hold NaN or infinity; the record is not written.
 class NonFiniteValue : public std::range_error {
-public:
+  public:
     using std::range_error::range_error;
 };
 
 /// An append-only little-endian byte buffer. `putF32` throws NonFiniteValue for NaN
 /// and infinity.
 class RecordBuffer {
-public:
+  public:
     explicit RecordBuffer(std::size_t expectedSize = 0) { m_bytes.reserve(expectedSize); }
     void putF32(float value);
     void putI16(std::int16_t value);
     const std::vector<std::byte>& bytes() const { return m_bytes; }
     std::size_t size() const { return m_bytes.size(); }
 
-private:
+  private:
     std::vector<std::byte> m_bytes;
 };
 

@@ -12,7 +12,7 @@
 namespace waveharm {
 
 class ResultFile {
-public:
+  public:
     ResultFile() = default;
     ~ResultFile();  ///< closes without reporting; call close() to learn of failures
     ResultFile(const ResultFile&) = delete;
@@ -36,7 +36,7 @@ public:
     std::int64_t bytesWritten() const { return m_bytes; }
     bool isOpen() const { return m_file != nullptr; }
 
-private:
+  private:
     [[noreturn]] void fail(const char* action, int error);
 
     std::string m_name;

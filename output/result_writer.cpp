@@ -20,7 +20,7 @@ namespace {
 // differs from the last record's (or always, below one minute) and the interval holds
 // at least one recording; the interval is cleared after each record.
 class IntervalWriter : public ResultWriter {
-public:
+  public:
     explicit IntervalWriter(const ConversionSettings& settings)
         : m_option(settings.harmonicOption),
           m_feeders(settings.feederCount),
@@ -49,14 +49,14 @@ public:
 
     int recordsWritten() const override { return m_records; }
 
-protected:
+  protected:
     virtual void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval,
                              const HarmonicResult& latest) = 0;
 
     HarmonicOption m_option;
     int m_feeders;
 
-private:
+  private:
     void write(DateTime t, IntervalAggregate& interval, const HarmonicResult& latest) {
         try {
             writeRecord(recordStampFor(t), interval, latest);
@@ -75,7 +75,7 @@ private:
 };
 
 class SingleFileWriter final : public IntervalWriter {
-public:
+  public:
     explicit SingleFileWriter(const ConversionSettings& settings) : IntervalWriter(settings) {
         m_file.open(settings.outputFileName);
     }
@@ -89,7 +89,7 @@ public:
     void close() override { m_file.close(); }
     std::vector<std::string> fileNames() const override { return {m_file.name()}; }
 
-private:
+  private:
     void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval,
                      const HarmonicResult&) override {
         checkIntervalShape(interval, nullptr, m_option, m_feeders);
@@ -101,7 +101,7 @@ private:
 
 // Three-wattmeter measurements: one file per phase (R, T, S), each with its own record.
 class PhaseFileWriter final : public IntervalWriter {
-public:
+  public:
     explicit PhaseFileWriter(const ConversionSettings& settings) : IntervalWriter(settings) {
         const auto names = phaseFileNames(settings.outputFileName);
         for (int p = 0; p < 3; ++p) m_files[p].open(names[p]);
@@ -131,7 +131,7 @@ public:
         return {m_files[0].name(), m_files[1].name(), m_files[2].name()};
     }
 
-private:
+  private:
     void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval,
                      const HarmonicResult& latest) override {
         checkIntervalShape(interval, &latest, m_option, m_feeders);

@@ -18,12 +18,12 @@ namespace waveharm {
 /// A result file that cannot be opened or written: names the file and the reason.
 /// The run must stop; records already written stay on disk.
 class OutputError : public std::runtime_error {
-public:
+  public:
     OutputError(std::string file, std::string reason);
     const std::string& file() const { return m_file; }
     const std::string& reason() const { return m_reason; }
 
-private:
+  private:
     std::string m_file;
     std::string m_reason;
 };
@@ -52,7 +52,7 @@ bool hasCurrentAngleRow(HarmonicOption option);
 bool hasUnbalanceRows(HarmonicOption option);
 
 class ResultWriter {
-public:
+  public:
     virtual ~ResultWriter() = default;
 
     /// Opens the file set named by `settings.outputFileName` (three per-phase files for

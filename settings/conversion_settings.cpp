@@ -88,15 +88,14 @@ float maxHarmonicOrderFor(HarmonicOption option) {
 void applyChannelLayout(ConversionSettings& settings, int feederCount) {
     if (feederCount > 1) {
         for (int i = 0; i < kChannelMapSize; ++i)
-            settings.channelMap[i] = static_cast<std::int16_t>(i <= 2 * feederCount + 1 ? i + 1 : 0);
+            settings.channelMap[i] =
+                static_cast<std::int16_t>(i <= 2 * feederCount + 1 ? i + 1 : 0);
         return;
     }
     for (int i = 4; i < kChannelMapSize; ++i) settings.channelMap[i] = 0;
 }
 
-float clampRangeToSenseOhms(double rangeAmperes) {
-    return static_cast<float>(0.2 / rangeAmperes);
-}
+float clampRangeToSenseOhms(double rangeAmperes) { return static_cast<float>(0.2 / rangeAmperes); }
 
 bool parseTimeOffsetHours(const std::string& text, double& hours) {
     if (text.empty()) return false;

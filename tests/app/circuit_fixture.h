@@ -40,9 +40,9 @@ using ChannelPhasors = std::map<int, Phasor>;
 struct Circuit {
     double phaseVoltage = 700;  ///< peak counts of the phase voltage fundamental
     std::map<int, double> voltageHarmonics{{5, 0.08}, {7, 0.04}};  ///< fraction, phase 0
-    double current = 600;       ///< peak counts of the phase current fundamental
+    double current = 600;  ///< peak counts of the phase current fundamental
     std::map<int, double> currentHarmonics{{5, 0.25}, {7, 0.12}, {11, 0.06}};
-    double lagDeg = 25;         ///< the current lags its phase voltage by this
+    double lagDeg = 25;  ///< the current lags its phase voltage by this
     double currentHarmonicPhaseDeg = 40;
 
     /// Phase voltage of phase p (0 = R, 1 = S, 2 = T).
@@ -114,7 +114,7 @@ inline constexpr double kCurrentVoltsPerCount = 0.02 / 80.0;
 
 /// A recording of the circuit at 10 kS/s, 50 Hz, 4000 samples.
 inline RecordingContent recordingOf(const std::vector<ChannelPhasors>& channels,
-                                 CivilDateTime start) {
+                                    CivilDateTime start) {
     RecordingContent content;
     content.model = "8841";
     content.frequencyHz = 50;

@@ -19,7 +19,7 @@ using namespace waveharm::testing;
 
 // Records every call in order as "kind:text".
 class Recorder : public ConversionObserver {
-public:
+  public:
     std::vector<std::string> events;
     std::vector<RecordingReport> reports;
     std::vector<HarmonicResult> results;
@@ -50,12 +50,11 @@ public:
 };
 
 class DriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = fs::temp_directory_path() /
-                ("waveharm_driver_" + std::string(::testing::UnitTest::GetInstance()
-                                                       ->current_test_info()
-                                                       ->name()));
+                ("waveharm_driver_" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         m_settings.setHarmonicOption(HarmonicOption::Odd1To49);

@@ -1,6 +1,6 @@
-#include "app/cli_convert_options.h"
-
 #include <gtest/gtest.h>
+
+#include "app/cli_convert_options.h"
 
 namespace waveharm::cli {
 namespace {
@@ -40,13 +40,38 @@ TEST(ConvertOptions, DefaultsAreTheSettingsRecordExceptTheFeederCount) {
 }
 
 TEST(ConvertOptions, EveryOptionReachesTheSettings) {
-    const ConversionSettings s = resolve(
-        {"--type", "3p1m", "--feeders", "2", "--samples=512", "--harmonics", "angle-unbalance",
-         "--save", "vthd-max", "--sync", "60hz", "--pt", "35", "--ct", "100,200", "--clamp",
-         "5,50", "--swap-voltages", "--invert-voltage", "ts", "--invert-current", "2",
-         "--line-input", "1", "--phase-correction", "-30", "--under-one-minute", "--8840",
-         "--time-offset", "-9", "--verbose"},
-        7);
+    const ConversionSettings s = resolve({"--type",
+                                          "3p1m",
+                                          "--feeders",
+                                          "2",
+                                          "--samples=512",
+                                          "--harmonics",
+                                          "angle-unbalance",
+                                          "--save",
+                                          "vthd-max",
+                                          "--sync",
+                                          "60hz",
+                                          "--pt",
+                                          "35",
+                                          "--ct",
+                                          "100,200",
+                                          "--clamp",
+                                          "5,50",
+                                          "--swap-voltages",
+                                          "--invert-voltage",
+                                          "ts",
+                                          "--invert-current",
+                                          "2",
+                                          "--line-input",
+                                          "1",
+                                          "--phase-correction",
+                                          "-30",
+                                          "--under-one-minute",
+                                          "--8840",
+                                          "--time-offset",
+                                          "-9",
+                                          "--verbose"},
+                                         7);
     EXPECT_EQ(s.measurementType, MeasurementType::ThreePhase1M);
     EXPECT_EQ(s.feederCount, 2);
     EXPECT_FLOAT_EQ(s.sampleCount, 512);
@@ -119,7 +144,7 @@ TEST(ConvertOptions, SingleFeederOptionsDefaultToOneFeederAndRefuseSeveral) {
 }
 
 TEST(ConvertOptions, ChoicesThatDoNotFitTheRecordingsAreRefused) {
-    EXPECT_THROW(resolve({"--feeders", "3"}, 2), UsageError);         // beyond the channels
+    EXPECT_THROW(resolve({"--feeders", "3"}, 2), UsageError);  // beyond the channels
     EXPECT_THROW(resolve({"--feeders", "2", "--ct", "1,2,3"}, 7), UsageError);
     EXPECT_THROW(resolve({"--feeders", "2", "--clamp", "1,2,3"}, 7), UsageError);
     EXPECT_THROW(resolve({"--feeders", "2", "--invert-current", "3"}, 7), UsageError);
@@ -142,34 +167,33 @@ TEST_P(ConvertOptionErrors, AreOneLineUsageErrors) {
 
 INSTANTIATE_TEST_SUITE_P(
     Invalid, ConvertOptionErrors,
-    ::testing::Values(
-        Args{"--output", "x"},                               // no input folder
-        Args{"in"},                                          // no output name
-        Args{"in", "other", "--output", "x"},                // two folders
-        Args{"in", "--output", "x", "--ct", "0"},            // zero CT ratio
-        Args{"in", "--output", "x", "--ct", "100,-5"},       // negative CT ratio
-        Args{"in", "--output", "x", "--ct", "100,,5"},       // empty entry
-        Args{"in", "--output", "x", "--pt", "0"},            // zero PT ratio
-        Args{"in", "--output", "x", "--pt", "60.5"},         // PT ratio is whole
-        Args{"in", "--output", "x", "--pt", "40000"},        // beyond 16 bits
-        Args{"in", "--output", "x", "--clamp", "0"},         // zero clamp range
-        Args{"in", "--output", "x", "--shunt", "0"},         // zero shunt
-        Args{"in", "--output", "x", "--shunt", "0.1", "--clamp", "2"},
-        Args{"in", "--output", "x", "--channels", "1,2,3,3"},  // not distinct
-        Args{"in", "--output", "x", "--channels", "1,2,3,5"},  // beyond ch4
-        Args{"in", "--output", "x", "--channels", "1,2,3"},    // three only
-        Args{"in", "--output", "x", "--samples", "512"},       // 256 orders need 1024
-        Args{"in", "--output", "x", "--harmonics", "256", "--samples", "256"},
-        Args{"in", "--output", "x", "--samples", "2048", "--harmonics", "odd49"},
-        Args{"in", "--output", "x", "--phase-correction", "30"},  // 3p2m has none
-        Args{"in", "--output", "x", "--type", "3p1m", "--phase-correction", "45"},
-        Args{"in", "--output", "x", "--feeders", "0"},
-        Args{"in", "--output", "x", "--feeders", "8"},
-        Args{"in", "--output", "x", "--type", "2p2w"},
-        Args{"in", "--output", "x", "--invert-voltage", "r"},
-        Args{"in", "--output", "x", "--time-offset", "nine"},
-        Args{"in", "--output", "x", "--frobnicate", "1"},
-        Args{"in", "--output", "x", "--pt"}));                 // value missing
+    ::testing::Values(Args{"--output", "x"},                          // no input folder
+                      Args{"in"},                                     // no output name
+                      Args{"in", "other", "--output", "x"},           // two folders
+                      Args{"in", "--output", "x", "--ct", "0"},       // zero CT ratio
+                      Args{"in", "--output", "x", "--ct", "100,-5"},  // negative CT ratio
+                      Args{"in", "--output", "x", "--ct", "100,,5"},  // empty entry
+                      Args{"in", "--output", "x", "--pt", "0"},       // zero PT ratio
+                      Args{"in", "--output", "x", "--pt", "60.5"},    // PT ratio is whole
+                      Args{"in", "--output", "x", "--pt", "40000"},   // beyond 16 bits
+                      Args{"in", "--output", "x", "--clamp", "0"},    // zero clamp range
+                      Args{"in", "--output", "x", "--shunt", "0"},    // zero shunt
+                      Args{"in", "--output", "x", "--shunt", "0.1", "--clamp", "2"},
+                      Args{"in", "--output", "x", "--channels", "1,2,3,3"},  // not distinct
+                      Args{"in", "--output", "x", "--channels", "1,2,3,5"},  // beyond ch4
+                      Args{"in", "--output", "x", "--channels", "1,2,3"},    // three only
+                      Args{"in", "--output", "x", "--samples", "512"},       // 256 orders need 1024
+                      Args{"in", "--output", "x", "--harmonics", "256", "--samples", "256"},
+                      Args{"in", "--output", "x", "--samples", "2048", "--harmonics", "odd49"},
+                      Args{"in", "--output", "x", "--phase-correction", "30"},  // 3p2m has none
+                      Args{"in", "--output", "x", "--type", "3p1m", "--phase-correction", "45"},
+                      Args{"in", "--output", "x", "--feeders", "0"},
+                      Args{"in", "--output", "x", "--feeders", "8"},
+                      Args{"in", "--output", "x", "--type", "2p2w"},
+                      Args{"in", "--output", "x", "--invert-voltage", "r"},
+                      Args{"in", "--output", "x", "--time-offset", "nine"},
+                      Args{"in", "--output", "x", "--frobnicate", "1"},
+                      Args{"in", "--output", "x", "--pt"}));  // value missing
 
 TEST(ConvertOptions, HelpNeedsNothingElse) {
     EXPECT_TRUE(parseConvertOptions({"--help"}).help);

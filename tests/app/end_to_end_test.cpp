@@ -144,12 +144,10 @@ void expectRecord(const ResultFileContents& file, const ResultRecord& r, const E
         // Angles are only defined where the circuit has both quantities of the order.
         if (e.voltageRms.at(k) < v1 * 0.01 || e.currentRms.at(k) < i1 * 0.01) continue;
         const double angleTolerance = k == 1 ? 1.0 : 2.0;
-        EXPECT_NEAR(angleDiffDeg(angleAt(file, r.currentAngleDeg.at(0), k),
-                                 e.powerAngleDeg.at(k)),
+        EXPECT_NEAR(angleDiffDeg(angleAt(file, r.currentAngleDeg.at(0), k), e.powerAngleDeg.at(k)),
                     0, angleTolerance);
         if (superposition && e.voltageAngleDeg.count(k)) {
-            EXPECT_NEAR(angleDiffDeg(angleAt(file, r.voltageAngleDeg, k),
-                                     e.voltageAngleDeg.at(k)),
+            EXPECT_NEAR(angleDiffDeg(angleAt(file, r.voltageAngleDeg, k), e.voltageAngleDeg.at(k)),
                         0, angleTolerance);
         }
     }
@@ -174,7 +172,7 @@ struct Case {
 };
 
 class EndToEnd : public ::testing::TestWithParam<Case> {
-protected:
+  protected:
     void SetUp() override {
         m_dir = fs::temp_directory_path() / (std::string("waveharm_e2e_") + GetParam().name);
         fs::remove_all(m_dir);
@@ -269,8 +267,7 @@ TEST_P(EndToEnd, DriverAndCliWriteTheCircuitsValues) {
         files.push_back(readResultFile(driverFiles[f]));
         ASSERT_EQ(files[f].records.size(), 2u);
         for (const auto& r : files[f].records)
-            expectRecord(files[f], r, expectPhase(m_circuit, phaseOf[f]), false,
-                         driverFiles[f]);
+            expectRecord(files[f], r, expectPhase(m_circuit, phaseOf[f]), false, driverFiles[f]);
     }
     // The voltage phase angles of the three files are 120° apart (R leads T by 240°).
     const int r1 = angleAt(files[0], files[0].records[0].voltageAngleDeg, 1);
@@ -282,19 +279,19 @@ TEST_P(EndToEnd, DriverAndCliWriteTheCircuitsValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     MeasurementTypes, EndToEnd,
-    ::testing::Values(
-        Case{"ThreePhase2M", MeasurementType::ThreePhase2M, HarmonicOption::HighOrder256, 2,
-             "--type 3p2m"},
-        Case{"ThreePhase1M", MeasurementType::ThreePhase1M, HarmonicOption::WithSuperpositionAngle,
-             3, "--type 3p1m --harmonics angle --phase-correction 30"},
-        Case{"SinglePhase3W", MeasurementType::SinglePhase3W, HarmonicOption::Odd1To49, 2,
-             "--type 1p3w --harmonics odd49"},
-        Case{"ThreePhase3M", MeasurementType::ThreePhase3M, HarmonicOption::HighOrder256, 2,
-             "--type 3p3m"}),
+    ::testing::Values(Case{"ThreePhase2M", MeasurementType::ThreePhase2M,
+                           HarmonicOption::HighOrder256, 2, "--type 3p2m"},
+                      Case{"ThreePhase1M", MeasurementType::ThreePhase1M,
+                           HarmonicOption::WithSuperpositionAngle, 3,
+                           "--type 3p1m --harmonics angle --phase-correction 30"},
+                      Case{"SinglePhase3W", MeasurementType::SinglePhase3W,
+                           HarmonicOption::Odd1To49, 2, "--type 1p3w --harmonics odd49"},
+                      Case{"ThreePhase3M", MeasurementType::ThreePhase3M,
+                           HarmonicOption::HighOrder256, 2, "--type 3p3m"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class CliRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = fs::temp_directory_path() /
                 ("waveharm_cli_" +

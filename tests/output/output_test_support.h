@@ -18,7 +18,7 @@ namespace waveharm::testing {
 
 /// A fresh folder per test, removed afterwards.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("waveharm_") + info->test_suite_name() + "_" + info->name();
@@ -34,7 +34,7 @@ public:
     }
     std::string file(const std::string& name) const { return (m_path / name).string(); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -32,7 +32,7 @@ void addRecording(IntervalAggregate& iv, float v1, float v3 = 0) {
 }
 
 class SingleFileWriterTest : public ::testing::Test {
-protected:
+  protected:
     ScratchFolder dir;
     std::string name = dir.file("day1.hm1");
     IntervalAggregate iv = intervalFor(kOdd, 1);
@@ -159,7 +159,7 @@ TEST_F(SingleFileWriterTest, UnbalanceRowsEndWithCurrentsInPhaseOrder021) {
 }
 
 class OutputFaultTest : public ::testing::Test {
-protected:
+  protected:
     ScratchFolder dir;
     IntervalAggregate iv = intervalFor(kOdd, 1);
     HarmonicResult latest = resultFor(kOdd, 1);
