@@ -218,8 +218,8 @@ void Parser::apply(const std::string& name, const std::string& value) {
             {{"-90", 0}, {"-30", 1}, {"0", 2}, {"30", 3}, {"+30", 3}, {"90", 4}, {"+90", 4}});
     } else if (name == "--time-offset") {
         double hours = 0;
-        if (!parseTimeOffsetHours(value, hours) || !std::isfinite(hours))
-            fail("--time-offset: '" + value + "' is not a number of hours");
+        if (!parseTimeOffsetHours(value, hours))
+            fail("--time-offset: '" + value + "' is not a number of hours within ±48");
         s.timeOffset = value;
     } else {
         fail("unknown option " + name);

@@ -9,6 +9,7 @@
 #include "input/folder_scan.h"
 #include "input/header_text.h"
 #include "input/recording.h"
+#include "settings/conversion_settings.h"
 
 namespace waveharm::cli {
 
@@ -59,7 +60,6 @@ void printRecording(const std::filesystem::path& path, const Recording& r) {
 
 void printFolder(const WaveformFileList& list, const ReadOptions& options) {
     for (int i = 0; i < list.count(); ++i) {
-        const DateTime t = list.startTimes[i];
         std::string details;
         try {
             const RecorderFileHeader h = readHeader(list.pathOf(i), options);
@@ -67,14 +67,14 @@ void printFolder(const WaveformFileList& list, const ReadOptions& options) {
         } catch (const InputError& e) {
             details = "(" + e.reason() + ")";
         }
-        std::printf("%-16s %-19s  %s\n", list.names[i].c_str(),
-                    t.isZero() ? "-" : formatDateTimeText(t).c_str(), details.c_str());
+        std::printf("%-16s %-19s  %s\n", list.names[i].c_str(), list.startText(i).c_str(),
+                    details.c_str());
     }
     for (const std::string& p : list.problems) std::printf("problem: %s\n", p.c_str());
     for (const std::string& r : list.renamed) std::printf("renamed: %s\n", r.c_str());
     if (list.count() >= 2) {
-        std::printf("first: %s\n", formatDateTimeText(list.startTimes.front()).c_str());
-        std::printf("last:  %s\n", formatDateTimeText(list.startTimes.back()).c_str());
+        std::printf("first: %s\n", list.firstStartText().c_str());
+        std::printf("last:  %s\n", list.lastStartText().c_str());
     }
     std::printf("files: %d\n", list.count());
 }
@@ -108,7 +108,11 @@ int runInfo(const Args& args) {
         a = parseArgs(args, {"--time-offset"}, {"--8840"});
         if (a.positional.size() != 1) throw UsageError("expects one file or folder");
         options.wevFiles = a.has("--8840");
-        options.timeOffsetHours = a.doubleValue("--time-offset", 0);
+        if (const auto offset = a.value("--time-offset")) {
+            if (!parseTimeOffsetHours(*offset, options.timeOffsetHours))
+                throw UsageError("--time-offset: '" + *offset +
+                                 "' is not a number of hours within ±48");
+        }
     } catch (const UsageError& e) {
         std::fprintf(stderr, "waveharm-cli info: %s\n%s", e.what(), kInfoUsage);
         return 2;

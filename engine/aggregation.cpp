@@ -53,8 +53,14 @@ void foldOrder(const HarmonicResult& r, IntervalAggregate& in, std::size_t k, Fo
         fold(in.reactivePower(f, k), r.reactivePower(f, k), how);
         fold(in.currentRefY(f, k), r.currentRefY(f, k), how);
     }
-    // The phase-referenced phasors of each phase (columns 3–5 of the recording).
+    // The phase-referenced phasors of each phase (columns 3–5 of the recording), and the
+    // recording's own phasors (columns 0–2), which always come from this recording so
+    // that a record's phase angles and magnitudes describe the same recording.
     for (std::size_t c = 0; c < 3; ++c) {
+        in.anglePhasorVoltageRe(c, k) = r.voltageHarmonicRe(c, k);
+        in.anglePhasorVoltageIm(c, k) = r.voltageHarmonicIm(c, k);
+        in.anglePhasorCurrentRe(c, k) = r.currentHarmonicRe(0, c, k);
+        in.anglePhasorCurrentIm(c, k) = r.currentHarmonicIm(0, c, k);
         fold(in.voltagePhasorRe(c, k), r.voltageHarmonicRe(c + 3, k), how);
         fold(in.voltagePhasorIm(c, k), r.voltageHarmonicIm(c + 3, k), how);
         for (std::size_t f = 0; f < static_cast<std::size_t>(in.feeders); ++f) {
@@ -162,6 +168,9 @@ void IntervalAggregate::allocate(int maxOrder, int feederCount) {
     reshape(voltagePhasorIm, 3, h);
     reshape(currentPhasorRe, f, 3, h);
     reshape(currentPhasorIm, f, 3, h);
+    for (Array2<float>* a : {&anglePhasorVoltageRe, &anglePhasorVoltageIm, &anglePhasorCurrentRe,
+                             &anglePhasorCurrentIm})
+        reshape(*a, 3, h);
     intervalState = 0;
     comparisonValue = 0;
 }

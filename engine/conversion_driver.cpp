@@ -144,6 +144,7 @@ bool ConversionDriver::step() {
 
 void ConversionDriver::skip(int index, const std::string& reason) {
     ++m_summary.skipped;
+    m_summary.skippedRecordings.push_back({index, m_files.names.at(index), reason});
     m_observer.onRecordingSkipped(index, m_files.names.at(index), reason);
 }
 
@@ -178,7 +179,7 @@ void ConversionDriver::report(int index, const AnalysisPeriod& period) {
 
 void ConversionDriver::offerInterval() {
     const DateTime stamp = *m_lastRecordingTime;
-    const bool written = m_writer->offer(stamp, m_interval, m_result);
+    const bool written = m_writer->offer(stamp, m_interval);
     m_summary.recordsWritten = m_writer->recordsWritten();
     if (written) m_observer.onRecordWritten(minuteStampText(stamp));
 }
@@ -188,7 +189,7 @@ void ConversionDriver::finish() {
     if (m_lastRecordingTime) {
         // The recordings after the last record would otherwise be lost.
         const DateTime stamp = *m_lastRecordingTime;
-        if (m_writer->flushPending(stamp, m_interval, m_result))
+        if (m_writer->flushPending(stamp, m_interval))
             m_observer.onRecordWritten(minuteStampText(stamp));
         m_summary.recordsWritten = m_writer->recordsWritten();
     }

@@ -53,9 +53,17 @@ class ConversionObserver {
     virtual void onRecordWritten(const std::string& stampText) {}
 };
 
+/// A recording the run could not read or analyse, with the reason.
+struct SkippedRecording {
+    int index = 0;  ///< position in the file list
+    std::string fileName;
+    std::string reason;
+};
+
 struct ConversionSummary {
     int analysed = 0;
     int skipped = 0;
+    std::vector<SkippedRecording> skippedRecordings;  ///< every skipped file, in run order
     int rangeOver = 0;
     int recordsWritten = 0;
     std::vector<std::string> files;  ///< result files written

@@ -94,6 +94,12 @@ struct IntervalAggregate {
     /// [phase 0..2][order] and [feeder][phase 0..2][order].
     Array2<float> voltagePhasorRe, voltagePhasorIm;
     Array3<float> currentPhasorRe, currentPhasorIm;
+    /// The own phasors (columns 0–2) of the recording whose values the interval holds —
+    /// the selected one in the latest and distortion-maximum modes, the latest one in
+    /// the average mode — for the per-phase files' phase angles: [phase 0..2][order],
+    /// voltages and the first feeder's currents.
+    Array2<float> anglePhasorVoltageRe, anglePhasorVoltageIm;
+    Array2<float> anglePhasorCurrentRe, anglePhasorCurrentIm;
 
     void allocate(int maxOrder, int feederCount);
     /// Zeros every array, `intervalState` and `comparisonValue` (the writer's clear).

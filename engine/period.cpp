@@ -129,7 +129,9 @@ namespace {
 double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, double limit) {
     float unused = 0;
     for (;;) {
-        if (static_cast<double>(position) > limit - 100 || position < -98) return kEndOfRecord;
+        if (static_cast<double>(position) > limit - 100) return kEndOfRecord;
+        // A start before the record (a pre-trigger span shorter than half a 50 Hz cycle)
+        // begins at the first sample whose moving sum is complete.
         if (position < 5) position = 5;
         // Step back until the search starts in a negative half-cycle.
         if (movingSum(x, kSumWidth, position, unused) > 0 && position > 105) {

@@ -27,41 +27,12 @@ bool drawsThreePhase(MeasurementType type) {
     return type == MeasurementType::ThreePhase2M || type == MeasurementType::ThreePhase3M;
 }
 
-struct Period {
-    double t1 = 0, t2 = 0;
-    bool fixed = false;
-    bool fewSamples = false;
-};
-
-Period findCheckPeriod(const Recording& rec, const ConversionSettings& s) {
-    const RecorderFileHeader& h = rec.header;
-    const double fs = h.samplingRateKHz;
-    const double period50 = fs * 1000.0 / 50.0;
-    Period p;
-    const double half = period50 / 2.0;
-    p.fewSamples = !(half > 50);
-    const double offset = p.fewSamples ? 5 : 50;
-    const int slot = sourceSlot(s, 0);
-    if (slot < 0 || slot >= rec.samples.channelCount())
-        throw AnalysisError("R-S電圧のチャンネルがファイルにありません");
-    const auto x = rec.samples.column(slot);
-    const double limit = static_cast<double>(h.totalSamples);
-    std::int64_t position = round16(h.totalSamples * h.pretrigger / 100.0 - offset);
-    const double t1 = findRisingZeroCrossing(x, position, limit);
-    double t2 = -1;
-    if (t1 >= 0) {
-        position = secondCrossingSearchStart(t1, fs);
-        t2 = findRisingZeroCrossing(x, position, limit);
-    }
-    if (t1 < 0 || t2 < 0 || t2 <= t1) {
-        p.t1 = 0;
-        p.t2 = period50;
-        p.fixed = true;
-    } else {
-        p.t1 = t1;
-        p.t2 = t2;
-    }
-    return p;
+// The wiring check always measures the period by zero crossings, whatever the run's sync
+// mode, and with the run's very search, so that it shows the window the run will analyse.
+AnalysisPeriod findCheckPeriod(const Recording& rec, const ConversionSettings& s) {
+    ConversionSettings zeroCross = s;
+    zeroCross.syncMode = SyncMode::ZeroCross;
+    return findAnalysisPeriod(rec, zeroCross);
 }
 
 std::string currentLine(const WiringCheckResult& r, const ConversionSettings& s, int f) {
@@ -91,24 +62,17 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     }
 
     WiringCheckResult r;
-    const Period p = findCheckPeriod(recording, settings);
-    r.t1 = p.t1;
-    r.t2 = p.t2;
-    r.fixedPeriod = p.fixed;
-    r.fewSamples = p.fewSamples;
-    r.frequencyText = "基本波周波数 " +
-                      formatNumber(h.samplingRateKHz * 1000.0 / (p.t2 - p.t1), "##.00") +
-                      (p.fixed ? "固定" : "") + "Hz";
+    const AnalysisPeriod period = findCheckPeriod(recording, settings);
+    r.t1 = period.windowStart;
+    r.t2 = period.windowEnd;
+    r.fixedPeriod = period.fixed;
+    r.fewSamples = !(h.samplingRateKHz * 1000.0 / 50.0 / 2.0 > 50);
+    r.frequencyText = "基本波周波数 " + formatNumber(period.frequencyHz, "##.00") +
+                      (period.fixed ? "固定" : "") + "Hz";
 
     window.columns = Array2<float>(3 * settings.feederCount + 3, n + 1);
     window.samplePositions.assign(n + 1, 0.0f);
     window.peakTable.fill(0);
-    AnalysisPeriod period;
-    period.windowStart = p.t1;
-    period.windowEnd = p.t2;
-    period.fixed = p.fixed;
-    period.syncLabel = p.fixed ? "固定" : "";
-    period.frequencyHz = h.samplingRateKHz * 1000.0 / (p.t2 - p.t1);
     resampleWindow(recording, settings, period, window);
 
     const int size = std::max(slots, 16);

@@ -66,27 +66,13 @@ bool matchesRecordingPattern(std::string_view fileName, bool wevFiles) {
 std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wevFiles) {
     if (head.size() < 104) return std::nullopt;
     ByteReader reader(head, "");
-    std::int64_t dateAt = 84;
-    std::int64_t timeAt = 96;
     const std::string identity = reader.rawText(2);
     const std::string model = detail::memField(reader, 0, 2);
-    if (!detail::memFamilyOf(identity, model)) {
-        // 8840 recordings carry their start at fixed positions of their own header.
-        reader.seek(0);
-        if (!wevFiles || reader.rawText(9) != "HIOKI8825") return std::nullopt;
-        dateAt = 24;
-        timeAt = 33;
-    }
-    reader.seek(dateAt);
-    const auto date = parseDateText(reader.text(8));
-    reader.seek(timeAt);
-    const auto time = parseTimeText(reader.text(8));
-    if (!date || !time) return std::nullopt;
-    CivilDateTime c = *date;
-    c.hour = time->hour;
-    c.minute = time->minute;
-    c.second = time->second;
-    return DateTime::fromCivil(c);
+    if (detail::memFamilyOf(identity, model)) return detail::memStartTime(reader);
+    // 8840 recordings carry their start at fixed positions of their own header.
+    reader.seek(0);
+    if (wevFiles && reader.rawText(9) == "HIOKI8825") return detail::startTime8840(reader);
+    return std::nullopt;
 }
 
 void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& startTimes) {
@@ -102,12 +88,34 @@ void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& sta
     }
 }
 
-std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken) {
+std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken,
+                         std::string_view extension) {
     for (;;) {
         ++counter;
-        std::string name = "AUTO" + std::to_string(counter) + ".MEM";
+        std::string name = "AUTO" + std::to_string(counter) + std::string(extension);
         if (!isTaken(name)) return name;
     }
+}
+
+int WaveformFileList::firstDatedIndex() const {
+    // Undated entries hold the zero time and so sort before every dated one.
+    for (int i = 0; i < count(); ++i)
+        if (!startTimes.at(static_cast<std::size_t>(i)).isZero()) return i;
+    return -1;
+}
+
+std::string WaveformFileList::startText(int index) const {
+    const DateTime t = startTimes.at(static_cast<std::size_t>(index));
+    return t.isZero() ? "-" : formatDateTimeText(t);
+}
+
+std::string WaveformFileList::firstStartText() const {
+    const int first = firstDatedIndex();
+    return first < 0 ? "-" : startText(first);
+}
+
+std::string WaveformFileList::lastStartText() const {
+    return firstDatedIndex() < 0 ? "-" : startText(count() - 1);
 }
 
 WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) {
@@ -120,9 +128,16 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
     for (const std::string& name : matches) {
         // A listing that reports a name twice: the earlier entry gets a fresh name.
         if (!list.names.empty() && list.names.back() == name) {
-            const std::string fresh = nextAutoName(counter, [&](const std::string& n) {
-                return present.count(lowerCase(n)) > 0 || fs::exists(folder / n);
-            });
+            // An 8840 recording keeps its own extension, so that it still matches the
+            // folder's pattern after the rename.
+            const std::string extension =
+                wevFiles ? fs::path(name).extension().string() : std::string(".MEM");
+            const std::string fresh = nextAutoName(
+                counter,
+                [&](const std::string& n) {
+                    return present.count(lowerCase(n)) > 0 || fs::exists(folder / n);
+                },
+                extension);
             std::error_code ec;
             fs::rename(folder / name, folder / fresh, ec);
             if (!ec) {
@@ -133,10 +148,16 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
                 list.problems.push_back(name + ": cannot be renamed: " + ec.message());
             }
         }
+        // Files whose start cannot be read keep the zero time and sort first; each is
+        // reported, and shown without a date.
         DateTime start;
         try {
-            // Unrecognised files keep the zero time and sort first.
-            start = quickStartTime(readHead(folder / name, 128), wevFiles).value_or(DateTime{});
+            const auto known = quickStartTime(readHead(folder / name, 128), wevFiles);
+            if (known) {
+                start = *known;
+            } else {
+                list.problems.push_back(name + ": not a recognised recorder waveform file");
+            }
         } catch (const InputError& e) {
             list.problems.push_back(name + ": " + e.reason());
         }

@@ -19,8 +19,8 @@ bool matchesRecordingPattern(std::string_view fileName, bool wevFiles);
 
 /// Start time from the first bytes of a recording (at least the first 104), without
 /// time-difference correction: a recognised `.MEM` header, or with `wevFiles` also an
-/// 8840 header. Nothing when the file is not recognised or its date or time cannot be
-/// converted.
+/// 8840 header, read as the header reader reads it. Nothing when the file is not
+/// recognised; InputError when its date or time cannot be converted.
 std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wevFiles = false);
 
 /// Sorts names and times (parallel) by start time. Selection of the earliest
@@ -28,9 +28,11 @@ std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wev
 /// earlier); entries of equal time keep their relative order.
 void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& startTimes);
 
-/// The next free rename target "AUTO" + counter + ".MEM": increments `counter` (so the
-/// first of a scan that starts at 5000 is AUTO5001.MEM) and keeps incrementing while
-/// `isTaken` reports the name as already present, so no file is ever overwritten.
-std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken);
+/// The next free rename target "AUTO" + counter + `extension` (".MEM", or an 8840 file's
+/// own ".wav"/".wev"): increments `counter` (so the first of a scan that starts at 5000
+/// is AUTO5001.MEM) and keeps incrementing while `isTaken` reports the name as already
+/// present, so no file is ever overwritten.
+std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken,
+                         std::string_view extension = ".MEM");
 
 }  // namespace waveharm

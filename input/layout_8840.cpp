@@ -45,6 +45,10 @@ void readChannels8840(ByteReader& reader, RecorderFileHeader& h) {
 
 }  // namespace
 
+DateTime startTime8840(ByteReader& reader) {
+    return startTimeFrom(reader, 24, fieldAt(reader, 24, 8), fieldAt(reader, 33, 8));
+}
+
 RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& options) {
     if (reader.size() < kHeaderEnd8840)
         throw InputError(reader.file(), reader.size(), "file is shorter than an 8840 header");
@@ -56,8 +60,7 @@ RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& option
     h.pointsPerDiv = 100;
     h.countsPerDiv = 80;
     h.headerBlockCount = readBlockCount8840(reader);
-    h.startTimeUncorrected =
-        startTimeFrom(reader, 24, fieldAt(reader, 24, 8), fieldAt(reader, 33, 8));
+    h.startTimeUncorrected = startTime8840(reader);
     h.startTime = h.startTimeUncorrected.plusHours(options.timeOffsetHours);
     h.recordLengthText = fieldAt(reader, 75, 8);
     const double total = leadingNumber(fieldAt(reader, 83, 7));

@@ -30,6 +30,12 @@ std::string memField(ByteReader& reader, std::int64_t blockStart, int k);
 DateTime startTimeFrom(const ByteReader& reader, std::int64_t offset, std::string_view date,
                        std::string_view time);
 
+/// The start as written in a `.MEM` header (date field 7, time field 8), without the
+/// time-difference correction; InputError when either cannot be converted.
+DateTime memStartTime(ByteReader& reader);
+/// The start as written in an 8840 header; InputError when it cannot be converted.
+DateTime startTime8840(ByteReader& reader);
+
 /// Rates derived from the time axis; InputError when the sampling rate is 0.
 void deriveRates(const ByteReader& reader, RecorderFileHeader& header, double unitsPerSecond);
 

@@ -50,9 +50,7 @@ void readBlockZero(ByteReader& reader, RecorderFileHeader& h, const ReadOptions&
     if (h.countsPerDiv <= 0)
         throw InputError(reader.file(), fieldOffset(0, 14),
                          "counts per division " + numberText(h.countsPerDiv) + " is not valid");
-    const std::string date = memField(reader, 0, 7);
-    const std::string time = memField(reader, 0, 8).substr(0, 8);
-    h.startTimeUncorrected = startTimeFrom(reader, fieldOffset(0, 7), date, time);
+    h.startTimeUncorrected = memStartTime(reader);
     // The 8847 writes its start time already in local time.
     h.startTime = h.recorderFamily == 47
                       ? h.startTimeUncorrected
@@ -127,6 +125,12 @@ RecorderFileHeader parseMemHeader(ByteReader& reader, const ReadOptions& options
     h.sampleOffset = h.headerBlockCount * kMemBlockSize;
     checkFramesFit(reader, h);
     return h;
+}
+
+DateTime memStartTime(ByteReader& reader) {
+    const std::string date = memField(reader, 0, 7);
+    const std::string time = memField(reader, 0, 8).substr(0, 8);
+    return startTimeFrom(reader, fieldOffset(0, 7), date, time);
 }
 
 DateTime startTimeFrom(const ByteReader& reader, std::int64_t offset, std::string_view date,

@@ -58,8 +58,9 @@ ReadOptions ReadOptions::from(const ConversionSettings& settings) {
 int maxFeederCount(const RecorderFileHeader& header, MeasurementType type) {
     const int perFeeder = header.recorderFamily == 40 ? 2 : channelsPerFeeder(type);
     const int m = (header.channelCount - perFeeder) / perFeeder;
-    // The settings hold at most kMaxFeeders feeders (CT ratios and sense per feeder).
-    return std::clamp(m, 1, kMaxFeeders);
+    // A recording's channels carry the currents of at most seven feeders (ch3 to ch16);
+    // the same cap holds for the settings screen, `convert` and `info`.
+    return std::clamp(m, 1, kMaxChannelFeeders);
 }
 
 RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptions& options,

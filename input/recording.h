@@ -152,6 +152,13 @@ struct WaveformFileList {
 
     int count() const { return static_cast<int>(names.size()); }
     std::filesystem::path pathOf(int index) const { return folder / names.at(index); }
+    /// Index of the earliest recording whose start could be read; -1 when none.
+    int firstDatedIndex() const;
+    /// "yyyy/mm/dd hh:mm:ss" of entry `index`, "-" when its start could not be read.
+    std::string startText(int index) const;
+    /// The earliest and the latest readable start as in `startText`; "-" when none.
+    std::string firstStartText() const;
+    std::string lastStartText() const;
 };
 
 /// Scans a folder: files matching "*.MEM" (case-insensitive), or "*.wav"/"*.wev" with

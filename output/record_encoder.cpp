@@ -58,8 +58,7 @@ void RecordBuffer::putI16(std::int16_t value) {
     m_bytes.push_back(static_cast<std::byte>(bits >> 8));
 }
 
-void checkIntervalShape(const IntervalAggregate& iv, const HarmonicResult* latest,
-                        HarmonicOption option, int feederCount) {
+void checkIntervalShape(const IntervalAggregate& iv, HarmonicOption option, int feederCount) {
     const std::size_t f = static_cast<std::size_t>(feederCount);
     const std::size_t orders = static_cast<std::size_t>(writtenOrders(option).back()) + 1;
     requireSize(feederCount >= 1, "no feeder");
@@ -71,17 +70,13 @@ void checkIntervalShape(const IntervalAggregate& iv, const HarmonicResult* lates
         requireSize(a->rows() >= f && a->cols() >= orders, "interval current arrays too short");
     requireSize(iv.currentRmsByPhase.rows() >= 3 && iv.currentRmsByPhase.cols() >= f,
                 "interval per-phase current RMS too short");
-    for (const Array2<float>* a : {&iv.voltagePhasorRe, &iv.voltagePhasorIm})
-        requireSize(a->rows() >= 3 && a->cols() >= orders, "interval voltage phasors too short");
+    for (const Array2<float>* a :
+         {&iv.voltagePhasorRe, &iv.voltagePhasorIm, &iv.anglePhasorVoltageRe,
+          &iv.anglePhasorVoltageIm, &iv.anglePhasorCurrentRe, &iv.anglePhasorCurrentIm})
+        requireSize(a->rows() >= 3 && a->cols() >= orders, "interval phase phasors too short");
     for (const Array3<float>* a : {&iv.currentPhasorRe, &iv.currentPhasorIm})
         requireSize(a->size0() >= f && a->size1() >= 3 && a->size2() >= orders,
                     "interval current phasors too short");
-    if (!latest) return;
-    for (const Array2<float>* a : {&latest->voltageHarmonicRe, &latest->voltageHarmonicIm})
-        requireSize(a->rows() >= 3 && a->cols() >= orders, "recording voltage phasors too short");
-    for (const Array3<float>* a : {&latest->currentHarmonicRe, &latest->currentHarmonicIm})
-        requireSize(a->size0() >= 1 && a->size1() >= 3 && a->size2() >= orders,
-                    "recording current phasors too short");
 }
 
 std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp, const IntervalAggregate& iv,
@@ -107,8 +102,7 @@ std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp, const Interv
 }
 
 std::vector<std::byte> encodePhaseRecord(const RecordStamp& stamp, const IntervalAggregate& iv,
-                                         const HarmonicResult& latest, int p, HarmonicOption option,
-                                         int feederCount) {
+                                         int p, HarmonicOption option, int feederCount) {
     assert(iv.intervalState > 0 && "an empty interval has no record");
     assert(p >= 0 && p < 3 && "phase slot 0..2");
     const double count = iv.intervalState;
@@ -133,11 +127,10 @@ std::vector<std::byte> encodePhaseRecord(const RecordStamp& stamp, const Interva
     }
     if (hasVoltageAngleRow(option))
         for (int n : orders)
-            b.putI16(angleField(latest.voltageHarmonicIm(p, n), latest.voltageHarmonicRe(p, n)));
+            b.putI16(angleField(iv.anglePhasorVoltageIm(p, n), iv.anglePhasorVoltageRe(p, n)));
     if (hasCurrentAngleRow(option))
         for (int n : orders)
-            b.putI16(
-                angleField(latest.currentHarmonicIm(0, p, n), latest.currentHarmonicRe(0, p, n)));
+            b.putI16(angleField(iv.anglePhasorCurrentIm(p, n), iv.anglePhasorCurrentRe(p, n)));
     if (hasUnbalanceRows(option)) putUnbalanceRows(b, iv, feederCount);
     assert(b.size() == static_cast<std::size_t>(recordLength(option, feederCount)));
     return b.bytes();

@@ -57,15 +57,13 @@ std::vector<std::byte> encodeSingleRecord(const RecordStamp& stamp,
 
 /// The record of phase file `phase` (0 R, 1 T, 2 S): magnitudes and voltage-to-current
 /// angles from the interval's phase-referenced phasors, the phase angles of rows 5 and
-/// 6 from the latest recording's own phasors (`latest` columns 0–2).
+/// 6 from the own phasors of the recording the interval holds (`anglePhasor…`).
 std::vector<std::byte> encodePhaseRecord(const RecordStamp& stamp,
-                                         const IntervalAggregate& interval,
-                                         const HarmonicResult& latest, int phase,
+                                         const IntervalAggregate& interval, int phase,
                                          HarmonicOption option, int feederCount);
 
-/// Throws std::invalid_argument unless the interval (and `latest`, when given) hold
-/// every order and feeder a record of this layout reads.
-void checkIntervalShape(const IntervalAggregate& interval, const HarmonicResult* latest,
-                        HarmonicOption option, int feederCount);
+/// Throws std::invalid_argument unless the interval holds every order and feeder a
+/// record of this layout reads.
+void checkIntervalShape(const IntervalAggregate& interval, HarmonicOption option, int feederCount);
 
 }  // namespace waveharm

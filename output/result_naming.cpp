@@ -6,13 +6,26 @@
 
 namespace waveharm {
 
+namespace {
+
+// Where the file name of a path begins: after its last folder separator, either the
+// Windows "\" or the "/" that both systems accept.
+std::size_t fileNameStart(const std::string& path) {
+    const std::size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
+}  // namespace
+
 std::string outputFileNameFor(const std::string& chosenName, const std::string& extension) {
-    const std::size_t dot = chosenName.find('.');
+    // Only the file name's own extension is replaced: a dotted folder (rev2.1, .local, ..)
+    // keeps the results inside it.
+    const std::size_t dot = chosenName.find('.', fileNameStart(chosenName));
     return chosenName.substr(0, dot) + extension;
 }
 
 std::array<std::string, 3> phaseFileNames(const std::string& outputFileName) {
-    std::size_t insertAt = outputFileName.find(".h");
+    std::size_t insertAt = outputFileName.find('.', fileNameStart(outputFileName));
     insertAt = insertAt == std::string::npos ? outputFileName.size() : insertAt + 1;
     std::array<std::string, 3> names;
     const char letters[3] = {'R', 'T', 'S'};

@@ -29,37 +29,34 @@ class IntervalWriter : public ResultWriter {
             throw std::invalid_argument("result writer: feeder count out of range");
     }
 
-    bool offer(DateTime recordingTime, IntervalAggregate& interval,
-               const HarmonicResult& latest) override {
+    bool offer(DateTime recordingTime, IntervalAggregate& interval) override {
         const std::int64_t minute = minuteKey(recordingTime);
         if (!m_everyRecording && m_lastMinute == minute) return false;
         // A distortion-maximum interval may have taken no recording: there is nothing
         // to divide, so no record, and the stamp stays that of the last record.
         if (interval.intervalState <= 0) return false;
-        write(recordingTime, interval, latest);
+        write(recordingTime, interval);
         return true;
     }
 
-    bool flushPending(DateTime lastRecordingTime, IntervalAggregate& interval,
-                      const HarmonicResult& latest) override {
+    bool flushPending(DateTime lastRecordingTime, IntervalAggregate& interval) override {
         if (interval.intervalState <= 0) return false;
-        write(lastRecordingTime, interval, latest);
+        write(lastRecordingTime, interval);
         return true;
     }
 
     int recordsWritten() const override { return m_records; }
 
   protected:
-    virtual void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval,
-                             const HarmonicResult& latest) = 0;
+    virtual void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval) = 0;
 
     HarmonicOption m_option;
     int m_feeders;
 
   private:
-    void write(DateTime t, IntervalAggregate& interval, const HarmonicResult& latest) {
+    void write(DateTime t, IntervalAggregate& interval) {
         try {
-            writeRecord(recordStampFor(t), interval, latest);
+            writeRecord(recordStampFor(t), interval);
         } catch (const NonFiniteValue& e) {
             // Nothing of the record reached the file; the run stops on this interval.
             throw OutputError(fileNames().front(), std::string("record not written: ") + e.what());
@@ -90,9 +87,8 @@ class SingleFileWriter final : public IntervalWriter {
     std::vector<std::string> fileNames() const override { return {m_file.name()}; }
 
   private:
-    void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval,
-                     const HarmonicResult&) override {
-        checkIntervalShape(interval, nullptr, m_option, m_feeders);
+    void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval) override {
+        checkIntervalShape(interval, m_option, m_feeders);
         m_file.append(encodeSingleRecord(stamp, interval, m_option, m_feeders));
     }
 
@@ -132,12 +128,11 @@ class PhaseFileWriter final : public IntervalWriter {
     }
 
   private:
-    void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval,
-                     const HarmonicResult& latest) override {
-        checkIntervalShape(interval, &latest, m_option, m_feeders);
+    void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval) override {
+        checkIntervalShape(interval, m_option, m_feeders);
         std::array<std::vector<std::byte>, 3> records;
         for (int p = 0; p < 3; ++p)
-            records[p] = encodePhaseRecord(stamp, interval, latest, p, m_option, m_feeders);
+            records[p] = encodePhaseRecord(stamp, interval, p, m_option, m_feeders);
         std::array<std::int64_t, 3> before{};
         for (int p = 0; p < 3; ++p) before[p] = m_files[p].bytesWritten();
         for (int p = 0; p < 3; ++p) {

@@ -28,11 +28,12 @@ class OutputError : public std::runtime_error {
     std::string m_reason;
 };
 
-/// `chosenName` up to its first "." (the whole name when it has none) + `extension`.
+/// `chosenName` up to the first "." of its file name (the whole path when the file name
+/// has none) + `extension`; folders are separated by "/" or "\".
 std::string outputFileNameFor(const std::string& chosenName, const std::string& extension);
 
-/// The R, T and S file names: the letter inserted after the "." of the first ".h"
-/// (appended to the name when it has no ".h").
+/// The R, T and S file names: the letter inserted after the "." that starts the extension
+/// of the file name (appended to the name when the file name has no ".").
 std::array<std::string, 3> phaseFileNames(const std::string& outputFileName);
 
 /// Bytes of one record for a harmonic option and feeder count.
@@ -64,13 +65,11 @@ class ResultWriter {
     /// `outputUnderOneMinute`) and the interval holds a recording; then clears the
     /// interval. Every record is flushed to disk. Returns true when a record was
     /// written. Throws OutputError.
-    virtual bool offer(DateTime recordingTime, IntervalAggregate& interval,
-                       const HarmonicResult& latest) = 0;
+    virtual bool offer(DateTime recordingTime, IntervalAggregate& interval) = 0;
 
     /// End of run: an interval still holding recordings is written as a last record
     /// stamped with the minute of `lastRecordingTime`. Returns true when written.
-    virtual bool flushPending(DateTime lastRecordingTime, IntervalAggregate& interval,
-                              const HarmonicResult& latest) = 0;
+    virtual bool flushPending(DateTime lastRecordingTime, IntervalAggregate& interval) = 0;
 
     /// Closes the files (idempotent). Throws OutputError when the close fails.
     virtual void close() = 0;

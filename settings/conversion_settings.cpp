@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 namespace waveharm {
@@ -105,6 +106,9 @@ bool parseTimeOffsetHours(const std::string& text, double& hours) {
     if (errno != 0 || end == text.c_str()) return false;
     while (*end == ' ') ++end;
     if (*end != '\0') return false;
+    // Time zones and summer time lie well within two days; anything beyond (or inf, nan)
+    // would date a week of records in another decade.
+    if (!std::isfinite(value) || std::fabs(value) > kMaxTimeOffsetHours) return false;
     hours = value;
     return true;
 }

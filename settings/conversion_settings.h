@@ -119,8 +119,11 @@ void applyChannelLayout(ConversionSettings& settings, int feederCount);
 /// Current sense of a clamp with the given full-scale range in amperes: 0.2 V / range.
 float clampRangeToSenseOhms(double rangeAmperes);
 
+/// The largest time-difference correction accepted, in hours either way.
+inline constexpr double kMaxTimeOffsetHours = 48;
+
 /// Parses the time-difference correction in hours ("0", "-9", "5.5"); false when the
-/// text is not a number.
+/// text is not a finite number within ±`kMaxTimeOffsetHours`.
 bool parseTimeOffsetHours(const std::string& text, double& hours);
 
 }  // namespace waveharm

@@ -689,10 +689,10 @@ void SettingsScreen::scanFolder(const QString& folder) {
         readCurrentFile(true);
     } else {
         m_notice->setText("初期データロード中");
-        m_listInfo[0]->setText(QString::fromStdString(formatDateTimeText(m_files.startTimes[0])));
-        m_listInfo[1]->setText(
-            QString::fromStdString(formatDateTimeText(m_files.startTimes.back())));
-        m_currentFileName = m_files.names[0];
+        m_listInfo[0]->setText(QString::fromStdString(m_files.firstStartText()));
+        m_listInfo[1]->setText(QString::fromStdString(m_files.lastStartText()));
+        // The earliest readable recording becomes current; unreadable ones sort first.
+        m_currentFileName = m_files.names[std::max(0, m_files.firstDatedIndex())];
         readCurrentFile(true);
     }
     m_listInfo[2]->setText(QString::number(m_files.count()));

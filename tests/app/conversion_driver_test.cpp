@@ -113,7 +113,8 @@ TEST_F(DriverTest, ReportsEveryTextInOrderAndSkipsUnreadableRecordings) {
     EXPECT_EQ(recorder.events[10], "status:データ読み込み中");
     EXPECT_EQ(recorder.events[11], "skipped:B.MEM");
     ASSERT_EQ(recorder.reasons.size(), 1u);
-    EXPECT_FALSE(recorder.reasons[0].empty());
+    EXPECT_NE(recorder.reasons[0].find("shorter than a recorder header"), std::string::npos)
+        << recorder.reasons[0];
     EXPECT_FALSE(recorder.saw("status:レンジオーバー"));
 
     // C shares A's minute: it waits in the interval and is written at the end of the
@@ -121,6 +122,10 @@ TEST_F(DriverTest, ReportsEveryTextInOrderAndSkipsUnreadableRecordings) {
     EXPECT_EQ(recorder.events.back(), "record:18/12/12(水)  10:15");
     EXPECT_EQ(summary.analysed, 2);
     EXPECT_EQ(summary.skipped, 1);
+    ASSERT_EQ(summary.skippedRecordings.size(), 1u);
+    EXPECT_EQ(summary.skippedRecordings[0].index, 1);
+    EXPECT_EQ(summary.skippedRecordings[0].fileName, "B.MEM");
+    EXPECT_EQ(summary.skippedRecordings[0].reason, recorder.reasons[0]);
     EXPECT_EQ(summary.recordsWritten, 2);
     ASSERT_EQ(summary.files.size(), 1u);
     EXPECT_EQ(resultSize(), 2u * 256u);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -334,13 +335,34 @@ TEST_F(CliRun, UnreadableRecordingInTheMiddleKeepsTheOthers) {
 TEST_F(CliRun, InvalidOptionsStopBeforeAnythingIsWritten) {
     write("A.MEM", {2018, 12, 12, 10, 15, 10});
     fs::create_directories(m_dir / "out");
-    for (const char* options : {"--ct 0", "--feeders 2", "--samples 512", "--channels 1,1,2,3",
-                                "--type 3p2m --phase-correction 30", "--bogus"}) {
+    for (const char* options :
+         {"--ct 0", "--feeders 2", "--samples 512", "--channels 1,1,2,3",
+          "--type 3p2m --phase-correction 30", "--bogus", "--time-offset 1e300",
+          "--time-offset nan", "--time-offset inf", "--time-offset 49"}) {
         EXPECT_EQ(runCli(convert(options), m_dir / "log"), 2) << options;
         const std::string log = fileText(m_dir / "log");
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
         EXPECT_TRUE(fs::is_empty(m_dir / "out")) << options;
     }
+}
+
+TEST_F(CliRun, DottedNamesAndFoldersGetExactlyTheChosenFiles) {
+    write("A.MEM", {2018, 12, 12, 10, 15, 10});
+    const fs::path work = m_dir / "work";
+    fs::create_directories(work / "rev2.1");
+    fs::create_directories(work / "a.h");
+    const std::string convertRec = "convert \"" + (m_dir / "rec").string() + "\" --harmonics ";
+    for (const char* options : {"odd49 --output ./day1.dat", "angle --output rev2.1/out",
+                                "odd49 --type 3p3m --output a.h/x"}) {
+        const std::string command = "cd \"" + work.string() + "\" && \"" + WAVEHARM_CLI + "\" " +
+                                    convertRec + options + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << options;
+    }
+    std::set<std::string> written;
+    for (const auto& entry : fs::recursive_directory_iterator(work))
+        if (entry.is_regular_file()) written.insert(fs::relative(entry.path(), work).string());
+    EXPECT_EQ(written, (std::set<std::string>{"day1.hm1", "rev2.1/out.ha4", "a.h/x.Rhm1",
+                                              "a.h/x.Thm1", "a.h/x.Shm1"}));
 }
 
 TEST_F(CliRun, ResultFolderThatDoesNotExistIsAnOutputError) {

@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using fuzzing::Outcome;
 
-const fs::path kFuzzDir = fs::path(__FILE__).parent_path() / ".." / ".." / "fuzz";
+const fs::path kFuzzDir = fs::path(WAVEHARM_SOURCE_DIR) / "fuzz";
 const char* const kHarnesses[] = {"fuzz_recording", "fuzz_analysis", "fuzz_result_reader"};
 
 std::vector<std::uint8_t> bytesOf(const fs::path& path) {

@@ -379,13 +379,11 @@ TEST_F(RobustnessTest, WriterRefusesNonFiniteValues) {
         const int orders = static_cast<int>(settings.maxHarmonicOrder);
         IntervalAggregate interval;
         interval.allocate(orders, 1);
-        HarmonicResult latest;
-        latest.allocate(orders, 1);
         auto writer = ResultWriter::open(settings);
         interval.intervalState = 1;
         interval.voltageRms[1] = 100;
         interval.voltagePhasorRe(0, 1) = 100;
-        ASSERT_TRUE(writer->offer(DateTime::fromCivil({2018, 12, 12, 10, 0, 0}), interval, latest));
+        ASSERT_TRUE(writer->offer(DateTime::fromCivil({2018, 12, 12, 10, 0, 0}), interval));
 
         interval.intervalState = 1;
         interval.voltageRms[3] = std::numeric_limits<float>::infinity();
@@ -393,7 +391,7 @@ TEST_F(RobustnessTest, WriterRefusesNonFiniteValues) {
         // Finite phasor parts whose magnitude exceeds the single-precision range.
         interval.voltagePhasorRe(1, 1) = interval.voltagePhasorIm(1, 1) = 3e38f;
         try {
-            writer->offer(DateTime::fromCivil({2018, 12, 12, 10, 1, 0}), interval, latest);
+            writer->offer(DateTime::fromCivil({2018, 12, 12, 10, 1, 0}), interval);
             ADD_FAILURE() << "a non-finite value was written";
         } catch (const OutputError& e) {
             EXPECT_EQ(e.file(), writer->fileNames().front());

@@ -73,6 +73,9 @@ TEST_F(AggregationTest, AverageModeSumsAndCounts) {
         EXPECT_FLOAT_EQ(interval.voltagePhasorIm(2, k), -7 * 6 - 3 * k) << "from column 5";
         EXPECT_FLOAT_EQ(interval.currentPhasorRe(1, 0, k), 7 + 3 * 3 + 30);
         EXPECT_FLOAT_EQ(interval.currentPhasorIm(0, 2, k), 7 - 3 * 5);
+        // The phase angles of the per-phase files: the latest recording's own phasors.
+        EXPECT_FLOAT_EQ(interval.anglePhasorVoltageRe(1, k), 4 * 2 + k);
+        EXPECT_FLOAT_EQ(interval.anglePhasorCurrentIm(2, k), 4 - 2);
     }
     EXPECT_FLOAT_EQ(interval.voltageRmsByPhase[2], 7 + 6);
     EXPECT_FLOAT_EQ(interval.currentRmsByPhase(1, 1), 14 + 6);
@@ -112,6 +115,10 @@ TEST_F(AggregationTest, VoltageDistortionMaximumKeepsTheLargestOfTheInterval) {
     EXPECT_EQ(interval.intervalState, 1);
     EXPECT_FLOAT_EQ(interval.comparisonValue, 10.0f);
     EXPECT_FLOAT_EQ(interval.voltageRms[1], 2 + 1) << "the 10 % recording stays";
+    // Its phase angles stay with it, not those of the later, smaller recording.
+    EXPECT_FLOAT_EQ(interval.anglePhasorVoltageRe(1, 1), 2 * 2 + 1);
+    EXPECT_FLOAT_EQ(interval.anglePhasorVoltageIm(0, 1), -2 - 1);
+    EXPECT_FLOAT_EQ(interval.anglePhasorCurrentRe(2, 1), 2 + 2);
 
     // The writer closes the interval: the next one starts from nothing.
     interval.clear();
@@ -137,6 +144,7 @@ TEST_F(AggregationTest, CurrentDistortionMaximumUsesTheFirstFeeder) {
     aggregateInterval(fakeResult(256, 2, 3, 90.0f, 4.0f), settings, interval);
     EXPECT_FLOAT_EQ(interval.comparisonValue, 8.0f);
     EXPECT_FLOAT_EQ(interval.voltageRms[1], 2 + 1);
+    EXPECT_FLOAT_EQ(interval.anglePhasorCurrentIm(1, 1), 2 - 1);
 }
 
 }  // namespace

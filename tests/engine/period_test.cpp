@@ -61,11 +61,12 @@ TEST(ZeroCrossingSearch, FindsTheRisingCrossingAndInterpolates) {
 
 TEST(ZeroCrossingSearch, StartClampsAndLimits) {
     const auto x = sineSlot(10000, 50, 2000, -36);
-    std::int64_t position = -98;
-    EXPECT_NEAR(findRisingZeroCrossing(x, position, 2000), 20.0, 0.01) << "−98 is raised to 5";
-    position = -99;
-    EXPECT_EQ(findRisingZeroCrossing(x, position, 2000), -1);
-    position = 1901;
+    // Any start before the record, however far, is raised to 5.
+    for (std::int64_t start : {std::int64_t{-98}, std::int64_t{-99}, std::int64_t{-5000}}) {
+        std::int64_t position = start;
+        EXPECT_NEAR(findRisingZeroCrossing(x, position, 2000), 20.0, 0.01) << start;
+    }
+    std::int64_t position = 1901;
     EXPECT_EQ(findRisingZeroCrossing(x, position, 2000), -1) << "within 100 samples of the end";
     position = 1900;
     EXPECT_NEAR(findRisingZeroCrossing(x, position, 2000), 1820.0, 0.01)

@@ -232,6 +232,23 @@ TEST(WiringCheck, MeasuresTheFundamentalOfFiftyAndSixtyHertz) {
     }
 }
 
+TEST(WiringCheck, ChecksTheVeryWindowTheRunAnalyses) {
+    // A trigger beyond sample 32 767 and a fixed sync mode: the check still measures the
+    // crossings, at the same positions as the run's zero-crossing search.
+    ConversionSettings s;
+    s.syncMode = SyncMode::Fixed60Hz;
+    Recording rec = sineRecording(60, 10, 200000, 800);
+    rec.header.pretrigger = 20;
+    WindowWaveforms w;
+    const WiringCheckResult r = runWiringCheck(rec, s, w);
+    s.syncMode = SyncMode::ZeroCross;
+    const AnalysisPeriod run = findAnalysisPeriod(rec, s);
+    EXPECT_GT(r.t1, 32767);
+    EXPECT_EQ(r.t1, run.windowStart);
+    EXPECT_EQ(r.t2, run.windowEnd);
+    EXPECT_FALSE(r.fixedPeriod);
+}
+
 TEST(WiringCheck, DeadVoltageFallsBackToAFixedPeriod) {
     ConversionSettings s;
     WindowWaveforms w;

@@ -43,7 +43,8 @@ TEST(DuplicateNames, NextFreeAutoName) {
     const auto isTaken = [&](const std::string& n) { return taken.count(n) > 0; };
     EXPECT_EQ(nextAutoName(counter, isTaken), "AUTO5001.MEM");
     EXPECT_EQ(nextAutoName(counter, isTaken), "AUTO5004.MEM");
-    EXPECT_EQ(counter, 5004);
+    EXPECT_EQ(nextAutoName(counter, isTaken, ".wav"), "AUTO5005.wav") << "8840 files keep theirs";
+    EXPECT_EQ(counter, 5005);
 }
 
 TEST(FolderPattern, CaseInsensitiveExtensions) {
@@ -82,7 +83,11 @@ TEST(FolderScan, ListsRecordingsInTimeOrder) {
     EXPECT_EQ(list.startTimes[1], at(9));
     EXPECT_EQ(list.startTimes[3], at(11));
     EXPECT_EQ(list.pathOf(1), dir / "b.mem");
-    EXPECT_TRUE(list.problems.empty());
+    EXPECT_EQ(list.problems,
+              std::vector<std::string>{"broken.MEM: not a recognised recorder waveform file"});
+    EXPECT_EQ(list.startText(0), "-");
+    EXPECT_EQ(list.firstStartText(), "2018/12/12 09:00:00");
+    EXPECT_EQ(list.lastStartText(), "2018/12/12 11:00:00");
     std::filesystem::remove_all(dir);
 }
 
@@ -125,6 +130,32 @@ TEST(QuickStartTime, NeedsARecognisedHeader) {
     const auto wev = encodeRecording(recordingAt("8840", 7));
     EXPECT_FALSE(quickStartTime(wev, false));
     EXPECT_EQ(quickStartTime(wev, true), std::optional<DateTime>(at(7)));
+}
+
+TEST(QuickStartTime, ReadsTheDateFieldAsTheHeaderReaderDoes) {
+    auto bytes = encodeRecording(recordingAt("8841", 7));
+    testing::putField(bytes, 0, 7, "2019-11-28");
+    const DateTime start = *quickStartTime(bytes);
+    EXPECT_EQ(start, DateTime::fromCivil({2019, 11, 28, 7, 0, 0}));
+    EXPECT_EQ(start, parseHeader(bytes, ReadOptions{}, "x.MEM").startTimeUncorrected);
+    testing::putField(bytes, 0, 7, "2019-13-28");
+    EXPECT_THROW(quickStartTime(bytes), InputError);
+}
+
+TEST(FolderScan, UndatedRecordingsAreReportedAndShownWithoutADate) {
+    const auto dir = testing::freshFolder("undated");
+    auto bytes = encodeRecording(recordingAt("8841", 7));
+    testing::putField(bytes, 0, 8, "25:61:00");
+    std::ofstream(dir / "bad.MEM", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    const WaveformFileList list = scanFolder(dir, false);
+    ASSERT_EQ(list.problems.size(), 1u);
+    EXPECT_EQ(list.problems[0], "bad.MEM: start time \"25:61:00\" cannot be converted");
+    EXPECT_EQ(list.firstDatedIndex(), -1);
+    EXPECT_EQ(list.firstStartText(), "-");
+    EXPECT_EQ(list.lastStartText(), "-");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

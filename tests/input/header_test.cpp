@@ -186,8 +186,8 @@ TEST(FeederCounts, FollowChannelsPerFeeder) {
     EXPECT_EQ(maxFeederCount(h, MeasurementType::ThreePhase2M), 1);
     h.channelCount = 16;
     EXPECT_EQ(maxFeederCount(h, MeasurementType::ThreePhase3M), 7);
-    // One channel per feeder on 16 channels would be 15; the settings hold 9 feeders.
-    EXPECT_EQ(maxFeederCount(h, MeasurementType::SinglePhase2W), kMaxFeeders);
+    // One channel per feeder on 16 channels would be 15; a run measures at most 7.
+    EXPECT_EQ(maxFeederCount(h, MeasurementType::SinglePhase2W), kMaxChannelFeeders);
     h.recorderFamily = 40;
     h.channelCount = 8;
     EXPECT_EQ(maxFeederCount(h, MeasurementType::SinglePhase2W), 3);

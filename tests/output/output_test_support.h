@@ -64,10 +64,4 @@ inline IntervalAggregate intervalFor(HarmonicOption option, int feeders) {
     return interval;
 }
 
-inline HarmonicResult resultFor(HarmonicOption option, int feeders) {
-    HarmonicResult result;
-    result.allocate(static_cast<int>(maxHarmonicOrderFor(option)), feeders);
-    return result;
-}
-
 }  // namespace waveharm::testing

@@ -15,11 +15,16 @@ namespace {
 
 using namespace waveharm::testing;
 
-TEST(ResultNaming, StemUpToTheFirstDotPlusExtension) {
+TEST(ResultNaming, StemUpToTheFirstDotOfTheFileNamePlusExtension) {
     EXPECT_EQ(outputFileNameFor("C:\\r\\day1.dat", ".hm2"), "C:\\r\\day1.hm2");
     EXPECT_EQ(outputFileNameFor("C:\\r\\day1.dat", ".ha5"), "C:\\r\\day1.ha5");
-    EXPECT_EQ(outputFileNameFor("C:\\rev2.1\\out", ".ha4"), "C:\\rev2.ha4");
     EXPECT_EQ(outputFileNameFor("/data/feb", ".hn3"), "/data/feb.hn3");
+    // Dotted folders keep the results inside them.
+    EXPECT_EQ(outputFileNameFor("C:\\rev2.1\\out", ".ha4"), "C:\\rev2.1\\out.ha4");
+    EXPECT_EQ(outputFileNameFor("rev2.1/out", ".ha4"), "rev2.1/out.ha4");
+    EXPECT_EQ(outputFileNameFor("./day1.dat", ".hm1"), "./day1.hm1");
+    EXPECT_EQ(outputFileNameFor("../x", ".hm1"), "../x.hm1");
+    EXPECT_EQ(outputFileNameFor("/home/u/.local/a.b.c", ".hn2"), "/home/u/.local/a.hn2");
 }
 
 TEST(ResultNaming, PhaseLetterAfterTheDotOfTheFirstH) {
@@ -28,6 +33,8 @@ TEST(ResultNaming, PhaseLetterAfterTheDotOfTheFirstH) {
     EXPECT_EQ(names[1], "D:\\data\\feb.Thv2");
     EXPECT_EQ(names[2], "D:\\data\\feb.Shv2");
     EXPECT_EQ(phaseFileNames("out")[2], "outS");
+    EXPECT_EQ(phaseFileNames("D:\\data.1\\feb.hv2")[1], "D:\\data.1\\feb.Thv2");
+    EXPECT_EQ(phaseFileNames("a.h/x.hm1")[0], "a.h/x.Rhm1");
 }
 
 TEST(ResultNaming, RecordLengthsAndOrders) {
@@ -127,7 +134,7 @@ int angleOf(int n, int k, int salt) { return (n * salt + k * 40) % 359 - 179; }
 double rad(int degrees) { return degrees * std::numbers::pi / 180; }
 
 // Two recordings' worth of sums whose quotients and angles are known exactly.
-void fillInterval(IntervalAggregate& iv, HarmonicResult& latest, int feeders) {
+void fillInterval(IntervalAggregate& iv, int feeders) {
     for (int n = 1; n <= iv.orders; ++n) {
         iv.voltageRms[n] = 2.0f * (100 + n);
         iv.voltageX[n] = static_cast<float>(std::cos(rad(angleOf(n, 0, 11))));
@@ -136,10 +143,10 @@ void fillInterval(IntervalAggregate& iv, HarmonicResult& latest, int feeders) {
         iv.currentRefY(0, n) = static_cast<float>(std::sin(rad(angleOf(n, 0, 13))));
         for (int p = 0; p < 3; ++p) {
             iv.voltagePhasorRe(p, n) = 2.0f * (100 + n);  // along the x-axis
-            latest.voltageHarmonicIm(p, n) = iv.voltageX[n];
-            latest.voltageHarmonicRe(p, n) = iv.voltageY[n];
-            latest.currentHarmonicIm(0, p, n) = iv.currentRefX[n];
-            latest.currentHarmonicRe(0, p, n) = iv.currentRefY(0, n);
+            iv.anglePhasorVoltageIm(p, n) = iv.voltageX[n];
+            iv.anglePhasorVoltageRe(p, n) = iv.voltageY[n];
+            iv.anglePhasorCurrentIm(p, n) = iv.currentRefX[n];
+            iv.anglePhasorCurrentRe(p, n) = iv.currentRefY(0, n);
         }
         for (int k = 0; k < feeders; ++k) {
             const double theta = rad(angleOf(n, k, 7));
@@ -175,9 +182,8 @@ TEST_P(RoundTripTest, EveryFieldComesBack) {
                     outputFileNameFor(dir.file("trip"), resultExtension(option, feeders)));
     auto w = ResultWriter::open(settings);
     auto iv = intervalFor(option, feeders);
-    auto latest = resultFor(option, feeders);
-    fillInterval(iv, latest, feeders);
-    ASSERT_TRUE(w->offer(at(2018, 12, 12, 9, 5, 0), iv, latest));
+    fillInterval(iv, feeders);
+    ASSERT_TRUE(w->offer(at(2018, 12, 12, 9, 5, 0), iv));
     w->close();
 
     const bool phaseFiles = type == MeasurementType::ThreePhase3M;

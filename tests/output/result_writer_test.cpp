@@ -36,7 +36,6 @@ class SingleFileWriterTest : public ::testing::Test {
     ScratchFolder dir;
     std::string name = dir.file("day1.hm1");
     IntervalAggregate iv = intervalFor(kOdd, 1);
-    HarmonicResult latest = resultFor(kOdd, 1);
 
     std::vector<ResultRecord> records() { return readResultFile(name).records; }
 };
@@ -50,7 +49,7 @@ TEST_F(SingleFileWriterTest, GoldenBytesOfASmallRecord) {
     iv.reactivePower(0, 1) = 1;
     iv.activePower(0, 3) = -1;  // angle of (-1, 0) = +180
     iv.intervalState = 2;
-    ASSERT_TRUE(w->offer(at(2018, 12, 12, 9, 5, 30), iv, latest));
+    ASSERT_TRUE(w->offer(at(2018, 12, 12, 9, 5, 30), iv));
     w->close();
 
     std::vector<unsigned char> expected(256, 0);
@@ -113,8 +112,7 @@ TEST_F(SingleFileWriterTest, MinuteStampScenarios) {
         for (const Step& st : sc.steps) {
             const DateTime t = at(2005, 1, 2, 10, st.minute, st.second);
             if (st.v1 > 0) addRecording(iv, st.v1);
-            const bool written =
-                st.endOfRun ? w->flushPending(t, iv, latest) : w->offer(t, iv, latest);
+            const bool written = st.endOfRun ? w->flushPending(t, iv) : w->offer(t, iv);
             EXPECT_EQ(written, st.written) << st.minute << ":" << st.second;
         }
         w->close();
@@ -135,7 +133,7 @@ TEST_F(SingleFileWriterTest, OpeningTruncatesALongerFile) {
     std::ofstream(name, std::ios::binary) << std::string(1000, '\xAA');
     auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
     addRecording(iv, 100);
-    w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest);
+    w->offer(at(2018, 12, 12, 10, 15, 10), iv);
     w->close();
     EXPECT_EQ(fileBytes(name).size(), 256u);
 }
@@ -148,7 +146,7 @@ TEST_F(SingleFileWriterTest, UnbalanceRowsEndWithCurrentsInPhaseOrder021) {
     for (int k = 0; k < 2; ++k)
         for (int j = 0; j < 3; ++j) iv.currentRmsByPhase(j, k) = 2.0f * (10 * (k + 1) + j);
     iv.intervalState = 2;
-    ASSERT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest));
+    ASSERT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv));
     w->close();
     const auto bytes = fileBytes(name);
     ASSERT_EQ(bytes.size(), 118u + 162u * 2);
@@ -162,7 +160,6 @@ class OutputFaultTest : public ::testing::Test {
   protected:
     ScratchFolder dir;
     IntervalAggregate iv = intervalFor(kOdd, 1);
-    HarmonicResult latest = resultFor(kOdd, 1);
 };
 
 TEST_F(OutputFaultTest, UnopenableNamesRaiseOutputErrorNamingTheFile) {
@@ -186,7 +183,7 @@ TEST_F(OutputFaultTest, FullDeviceFailsEveryWriteAndNeverReportsSuccess) {
     auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, "/dev/full"));
     addRecording(iv, 100);
     try {
-        w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest);
+        w->offer(at(2018, 12, 12, 10, 15, 10), iv);
         ADD_FAILURE() << "a write to a full device reported success";
     } catch (const OutputError& e) {
         EXPECT_EQ(e.file(), "/dev/full");
@@ -194,7 +191,7 @@ TEST_F(OutputFaultTest, FullDeviceFailsEveryWriteAndNeverReportsSuccess) {
     }
     EXPECT_EQ(w->recordsWritten(), 0);
     EXPECT_EQ(iv.intervalState, 1);  // the interval is not lost to a failed write
-    EXPECT_THROW(w->flushPending(at(2018, 12, 12, 10, 16, 0), iv, latest), OutputError);
+    EXPECT_THROW(w->flushPending(at(2018, 12, 12, 10, 16, 0), iv), OutputError);
 }
 
 #ifdef __linux__
@@ -209,9 +206,9 @@ TEST_F(OutputFaultTest, AFailedRecordLeavesOnlyWholeRecords) {
     limited.rlim_cur = 300;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     addRecording(iv, 100);
-    const bool first = w->offer(at(2018, 12, 12, 10, 15, 10), iv, latest);
+    const bool first = w->offer(at(2018, 12, 12, 10, 15, 10), iv);
     addRecording(iv, 100);
-    EXPECT_THROW(w->offer(at(2018, 12, 12, 10, 16, 10), iv, latest), OutputError);
+    EXPECT_THROW(w->offer(at(2018, 12, 12, 10, 16, 10), iv), OutputError);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_TRUE(first);

@@ -84,6 +84,13 @@ TEST(ConversionSettings, TimeOffsetParsing) {
     EXPECT_FALSE(parseTimeOffsetHours("abc", h));
     EXPECT_FALSE(parseTimeOffsetHours("", h));
     EXPECT_FALSE(parseTimeOffsetHours("3x", h));
+    // Finite and within two days either way; the value is left alone otherwise.
+    EXPECT_TRUE(parseTimeOffsetHours("-48", h));
+    for (const char* bad : {"49", "-48.5", "1e300", "1e7", "inf", "nan", "-INF"}) {
+        h = 7;
+        EXPECT_FALSE(parseTimeOffsetHours(bad, h)) << bad;
+        EXPECT_EQ(h, 7) << bad;
+    }
 }
 
 }  // namespace
