@@ -76,24 +76,6 @@ inline constexpr int kRangeLimitCounts = 2046;
 /// above 2046 raw counts (2046 itself is in range).
 bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount);
 
-/// How power is shown in the status line: the picture and the divisor of the value.
-struct PowerFormat {
-    std::string picture;
-    double divisor = 1;
-};
-
-/// Watts above 1,000,000 (active or reactive) are shown in M, above 1000 in k, else
-/// plain. Signed comparisons: large negative powers keep the plain format.
-PowerFormat choosePowerFormat(double activePower, double reactivePower);
-
-/// "基本周波数 " + frequency + "固定" when fixed + "Hz".
-std::string frequencyText(const AnalysisPeriod& period);
-
-/// The status line of the analysis window for `feeder` (0-based): fundamental voltage,
-/// current, power, reactive power, angle, total distortion of voltage and current, and
-/// the frequency. A zero fundamental current shows a current distortion of 0.
-std::string statusLineText(const HarmonicResult& result, int feeder, const AnalysisPeriod& period);
-
 class ConversionDriver {
   public:
     /// `files` is the time-ordered list; `settings` must be valid (see settings rules).

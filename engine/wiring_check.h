@@ -1,8 +1,8 @@
 #pragma once
 // The wiring check before a run: one fundamental period of the current recording,
 // the fundamental of every used channel as sine/cosine sums, the channel RMS values
-// with the voltage/current text, and the phasor diagram of every feeder as a list of
-// drawing primitives in twips (1/1440 inch) for the window to paint.
+// with the voltage/current text and the turn of the phasor diagram (drawn by
+// display/wiring_diagram.h).
 
 #include <array>
 #include <string>
@@ -51,62 +51,5 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
 /// T-S leads R-S (positive sequence, cross product ≥ 0), else 2.09 rad; 0 otherwise.
 float diagramRotation(MeasurementType type, const std::vector<float>& fundamentalSin,
                       const std::vector<float>& fundamentalCos);
-
-/// Drawing surface of the diagram in twips; diagram y points up and a diagram point
-/// (x, y) is drawn at surface position (x, kDiagramBaseY − y).
-inline constexpr int kDiagramWidth = 7215;
-inline constexpr int kDiagramHeight = 3757;
-inline constexpr int kDiagramBaseY = 3750;
-
-/// Colour `index` (0..15) of the fixed 16-colour palette of diagrams and graphs.
-struct PaletteRgb {
-    int r = 0, g = 0, b = 0;
-};
-PaletteRgb paletteColour(int index);
-
-enum class StrokeStyle { Solid, Dotted };
-enum class SegmentRole { Line, ArrowShaft, ArrowBarb };
-
-/// A straight stroke in surface twips (y down).
-struct DiagramSegment {
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    int colour = 0;  ///< palette number
-    StrokeStyle style = StrokeStyle::Solid;
-    SegmentRole role = SegmentRole::Line;
-};
-
-/// A text whose top-left corner sits at (x, y) surface twips.
-struct DiagramText {
-    int x = 0, y = 0;
-    int colour = 0;
-    std::string text;
-};
-
-struct WiringDiagram {
-    std::vector<DiagramSegment> segments;
-    std::vector<DiagramText> texts;
-};
-
-/// Centre and radius of feeder f's diagram (diagram twips) for `feederCount` feeders.
-struct FeederLayout {
-    int x = 0, y = 0, size = 0;
-};
-FeederLayout feederLayout(int feederCount, int f);
-
-/// Appends one arrow from (x1, y1) to (x2, y2), diagram coordinates: the shaft in the
-/// given style and two solid 50-twip barbs at the tip.
-void drawVector(WiringDiagram& diagram, int x1, int y1, int x2, int y2, int colour,
-                StrokeStyle style);
-
-/// Appends feeder f's phasors centred at (x, y) with radius `size`: the line voltages
-/// as a triangle around the centroid, the currents from the centroid; for the two- and
-/// three-wattmeter types also the R-T voltage, the S current and the phase voltages
-/// dotted.
-void drawFeederPhasors(WiringDiagram& diagram, const WiringCheckResult& check,
-                       const ConversionSettings& settings, int x, int y, int size, int f);
-
-/// The whole picture: every feeder's diagram from the layout table, "F-n" labels
-/// when there are several feeders, and the legend.
-WiringDiagram wiringDiagram(const WiringCheckResult& check, const ConversionSettings& settings);
 
 }  // namespace waveharm

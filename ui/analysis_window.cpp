@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "output/result_writer.h"
-#include "ui/graph_surface.h"
+#include "ui/picture_view.h"
 #include "ui/results_table_model.h"
 
 namespace waveharm {
@@ -135,7 +135,7 @@ void AnalysisWindow::buildControls() {
     m_stepTimer->setInterval(0);
     connect(m_stepTimer, &QTimer::timeout, this, &AnalysisWindow::runStep);
 
-    m_picture = new GraphSurface(this);
+    m_picture = new PictureView(this);
     m_picture->setObjectName("Picture1");
     for (int i = 0; i < 2; ++i) {
         m_models[i] = new ResultsTableModel(this);
@@ -170,7 +170,7 @@ int AnalysisWindow::columnWidth(int twips) const {
 
 bool AnalysisWindow::isPaused() const { return m_pause->text() != kRunning; }
 
-const GraphPicture& AnalysisWindow::picture() const { return m_picture->picture(); }
+const Picture& AnalysisWindow::picture() const { return m_picture->picture(); }
 
 // ---- controls --------------------------------------------------------------------------
 

@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "display/analysis_display.h"
 #include "engine/conversion_driver.h"
-#include "ui/analysis_display.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -22,7 +22,7 @@ class QTimer;
 
 namespace waveharm {
 
-class GraphSurface;
+class PictureView;
 class ResultsTableModel;
 
 class AnalysisWindow : public QWidget, private ConversionObserver {
@@ -41,7 +41,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     bool isPaused() const;
     const ConversionDriver& driver() const { return *m_driver; }
     /// What the graph surface shows now.
-    const GraphPicture& picture() const;
+    const Picture& picture() const;
     /// The grid models, [0] odd orders and [1] even orders.
     const ResultsTableModel& gridModel(int index) const { return *m_models.at(index); }
 
@@ -120,7 +120,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     QTimer* m_stepTimer = nullptr;
     std::array<QTableView*, 2> m_grids{};  // Grid1
     std::array<ResultsTableModel*, 2> m_models{};
-    GraphSurface* m_picture = nullptr;  // Picture1
+    PictureView* m_picture = nullptr;   // Picture1
     std::array<QLabel*, 4> m_labels{};  // Label1..Label4
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;

@@ -4,7 +4,7 @@
 
 #include <QAbstractTableModel>
 
-#include "ui/results_table_data.h"
+#include "display/results_table.h"
 
 namespace waveharm {
 

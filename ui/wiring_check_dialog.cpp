@@ -4,61 +4,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include "ui/picture_view.h"
 
 namespace waveharm {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-QColor qColour(int palette) {
-    const PaletteRgb c = paletteColour(palette);
-    return QColor(c.r, c.g, c.b);
-}
-
 }  // namespace
-
-WiringDiagramView::WiringDiagramView(QWidget* parent) : QWidget(parent) {
-    setObjectName("Picture1");
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFixedSize(sizeHint());
-}
-
-void WiringDiagramView::setDiagram(WiringDiagram diagram) {
-    m_diagram = std::move(diagram);
-    update();
-}
-
-QSize WiringDiagramView::sizeHint() const {
-    return QSize(qRound(kDiagramWidth * logicalDpiX() / kTwipsPerInch),
-                 qRound(kDiagramHeight * logicalDpiY() / kTwipsPerInch));
-}
-
-void WiringDiagramView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double sx = logicalDpiX() / kTwipsPerInch;
-    const double sy = logicalDpiY() / kTwipsPerInch;
-    for (const DiagramSegment& s : m_diagram.segments) {
-        QPen pen(qColour(s.colour));
-        pen.setCosmetic(true);
-        pen.setWidthF(1.0);
-        pen.setStyle(s.style == StrokeStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
-        painter.setPen(pen);
-        painter.drawLine(QPointF(s.x1 * sx, s.y1 * sy), QPointF(s.x2 * sx, s.y2 * sy));
-    }
-    // Texts are placed by their top-left corner, in the widget's own font size.
-    for (const DiagramText& t : m_diagram.texts) {
-        painter.setPen(qColour(t.colour));
-        const QRectF box(t.x * sx, t.y * sy, 1000, 100);
-        painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(t.text));
-    }
-}
 
 WiringCheckDialog::WiringCheckDialog(ConversionSettings& settings, const Recording& recording,
                                      QWidget* parent)
@@ -77,7 +35,9 @@ WiringCheckDialog::WiringCheckDialog(ConversionSettings& settings, const Recordi
     m_title->setObjectName("Label3");
     m_frequency = new QLabel(this);
     m_frequency->setObjectName("Label4");
-    m_picture = new WiringDiagramView(this);
+    m_picture = new PictureView(this);
+    m_picture->setObjectName("Picture1");
+    m_picture->setFixedSize(twipsRect(0, 0, kDiagramWidth, kDiagramHeight).size());
     m_text = new QLabel(this);
     m_text->setObjectName("Label2");
     m_text->setWordWrap(false);
@@ -111,7 +71,7 @@ WiringCheckDialog::WiringCheckDialog(ConversionSettings& settings, const Recordi
     applyCheckingGeometry();
 }
 
-const WiringDiagram& WiringCheckDialog::diagram() const { return m_picture->diagram(); }
+const Picture& WiringCheckDialog::diagram() const { return m_picture->picture(); }
 
 QRect WiringCheckDialog::twipsRect(int left, int top, int width, int height) const {
     const double sx = logicalDpiX() / kTwipsPerInch;
@@ -155,7 +115,7 @@ void WiringCheckDialog::runCheck() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     applyCheckingGeometry();
     m_result.reset();
-    WiringDiagram diagram;
+    Picture diagram = emptyWiringPicture();
     QString text;
     try {
         WiringCheckResult r = runWiringCheck(m_recording, m_settings, m_window);
@@ -174,7 +134,7 @@ void WiringCheckDialog::runCheck() {
                    .arg(QString::fromStdString(e.what()), kWiringQuestion);
     }
     m_text->setText(text);
-    m_picture->setDiagram(std::move(diagram));
+    m_picture->setPicture(std::move(diagram));
     applyResultGeometry();
     QApplication::restoreOverrideCursor();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "display/wiring_diagram.h"
 #include "engine/wiring_check.h"
 
 class QLabel;
@@ -15,21 +16,7 @@ class QPushButton;
 
 namespace waveharm {
 
-/// Paints a wiring diagram: twips converted to pixels at the screen's logical DPI.
-class WiringDiagramView : public QWidget {
-    Q_OBJECT
-  public:
-    explicit WiringDiagramView(QWidget* parent = nullptr);
-    void setDiagram(WiringDiagram diagram);
-    const WiringDiagram& diagram() const { return m_diagram; }
-    QSize sizeHint() const override;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    WiringDiagram m_diagram;
-};
+class PictureView;
 
 class WiringCheckDialog : public QDialog {
     Q_OBJECT
@@ -47,7 +34,7 @@ class WiringCheckDialog : public QDialog {
     void runCheck();
     /// The latest check, or nothing when the recording could not be checked.
     const std::optional<WiringCheckResult>& check() const { return m_result; }
-    const WiringDiagram& diagram() const;
+    const Picture& diagram() const;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -62,13 +49,13 @@ class WiringCheckDialog : public QDialog {
     MessageReporter m_report;
     std::optional<WiringCheckResult> m_result;
     WindowWaveforms m_window;
-    WiringDiagramView* m_picture = nullptr;  // Picture1
-    QLabel* m_checking = nullptr;            // Label1
-    QLabel* m_title = nullptr;               // Label3
-    QLabel* m_frequency = nullptr;           // Label4
-    QLabel* m_text = nullptr;                // Label2
-    QPushButton* m_ok = nullptr;             // Command1(1)
-    QPushButton* m_cancel = nullptr;         // Command1(0)
+    PictureView* m_picture = nullptr;  // Picture1
+    QLabel* m_checking = nullptr;      // Label1
+    QLabel* m_title = nullptr;         // Label3
+    QLabel* m_frequency = nullptr;     // Label4
+    QLabel* m_text = nullptr;          // Label2
+    QPushButton* m_ok = nullptr;       // Command1(1)
+    QPushButton* m_cancel = nullptr;   // Command1(0)
 };
 
 }  // namespace waveharm

@@ -23,7 +23,7 @@
 #include "input/recording_writer.h"
 #include "output/result_writer.h"
 #include "ui/analysis_launch.h"
-#include "ui/graph_surface.h"
+#include "ui/picture_view.h"
 #include "ui/results_table_model.h"
 #include "ui/settings_screen.h"
 #include "ui_test_support.h"
@@ -118,7 +118,7 @@ TEST_F(AnalysisWindowTest, LoadSetsUpTheControls) {
     EXPECT_EQ(w->gridModel(0).rowCount(), 51);
     EXPECT_EQ(w->gridModel(1).rowCount(), 51);
     for (const char* name : {"Grid1_0", "Grid1_1"}) child<QTableView>(*w, name);
-    child<GraphSurface>(*w, "Picture1");
+    child<PictureView>(*w, "Picture1");
     child<QTimer>(*w, "Timer1");
     for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) child<QLabel>(*w, name);
 

@@ -347,7 +347,7 @@ TEST_F(SettingsScreenTest, WiringDialogShowsTheCheckAndConfirms) {
     EXPECT_TRUE(text.startsWith("入力電圧,Vr-s=")) << text.toStdString();
     EXPECT_TRUE(text.contains("入力電流,I2r="));
     EXPECT_TRUE(text.endsWith("結線はこのままでよいですか"));
-    EXPECT_EQ(dialog.diagram().texts.front().text, "F-1");
+    EXPECT_EQ(itemsOf<PictureText>(dialog.diagram()).front().text, "F-1");
     QWidget* picture = dialog.findChild<QWidget*>("Picture1");
     EXPECT_EQ(picture->width(), qRound(7215 * picture->logicalDpiX() / 1440.0));
     dialog.findChild<QPushButton*>("Command1_1")->click();

@@ -1,4 +1,4 @@
-#include "ui/results_table_data.h"
+#include "display/results_table.h"
 
 #include <algorithm>
 #include <cmath>

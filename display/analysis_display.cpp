@@ -1,4 +1,4 @@
-#include "ui/analysis_display.h"
+#include "display/analysis_display.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,11 +1,10 @@
-#include "ui/analysis_graphs.h"
+#include "display/analysis_graphs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "engine/complex_math.h"
-#include "engine/wiring_check.h"
 
 namespace waveharm {
 
@@ -13,14 +12,6 @@ namespace {
 
 constexpr double kChartWidth = 250;
 constexpr double kChartHeight = 130;
-
-/// Nearest integer, halves to even, held inside the 16-bit range so that an extreme
-/// value lands on the edge of the picture instead of wrapping round.
-int round16(double v) {
-    if (!std::isfinite(v)) return 0;
-    const double r = std::nearbyint(v);
-    return static_cast<int>(std::clamp(r, -32768.0, 32767.0));
-}
 
 std::int64_t round32(double v) {
     if (!std::isfinite(v)) return 0;
@@ -34,7 +25,7 @@ std::string printedInteger(long long v) {
 }
 
 void printScaled(double x, double y, const std::string& text, Rgb colour, TextScale scale,
-                 GraphPicture& out) {
+                 Picture& out) {
     out.text(x * scale.x, y * scale.y, text, colour);
 }
 
@@ -44,7 +35,7 @@ int currentColumn(int feeder, int phase) { return 3 * (1 + feeder) + phase; }
 
 /// One waveform row of a phase: voltages on row 0, the displayed feeder's currents on
 /// row 1. `residual` subtracts the column's fundamental.
-void drawWaveformSet(const GraphInputs& in, bool residual, Rgb colour, GraphPicture& out) {
+void drawWaveformSet(const GraphInputs& in, bool residual, Rgb colour, Picture& out) {
     const auto& cols = in.window.columns;
     const int n = static_cast<int>(in.settings.sampleCount);
     const double d = amplitudeDivisor(in.header);
@@ -65,7 +56,7 @@ void drawWaveformSet(const GraphInputs& in, bool residual, Rgb colour, GraphPict
                 a = in.result.fundamentalSin[column];
                 b = in.result.fundamentalCos[column];
             }
-            GraphPolyline line;
+            PicturePolyline line;
             line.colour = colour;
             line.points.reserve(n + 1);
             for (int k = 0; k <= n; ++k) {
@@ -84,7 +75,7 @@ void drawWaveformSet(const GraphInputs& in, bool residual, Rgb colour, GraphPict
 
 /// Grid lines with their values, from 0 to the full scale of a chart.
 void drawScaleGrid(double x0, double y0, double fullScale, double step, int decimals,
-                   GraphPicture& out) {
+                   Picture& out) {
     const int count = static_cast<int>(std::lround(fullScale / step));
     for (int i = 0; i <= count; ++i) {
         const double v = i * step;
@@ -97,19 +88,19 @@ void drawScaleGrid(double x0, double y0, double fullScale, double step, int deci
             std::snprintf(buf, sizeof buf, " %.*f", decimals, v);
             label = buf;
         }
-        out.text(x0 - 40, yv - 8, label, graphPaletteColour(0));
+        out.text(x0 - 40, yv - 8, label, paletteColour(0));
         out.line(x0, yv, x0 + kChartWidth, yv, kGridGrey, LineStyle::Dotted);
     }
 }
 
 /// A bar at horizontal slot `n` (x0 + 5n): odd slots wide and blue, even slots narrow
 /// and red. `h` is the bar height in picture units (negative = upwards).
-void drawBar(double x0, double yBase, int n, int h, GraphPicture& out) {
+void drawBar(double x0, double yBase, int n, int h, Picture& out) {
     const double x = x0 + 5 * n;
     if (n % 2 != 0) {
-        out.rect(x - 2, yBase, x + 2, yBase + h, graphPaletteColour(1), true);
+        out.rect(x - 2, yBase, x + 2, yBase + h, paletteColour(1), true);
     } else {
-        out.rect(x - 1, yBase, x + 1, yBase + h, graphPaletteColour(12), true);
+        out.rect(x - 1, yBase, x + 1, yBase + h, paletteColour(12), true);
     }
 }
 
@@ -119,10 +110,10 @@ int barHeight(double value, double fullScale, double frame = kChartHeight) {
     return static_cast<int>(std::clamp(h, -frame, frame));
 }
 
-void drawOrderMark(double x0, double y0, int slot, const std::string& label, GraphPicture& out) {
+void drawOrderMark(double x0, double y0, int slot, const std::string& label, Picture& out) {
     const double x = x0 + 5 * slot;
     out.line(x, y0, x, y0 - kChartHeight, kGridGrey, LineStyle::Dotted);
-    out.text(x - 6, y0 + 2, label, graphPaletteColour(0));
+    out.text(x - 6, y0 + 2, label, paletteColour(0));
 }
 
 /// A 1-2-5 full scale at or above `value`, at least 0.05 %, with five grid steps.
@@ -140,12 +131,6 @@ double fineScale(double value) {
 
 }  // namespace
 
-Rgb graphPaletteColour(int number) {
-    const PaletteRgb c = paletteColour(number);
-    return {static_cast<std::uint8_t>(c.r), static_cast<std::uint8_t>(c.g),
-            static_cast<std::uint8_t>(c.b)};
-}
-
 int shownPhases(MeasurementType type) { return lastVoltageColumn(type) + 1; }
 
 BarScale barChartScale(double scaleValue) {
@@ -155,18 +140,18 @@ BarScale barChartScale(double scaleValue) {
     return {capped, capped == 10 ? 2 : 10};
 }
 
-void drawWaveforms(const GraphInputs& in, GraphPicture& out) {
-    drawWaveformSet(in, false, graphPaletteColour(0), out);
+void drawWaveforms(const GraphInputs& in, Picture& out) {
+    drawWaveformSet(in, false, paletteColour(0), out);
 }
 
-void drawDistortionWaveforms(const GraphInputs& in, GraphPicture& out) {
-    drawWaveformSet(in, true, graphPaletteColour(12), out);
+void drawDistortionWaveforms(const GraphInputs& in, Picture& out) {
+    drawWaveformSet(in, true, paletteColour(12), out);
 }
 
 void drawDistortionBars(double x0, double y0, const std::string& title, double scaleValue,
-                        const std::vector<float>& values, TextScale textScale, GraphPicture& out) {
-    printScaled(x0 + 100, y0 - 147, title, graphPaletteColour(0), textScale, out);
-    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
+                        const std::vector<float>& values, TextScale textScale, Picture& out) {
+    printScaled(x0 + 100, y0 - 147, title, paletteColour(0), textScale, out);
+    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
     const BarScale scale = barChartScale(scaleValue);
     // With an extreme scale value the grid would have millions of lines; ten suffice.
     const double step = std::max<double>(scale.step, scale.fullScale / 10.0);
@@ -178,13 +163,13 @@ void drawDistortionBars(double x0, double y0, const std::string& title, double s
 }
 
 void drawVoltageDistortionBars(double x0, double y0, const std::string& title,
-                               const GraphInputs& in, GraphPicture& out) {
+                               const GraphInputs& in, Picture& out) {
     drawDistortionBars(x0, y0, title, in.result.voltagePercentLimit,
                        in.result.voltageHarmonicPercent, in.textScale, out);
 }
 
 void drawCurrentDistortionBars(double x0, double y0, const std::string& title,
-                               const GraphInputs& in, GraphPicture& out) {
+                               const GraphInputs& in, Picture& out) {
     const auto& r = in.result;
     std::vector<float> values;
     const auto& pct = r.currentHarmonicPercent;
@@ -215,9 +200,9 @@ std::vector<OrderGroup> highOrderGroups(const HarmonicResult& result, int maxOrd
     return groups;
 }
 
-void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, GraphPicture& out) {
-    printScaled(150, 193, "高次電圧歪み率(%)", graphPaletteColour(0), in.textScale, out);
-    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
+void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, Picture& out) {
+    printScaled(150, 193, "高次電圧歪み率(%)", paletteColour(0), in.textScale, out);
+    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
     const int maxOrder = static_cast<int>(in.settings.maxHarmonicOrder);
     const auto groups = highOrderGroups(in.result, maxOrder);
     double largest = 0;
@@ -235,13 +220,13 @@ void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, Grap
     }
 }
 
-void drawPhaseAngleChart(double x0, double y0, const GraphInputs& in, GraphPicture& out) {
-    printScaled(470, 193, "位　相　角(ﾟ)", graphPaletteColour(0), in.textScale, out);
-    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, graphPaletteColour(0), false);
+void drawPhaseAngleChart(double x0, double y0, const GraphInputs& in, Picture& out) {
+    printScaled(470, 193, "位　相　角(ﾟ)", paletteColour(0), in.textScale, out);
+    out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
     const double zero = y0 - kChartHeight / 2;
     for (int v = -180; v <= 180; v += 90) {
         const int yv = round16(zero - v / 180.0 * kChartHeight / 2);
-        out.text(x0 - 40, yv - 8, printedInteger(v), graphPaletteColour(0));
+        out.text(x0 - 40, yv - 8, printedInteger(v), paletteColour(0));
         out.line(x0, yv, x0 + kChartWidth, yv, kGridGrey, LineStyle::Dotted);
     }
     const auto& r = in.result;
@@ -258,29 +243,30 @@ void drawPhaseAngleChart(double x0, double y0, const GraphInputs& in, GraphPictu
     for (int n = 5; n <= 47; n += 6) drawOrderMark(x0, y0, n, std::to_string(n), out);
 }
 
-void drawChartPage(const GraphInputs& in, GraphPicture& out) {
+void drawChartPage(const GraphInputs& in, Picture& out) {
     drawVoltageDistortionBars(50, 165, "電圧歪み率(%)", in, out);
     drawHighOrderVoltageChart(50, 340, in, out);
     drawCurrentDistortionBars(370, 165, "電流歪み率(%)", in, out);
     drawPhaseAngleChart(370, 340, in, out);
 }
 
-void drawScaledVector(int x1, int y1, int x2, int y2, int colour, LineStyle style,
-                      GraphPicture& out) {
-    const Rgb c = graphPaletteColour(colour);
-    out.line(x1, 400 - y1, x2, 400 - y2, c, style);
+void drawScaledVector(int x1, int y1, int x2, int y2, int colour, LineStyle style, Picture& out) {
+    const Rgb c = paletteColour(colour);
+    out.line(x1, 400 - y1, x2, 400 - y2, c, style, LineRole::ArrowShaft);
     const int dy = static_cast<std::int16_t>(y2 - y1);
     const int dx = static_cast<std::int16_t>(x2 - x1);
     double a = std::atan(dy / (dx + kAtanGuard));
     if (x2 >= x1) a -= kPi;  // from the tip back towards the tail
     const double tipY = 400 - y2;
-    out.line(x2, tipY, x2 + 5 * std::cos(a + 0.5), tipY - 5 * std::sin(a + 0.5), c);
-    out.line(x2, tipY, x2 + 5 * std::cos(a - 0.5), tipY - 5 * std::sin(a - 0.5), c);
+    for (const double spread : {0.5, -0.5}) {
+        out.line(x2, tipY, x2 + 5 * std::cos(a + spread), tipY - 5 * std::sin(a + spread), c,
+                 LineStyle::Solid, LineRole::ArrowBarb);
+    }
 }
 
 void drawOrderPhasors(const std::array<float, 4>& sinParts, const std::array<float, 4>& cosParts,
                       float rotation, bool paired, int x, int y, MeasurementType type, int size,
-                      GraphPicture& out) {
+                      Picture& out) {
     const int yc = round16(y + size / 1.732);
     const int h = round16(size / 2.0);
     std::array<float, 4> ang{}, mag{};
@@ -319,15 +305,15 @@ void drawOrderPhasors(const std::array<float, 4>& sinParts, const std::array<flo
         drawScaledVector(x, yc, itx, ity, 13, LineStyle::Solid, out);
     }
     if (type != MeasurementType::ThreePhase2M && type != MeasurementType::ThreePhase3M) return;
-    out.line(rx, 400 - ry, tx, 400 - ty, graphPaletteColour(8));
+    out.line(rx, 400 - ry, tx, 400 - ty, paletteColour(8));
     drawScaledVector(x, yc, x - (iax - x) - (itx - x), yc - (iay - yc) - (ity - yc), 6,
                      LineStyle::Dotted, out);
-    out.line(x, 400 - yc, rx, 400 - ry, graphPaletteColour(11), LineStyle::Dotted);
-    out.line(x, 400 - yc, tx, 400 - ty, graphPaletteColour(13), LineStyle::Dotted);
-    out.line(x, 400 - yc, ox, 400 - oy, graphPaletteColour(6), LineStyle::Dotted);
+    out.line(x, 400 - yc, rx, 400 - ry, paletteColour(11), LineStyle::Dotted);
+    out.line(x, 400 - yc, tx, 400 - ty, paletteColour(13), LineStyle::Dotted);
+    out.line(x, 400 - yc, ox, 400 - oy, paletteColour(6), LineStyle::Dotted);
 }
 
-void drawHarmonicPhasorPage(const GraphInputs& in, GraphPicture& out) {
+void drawHarmonicPhasorPage(const GraphInputs& in, Picture& out) {
     const auto& r = in.result;
     const bool paired = pairedChannels(in.settings.measurementType);
     const auto f = static_cast<std::size_t>(in.feeder);
@@ -347,20 +333,20 @@ void drawHarmonicPhasorPage(const GraphInputs& in, GraphPicture& out) {
             }
             drawOrderPhasors(s, c, 0, paired, 110 + 128 * b, 250 - 150 * j,
                              in.settings.measurementType, 50, out);
-            printScaled(80 + 128 * b, 192 + 160 * j, printedInteger(order) + "次",
-                        graphPaletteColour(0), in.textScale, out);
+            printScaled(80 + 128 * b, 192 + 160 * j, printedInteger(order) + "次", paletteColour(0),
+                        in.textScale, out);
         }
     }
-    printScaled(584, 256, "V1", graphPaletteColour(10), in.textScale, out);
-    printScaled(608, 256, "I1", graphPaletteColour(11), in.textScale, out);
+    printScaled(584, 256, "V1", paletteColour(10), in.textScale, out);
+    printScaled(608, 256, "I1", paletteColour(11), in.textScale, out);
     if (paired) {
-        printScaled(584, 272, "V2", graphPaletteColour(12), in.textScale, out);
-        printScaled(608, 272, "I2", graphPaletteColour(13), in.textScale, out);
+        printScaled(584, 272, "V2", paletteColour(12), in.textScale, out);
+        printScaled(608, 272, "I2", paletteColour(13), in.textScale, out);
     }
     const auto type = in.settings.measurementType;
     if (type == MeasurementType::ThreePhase2M || type == MeasurementType::ThreePhase3M) {
-        printScaled(584, 288, "V3", graphPaletteColour(8), in.textScale, out);
-        printScaled(608, 288, "I3", graphPaletteColour(6), in.textScale, out);
+        printScaled(584, 288, "V3", paletteColour(8), in.textScale, out);
+        printScaled(608, 288, "I3", paletteColour(6), in.textScale, out);
     }
 }
 

@@ -1,8 +1,8 @@
 // The cell texts of the analysis window's two result grids.
 
-#include <gtest/gtest.h>
+#include "display/results_table.h"
 
-#include "ui/results_table_data.h"
+#include <gtest/gtest.h>
 
 namespace waveharm {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/analysis_graphs.h"
-#include "ui/results_table_data.h"
+#include "display/analysis_graphs.h"
+#include "display/results_table.h"
 
 namespace waveharm {
 
@@ -15,8 +15,8 @@ inline constexpr int kDisplayModeCount = 9;
 /// The display of one recording: the grids in the numeric modes, else the picture.
 struct AnalysisDisplay {
     bool showsGrids = false;
-    ResultGrids grids;     ///< filled in modes 2..5
-    GraphPicture picture;  ///< filled in modes 1 and 6..9
+    ResultGrids grids;  ///< filled in modes 2..5
+    Picture picture;    ///< filled in modes 1 and 6..9
 };
 
 /// Redraws one recording's results in display mode 1..9: graphs (1), tables (2..5),

@@ -4,28 +4,19 @@
 
 #include <cmath>
 
+#include "display/analysis_display.h"
 #include "engine/complex_math.h"
-#include "ui/analysis_display.h"
 
 namespace waveharm {
 namespace {
 
-template <class T>
-std::vector<T> itemsOf(const GraphPicture& p) {
-    std::vector<T> out;
-    for (const auto& item : p.items) {
-        if (const auto* t = std::get_if<T>(&item)) out.push_back(*t);
-    }
-    return out;
-}
-
-std::vector<std::string> textsOf(const GraphPicture& p) {
+std::vector<std::string> textsOf(const Picture& p) {
     std::vector<std::string> out;
-    for (const auto& t : itemsOf<GraphText>(p)) out.push_back(t.text);
+    for (const auto& t : itemsOf<PictureText>(p)) out.push_back(t.text);
     return out;
 }
 
-bool hasText(const GraphPicture& p, const std::string& s) {
+bool hasText(const Picture& p, const std::string& s) {
     const auto all = textsOf(p);
     return std::find(all.begin(), all.end(), s) != all.end();
 }
@@ -78,28 +69,28 @@ TEST(DistortionBars, GridBarsAndMarksLandWhereTheChartSays) {
     std::vector<float> values(100, 0);
     values[3] = 2.5f;  // half of the 5 % full scale
     values[4] = 5.0f;
-    GraphPicture p;
+    Picture p;
     drawDistortionBars(50, 165, "電圧歪み率(%)", 4.9, values, TextScale{}, p);
-    const auto rects = itemsOf<GraphRect>(p);
+    const auto rects = itemsOf<PictureRect>(p);
     ASSERT_FALSE(rects.empty());
     EXPECT_FALSE(rects[0].filled);  // the frame
     EXPECT_DOUBLE_EQ(rects[0].corner2.x, 300);
     EXPECT_DOUBLE_EQ(rects[0].corner2.y, 35);
-    const auto bars = std::vector<GraphRect>(rects.begin() + 1, rects.end());
+    const auto bars = std::vector<PictureRect>(rects.begin() + 1, rects.end());
     ASSERT_EQ(bars.size(), 48u);  // orders 2..49
-    const GraphRect& odd3 = bars[1];
+    const PictureRect& odd3 = bars[1];
     EXPECT_DOUBLE_EQ(odd3.corner1.x, 63);
     EXPECT_DOUBLE_EQ(odd3.corner2.x, 67);
     EXPECT_DOUBLE_EQ(odd3.corner2.y, 165 - 65);
-    EXPECT_EQ(odd3.colour, graphPaletteColour(1));
-    const GraphRect& even4 = bars[2];
+    EXPECT_EQ(odd3.colour, paletteColour(1));
+    const PictureRect& even4 = bars[2];
     EXPECT_DOUBLE_EQ(even4.corner1.x, 69);
     EXPECT_DOUBLE_EQ(even4.corner2.y, 35);
-    EXPECT_EQ(even4.colour, graphPaletteColour(12));
+    EXPECT_EQ(even4.colour, paletteColour(12));
 
     // Six grid lines 0..5 with their values, eight dotted order marks.
     int grid = 0, marks = 0;
-    for (const auto& l : itemsOf<GraphLine>(p)) {
+    for (const auto& l : itemsOf<PictureLine>(p)) {
         EXPECT_EQ(l.style, LineStyle::Dotted);
         (l.from.y == l.to.y ? grid : marks)++;
     }
@@ -114,19 +105,19 @@ TEST(DistortionBars, GridBarsAndMarksLandWhereTheChartSays) {
 TEST(DistortionBars, AnExtremeValueStopsAtTheFrame) {
     std::vector<float> values(100, 0);
     values[5] = 1e9f;
-    GraphPicture p;
+    Picture p;
     drawDistortionBars(50, 165, "t", 4.0, values, TextScale{}, p);
-    for (const auto& r : itemsOf<GraphRect>(p)) EXPECT_GE(r.corner2.y, 35);
+    for (const auto& r : itemsOf<PictureRect>(p)) EXPECT_GE(r.corner2.y, 35);
 }
 
 TEST_F(GraphTest, APureSineLeavesAFlatResidualOnTheZeroLine) {
     make(MeasurementType::ThreePhase2M);
-    GraphPicture p;
+    Picture p;
     drawDistortionWaveforms(inputs(), p);
-    const auto lines = itemsOf<GraphPolyline>(p);
+    const auto lines = itemsOf<PicturePolyline>(p);
     ASSERT_EQ(lines.size(), 6u);
     for (const auto& l : lines) {
-        EXPECT_EQ(l.colour, graphPaletteColour(12));
+        EXPECT_EQ(l.colour, paletteColour(12));
         const double base = l.points.front().y;
         EXPECT_TRUE(base == 120 || base == 270) << base;
         for (const auto& pt : l.points) ASSERT_NEAR(pt.y, base, 1e-3);
@@ -136,35 +127,35 @@ TEST_F(GraphTest, APureSineLeavesAFlatResidualOnTheZeroLine) {
 TEST_F(GraphTest, WaveformsOfThreePhasesSitSideBySide) {
     make(MeasurementType::ThreePhase2M, 2);
     window.columns(3 * 2 + 1, 0) = 250;  // feeder 1, phase 1, first point
-    GraphPicture p;
+    Picture p;
     drawWaveforms(inputs(1), p);
-    const auto lines = itemsOf<GraphPolyline>(p);
+    const auto lines = itemsOf<PicturePolyline>(p);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_DOUBLE_EQ(lines[0].points.front().x, 10);
     EXPECT_DOUBLE_EQ(lines[0].points.back().x, 210);
     EXPECT_DOUBLE_EQ(lines[2].points.front().x, 220);
     // Phase 1 current of feeder 1: 250 raw units are 32 units above the 270 line.
     EXPECT_DOUBLE_EQ(lines[3].points.front().y, 270 - 32);
-    EXPECT_EQ(lines[0].colour, graphPaletteColour(0));
+    EXPECT_EQ(lines[0].colour, paletteColour(0));
     for (const char* label : {"V1", "V2", "V3", "I1", "I2", "I3"}) EXPECT_TRUE(hasText(p, label));
 }
 
 TEST_F(GraphTest, SinglePhaseTwoWireDrawsOnlyV1AndI1) {
     make(MeasurementType::SinglePhase2W);
-    GraphPicture p;
+    Picture p;
     drawWaveforms(inputs(), p);
     drawDistortionWaveforms(inputs(), p);
-    EXPECT_EQ(itemsOf<GraphPolyline>(p).size(), 4u);
+    EXPECT_EQ(itemsOf<PicturePolyline>(p).size(), 4u);
     for (const auto& t : textsOf(p)) EXPECT_TRUE(t == "V1" || t == "I1") << t;
 }
 
 TEST_F(GraphTest, Mr8880CurvesAreAQuarterAsHigh) {
     make(MeasurementType::SinglePhase3W);
-    GraphPicture normal, mr;
+    Picture normal, mr;
     drawWaveforms(inputs(), normal);
     header.recorderFamily = 80;
     drawWaveforms(inputs(), mr);
-    const auto a = itemsOf<GraphPolyline>(normal), b = itemsOf<GraphPolyline>(mr);
+    const auto a = itemsOf<PicturePolyline>(normal), b = itemsOf<PicturePolyline>(mr);
     ASSERT_EQ(a.size(), 4u);
     ASSERT_EQ(b.size(), 4u);
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -180,19 +171,19 @@ TEST_F(GraphTest, PhasorPageShowsEightOrdersAndTheLegendOfTheWiring) {
     result.voltageHarmonicIm(0, 1) = 100;
     result.voltageHarmonicRe(1, 1) = 100;
     result.currentHarmonicIm(0, 0, 1) = 10;
-    GraphPicture p;
+    Picture p;
     drawHarmonicPhasorPage(inputs(), p);
     for (const char* s : {" 1次", " 5次", " 11次", " 17次", " 3次", " 7次", " 13次", " 19次", "V1",
                           "I1", "V2", "I2", "V3", "I3"}) {
         EXPECT_TRUE(hasText(p, s)) << s;
     }
     // Orders without any voltage or current still give finite drawings.
-    for (const auto& l : itemsOf<GraphLine>(p)) {
+    for (const auto& l : itemsOf<PictureLine>(p)) {
         ASSERT_TRUE(std::isfinite(l.from.x) && std::isfinite(l.to.y));
     }
 
     make(MeasurementType::SinglePhase2W);
-    GraphPicture single;
+    Picture single;
     drawHarmonicPhasorPage(inputs(), single);
     EXPECT_FALSE(hasText(single, "V2"));
     EXPECT_FALSE(hasText(single, "V3"));
@@ -202,18 +193,18 @@ TEST(OrderPhasors, ABalancedPairDrawsTheTriangleAroundItsCentre) {
     // R-S voltage along the sine axis, T-S 60° ahead, equal magnitude.
     const std::array<float, 4> s{100, 10, 50, 10};
     const std::array<float, 4> c{0, 0, 86.6f, 0};
-    GraphPicture p;
+    Picture p;
     drawOrderPhasors(s, c, 0, true, 110, 250, MeasurementType::ThreePhase2M, 50, p);
-    const auto lines = itemsOf<GraphLine>(p);
+    const auto lines = itemsOf<PictureLine>(p);
     // Four arrows of three lines, the R-T side, the dotted S current arrow and three
     // dotted phase-voltage lines.
     ASSERT_EQ(lines.size(), 4u * 3 + 1 + 3 + 3);
-    const GraphLine& rs = lines[0];
-    EXPECT_EQ(rs.colour, graphPaletteColour(10));
+    const PictureLine& rs = lines[0];
+    EXPECT_EQ(rs.colour, paletteColour(10));
     // Length 50 × 3/√2 ≈ 106 along the x-axis (angle 90° − 90° = 0 for a pure sine).
     EXPECT_NEAR(rs.to.x - rs.from.x, 106, 1.5);
     EXPECT_NEAR(rs.to.y, rs.from.y, 1.0);
-    const GraphLine& barb = lines[1];
+    const PictureLine& barb = lines[1];
     EXPECT_NEAR(std::hypot(barb.to.x - barb.from.x, barb.to.y - barb.from.y), 5, 1e-9);
 }
 
@@ -266,7 +257,7 @@ TEST_F(GraphTest, DisplayModesDispatchToTablesOrGraphs) {
         EXPECT_EQ(d.picture.empty(), d.showsGrids) << mode;
     }
     const auto both = showResults(8, inputs());
-    EXPECT_EQ(itemsOf<GraphPolyline>(both.picture).size(), 12u);
+    EXPECT_EQ(itemsOf<PicturePolyline>(both.picture).size(), 12u);
     const auto charts = showResults(1, inputs());
     for (const char* t : {"電圧歪み率(%)", "高次電圧歪み率(%)", "電流歪み率(%)", "位　相　角(ﾟ)"}) {
         EXPECT_TRUE(hasText(charts.picture, t)) << t;
@@ -297,10 +288,10 @@ TEST_F(GraphTest, PhaseAngleChartSkipsOrdersWithoutCurrent) {
     result.phaseAngleDeg(0, 1) = 90;
     result.phaseAngleDeg(0, 5) = -180;
     result.phaseAngleDeg(0, 7) = 45;  // no current at order 7
-    GraphPicture p;
+    Picture p;
     drawPhaseAngleChart(370, 340, inputs(), p);
-    std::vector<GraphRect> bars;
-    for (const auto& r : itemsOf<GraphRect>(p)) {
+    std::vector<PictureRect> bars;
+    for (const auto& r : itemsOf<PictureRect>(p)) {
         if (r.filled) bars.push_back(r);
     }
     ASSERT_EQ(bars.size(), 2u);

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "display/picture.h"
 #include "engine/harmonic_result.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
-#include "ui/graph_primitives.h"
 
 namespace waveharm {
 
@@ -37,22 +37,22 @@ BarScale barChartScale(double scaleValue);
 
 /// Resampled waveforms of the voltages (upper row) and the displayed feeder's currents
 /// (lower row), black; a quarter of the height for MR8880 recordings.
-void drawWaveforms(const GraphInputs& in, GraphPicture& out);
+void drawWaveforms(const GraphInputs& in, Picture& out);
 
 /// The same waveforms with their fundamental subtracted, red.
-void drawDistortionWaveforms(const GraphInputs& in, GraphPicture& out);
+void drawDistortionWaveforms(const GraphInputs& in, Picture& out);
 
 /// Bar chart of the per-order distortion (percent) of orders 2..49 framed at
 /// (x0, y0)–(x0 + 250, y0 − 130). `values` is indexed by order.
 void drawDistortionBars(double x0, double y0, const std::string& title, double scaleValue,
-                        const std::vector<float>& values, TextScale textScale, GraphPicture& out);
+                        const std::vector<float>& values, TextScale textScale, Picture& out);
 
 /// The voltage chart of the voltage distortion per order.
 void drawVoltageDistortionBars(double x0, double y0, const std::string& title,
-                               const GraphInputs& in, GraphPicture& out);
+                               const GraphInputs& in, Picture& out);
 /// The same chart for the displayed feeder's current.
 void drawCurrentDistortionBars(double x0, double y0, const std::string& title,
-                               const GraphInputs& in, GraphPicture& out);
+                               const GraphInputs& in, Picture& out);
 
 /// One high-order voltage distortion bar: orders `firstOrder`..`lastOrder` combined
 /// as the root of the sum of their squared percentages.
@@ -66,27 +66,26 @@ struct OrderGroup {
 std::vector<OrderGroup> highOrderGroups(const HarmonicResult& result, int maxOrder);
 
 /// Second chart of the graph mode: the high-order voltage distortion.
-void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, GraphPicture& out);
+void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, Picture& out);
 /// Fourth chart of the graph mode: the voltage-to-current angle of orders 1..49 of the
 /// displayed feeder, −180..180°, around a middle zero line.
-void drawPhaseAngleChart(double x0, double y0, const GraphInputs& in, GraphPicture& out);
+void drawPhaseAngleChart(double x0, double y0, const GraphInputs& in, Picture& out);
 
 /// One arrow in diagram coordinates (y up, drawn at 400 − y): shaft and two 5-unit
 /// barbs at the tip.
-void drawScaledVector(int x1, int y1, int x2, int y2, int colour, LineStyle style,
-                      GraphPicture& out);
+void drawScaledVector(int x1, int y1, int x2, int y2, int colour, LineStyle style, Picture& out);
 
 /// One harmonic order's phasor diagram. `sinParts`/`cosParts` are interleaved as
 /// voltage R-S, current R, voltage T-S, current T.
 void drawOrderPhasors(const std::array<float, 4>& sinParts, const std::array<float, 4>& cosParts,
                       float rotation, bool paired, int x, int y, MeasurementType type, int size,
-                      GraphPicture& out);
+                      Picture& out);
 
 /// The eight phasor diagrams of orders 1, 5, 11, 17 / 3, 7, 13, 19 with their labels
 /// and legend.
-void drawHarmonicPhasorPage(const GraphInputs& in, GraphPicture& out);
+void drawHarmonicPhasorPage(const GraphInputs& in, Picture& out);
 
 /// The four charts of the graph mode.
-void drawChartPage(const GraphInputs& in, GraphPicture& out);
+void drawChartPage(const GraphInputs& in, Picture& out);
 
 }  // namespace waveharm

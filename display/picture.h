@@ -1,0 +1,113 @@
+#pragma once
+// The one drawing vocabulary of the screens: lines, polylines, rectangles and texts
+// with colour and style, in a drawing's own logical units (twips for the wiring
+// diagram, the 640 × 400 grid for the analysis graphs; y grows downwards). Geometry
+// functions return a picture; one painter in ui/ draws any picture in order. No Qt
+// here, so every drawing is tested without a screen.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace waveharm {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+/// Colour `number` (0..15) of the fixed 16-colour palette of the diagrams and graphs;
+/// numbers outside the palette are taken as its nearest end.
+Rgb paletteColour(int number);
+/// The grey of grid lines and order marks, (128, 128, 128).
+inline constexpr Rgb kGridGrey{128, 128, 128};
+
+enum class LineStyle { Solid, Dotted };
+/// What a line is part of: a plain line, or the shaft or one barb of an arrow.
+enum class LineRole { Plain, ArrowShaft, ArrowBarb };
+
+struct PicturePoint {
+    double x = 0, y = 0;
+};
+
+struct PictureLine {
+    PicturePoint from, to;
+    Rgb colour;
+    LineStyle style = LineStyle::Solid;
+    LineRole role = LineRole::Plain;
+};
+
+struct PicturePolyline {
+    std::vector<PicturePoint> points;
+    Rgb colour;
+};
+
+/// An axis-parallel rectangle between two corners, outlined or filled.
+struct PictureRect {
+    PicturePoint corner1, corner2;
+    Rgb colour;
+    bool filled = false;
+};
+
+/// A text whose top-left corner is at `at`.
+struct PictureText {
+    PicturePoint at;
+    std::string text;
+    Rgb colour;
+};
+
+using PicturePrimitive = std::variant<PictureLine, PicturePolyline, PictureRect, PictureText>;
+
+/// One drawing: its logical size, the height of its texts in the same units, and the
+/// primitives in painting order.
+struct Picture {
+    double width = 640;
+    double height = 400;
+    double textHeight = 10;
+    bool smooth = false;  ///< drawn antialiased
+    std::vector<PicturePrimitive> items;
+
+    void line(double x1, double y1, double x2, double y2, Rgb colour,
+              LineStyle style = LineStyle::Solid, LineRole role = LineRole::Plain) {
+        items.emplace_back(PictureLine{{x1, y1}, {x2, y2}, colour, style, role});
+    }
+    void rect(double x1, double y1, double x2, double y2, Rgb colour, bool filled) {
+        items.emplace_back(PictureRect{{x1, y1}, {x2, y2}, colour, filled});
+    }
+    void text(double x, double y, std::string s, Rgb colour) {
+        items.emplace_back(PictureText{{x, y}, std::move(s), colour});
+    }
+    bool empty() const { return items.empty(); }
+};
+
+/// The primitives of one kind in a picture, in painting order.
+template <class T>
+std::vector<T> itemsOf(const Picture& picture) {
+    std::vector<T> out;
+    for (const auto& item : picture.items) {
+        if (const auto* t = std::get_if<T>(&item)) out.push_back(*t);
+    }
+    return out;
+}
+
+/// A drawing position: the nearest whole number, halves to even, held within 16 bits
+/// so that an extreme value lands on the edge of the drawing instead of wrapping round;
+/// 0 for a value that is not finite.
+int round16(double value);
+
+/// Logical size of the analysis window's graph surface.
+inline constexpr double kGraphWidth = 640;
+inline constexpr double kGraphHeight = 400;
+
+/// Factors that place texts given in the virtual 640 × 360 text grid onto a surface
+/// of the given logical scale.
+struct TextScale {
+    double x = 1;
+    double y = 1;
+    static TextScale forSurface(double scaleWidth, double scaleHeight) {
+        return {scaleWidth / 640.0, scaleHeight / 360.0};
+    }
+};
+
+}  // namespace waveharm
