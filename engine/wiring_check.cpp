@@ -11,14 +11,6 @@
 namespace waveharm {
 namespace {
 
-/// Nearest whole number, halves to even, held within 16 bits so that extreme
-/// coordinates stay drawable instead of wrapping around.
-int round16(double value) {
-    if (!std::isfinite(value)) return 0;
-    const double r = std::nearbyint(value);
-    return static_cast<int>(std::clamp(r, -32768.0, 32767.0));
-}
-
 int slotStep(const ConversionSettings& s) { return pairedChannels(s.measurementType) ? 1 : 2; }
 
 int usedSlotCount(const ConversionSettings& s) { return 2 * s.feederCount + 2; }
