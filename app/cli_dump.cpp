@@ -13,6 +13,7 @@
 
 #include "app/cli_commands.h"
 #include "input/recording.h"
+#include "output/result_columns.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
 
@@ -47,15 +48,6 @@ struct DumpOptions {
     std::optional<int> feeders;
 };
 
-std::optional<HarmonicOption> harmonicOptionNamed(const std::string& name) {
-    if (name == "odd49") return HarmonicOption::Odd1To49;
-    if (name == "angle") return HarmonicOption::WithSuperpositionAngle;
-    if (name == "unbalance") return HarmonicOption::WithUnbalance;
-    if (name == "angle-unbalance") return HarmonicOption::WithAngleAndUnbalance;
-    if (name == "256") return HarmonicOption::HighOrder256;
-    return std::nullopt;
-}
-
 // Fills `out`; returns an error text for a usage error.
 std::optional<std::string> parseDumpArgs(const Args& args, DumpOptions& out) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -84,25 +76,8 @@ std::optional<std::string> parseDumpArgs(const Args& args, DumpOptions& out) {
 }
 
 std::string headerLine(const ResultLayout& layout) {
-    const std::vector<int> orders = writtenOrders(layout.option);
-    const bool phaseFile = layout.phase != 0;
     std::string line = "date,time";
-    auto perOrder = [&](const std::string& prefix) {
-        for (int n : orders) line += "," + prefix + "_h" + std::to_string(n);
-    };
-    perOrder("V");
-    for (int k = 1; k <= layout.feederCount; ++k) {
-        perOrder("I" + std::to_string(k));
-        perOrder("I" + std::to_string(k) + "_angle");
-    }
-    if (hasVoltageAngleRow(layout.option)) perOrder(phaseFile ? "V_phase_angle" : "V_sup_angle");
-    if (hasCurrentAngleRow(layout.option)) perOrder(phaseFile ? "I1_phase_angle" : "I1_sup_angle");
-    if (hasUnbalanceRows(layout.option)) {
-        for (int j = 1; j <= 3; ++j) line += ",V_rms_ph" + std::to_string(j);
-        for (int k = 1; k <= layout.feederCount; ++k)
-            for (int j = 1; j <= 3; ++j)
-                line += ",I" + std::to_string(k) + "_rms_ph" + std::to_string(j);
-    }
+    for (const ResultColumn& column : resultColumns(layout)) line += "," + column.name;
     return line + "\n";
 }
 
@@ -191,6 +166,15 @@ int dumpFile(const DumpOptions& opt) {
 }
 
 }  // namespace
+
+std::optional<HarmonicOption> harmonicOptionNamed(const std::string& name) {
+    if (name == "odd49") return HarmonicOption::Odd1To49;
+    if (name == "angle") return HarmonicOption::WithSuperpositionAngle;
+    if (name == "unbalance") return HarmonicOption::WithUnbalance;
+    if (name == "angle-unbalance") return HarmonicOption::WithAngleAndUnbalance;
+    if (name == "256") return HarmonicOption::HighOrder256;
+    return std::nullopt;
+}
 
 int runDump(const Args& args) {
     if (wantsHelp(args)) {

@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "  info PATH     show a recording's information, or a folder's time-ordered list\n"
     "  convert DIR   analyse a folder of recordings into harm result files\n"
     "  dump FILE     print a harm result file as CSV\n"
+    "  report FILE.. statistics, limit checks and an HTML report of result files\n"
     "\n"
     "'waveharm-cli COMMAND --help' describes each command.\n";
 
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
         if (command == "info") return runInfo(args);
         if (command == "convert") return runConvert(args);
         if (command == "dump") return runDump(args);
+        if (command == "report") return runReport(args);
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;

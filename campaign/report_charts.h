@@ -1,0 +1,97 @@
+#pragma once
+// Charts of a campaign as plain geometry: rectangles, polylines and texts in the
+// chart's logical units (one unit per drawn column of the trend), turned into SVG
+// for the report. Nothing here depends on how many records there are: a trend keeps
+// only each drawn column's minimum and maximum.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace waveharm {
+
+struct ChartPoint {
+    double x = 0;
+    double y = 0;
+};
+
+struct ChartRect {
+    double x = 0, y = 0, width = 0, height = 0;
+    std::string fill;
+    std::string stroke;  ///< empty: no outline
+};
+
+struct ChartPolyline {
+    std::vector<ChartPoint> points;
+    std::string colour;
+    double width = 1;
+    bool dashed = false;
+};
+
+enum class TextAnchor { Start, Middle, End };
+
+struct ChartText {
+    double x = 0, y = 0;  ///< baseline position
+    std::string text;     ///< plain text, escaped when written
+    TextAnchor anchor = TextAnchor::Start;
+    double size = 11;
+    std::string colour = "#222";
+};
+
+struct ChartGeometry {
+    double width = 0, height = 0;
+    std::vector<ChartRect> rects;
+    std::vector<ChartPolyline> lines;
+    std::vector<ChartText> texts;
+};
+
+/// The minimum and maximum of the values that fall into one drawn column.
+struct ColumnExtent {
+    bool any = false;
+    float min = 0;
+    float max = 0;
+};
+
+/// Splits the time span [t0, t1] into `columns` equal columns and keeps, for each,
+/// the minimum and maximum of the values whose time falls into it (NaN values are
+/// skipped). `times` ascending, same length as `values`.
+std::vector<ColumnExtent> decimateMinMax(std::span<const double> times,
+                                         std::span<const float> values, double t0, double t1,
+                                         int columns);
+
+/// A round axis top at or above `value` (1, 2 or 5 times a power of ten).
+double niceCeiling(double value);
+
+struct TrendLine {
+    std::string label;
+    std::span<const float> values;  ///< one per record, in time order
+    std::string colour;
+};
+
+/// A trend over time (`times` in days since 1899-12-30): every column of the plot
+/// drawn from its minimum to its maximum, so the worst value stays visible at any
+/// record count, with an optional dashed limit line; `unit` labels the value axis.
+ChartGeometry trendChart(const std::string& title, const std::string& unit,
+                         std::span<const double> times, const std::vector<TrendLine>& lines,
+                         std::optional<double> limit, double width = 720, double height = 230);
+
+/// One bar group per harmonic order: the CP95 and the maximum side by side, and the
+/// limit of the order, where there is one, as a red mark across the group.
+struct OrderBars {
+    std::vector<int> orders;
+    std::vector<double> cp95;
+    std::vector<double> max;
+    std::vector<std::optional<double>> limit;
+};
+
+ChartGeometry orderBarChart(const std::string& title, const std::string& unit,
+                            const OrderBars& bars, double width = 720, double height = 230);
+
+/// The chart as an inline SVG element, texts escaped.
+std::string toSvg(const ChartGeometry& chart);
+
+/// Text with &, <, >, " and ' replaced by entities, for HTML and SVG.
+std::string escapeMarkup(std::string_view text);
+
+}  // namespace waveharm

@@ -1,0 +1,196 @@
+// A campaign over result files written by the result writer: records merged in time
+// order, distortion series, limit verdicts, and the report command end to end.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "campaign/campaign_data.h"
+#include "campaign/report.h"
+#include "output/output_test_support.h"
+#include "output/result_writer.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace waveharm {
+namespace {
+
+using namespace waveharm::testing;
+
+// One-feeder odd-order records, one per minute from 10:00, with V_h1 = 6600,
+// V_h5 = `v5[i]`, V_h7 = 30, I1_h1 = 100 and I1_h5 = `i5[i]`.
+void writeRecords(const std::string& name, int firstMinute, const std::vector<float>& v5,
+                  const std::vector<float>& i5) {
+    const auto option = HarmonicOption::Odd1To49;
+    auto w = ResultWriter::open(settingsFor(MeasurementType::ThreePhase2M, option, 1, name));
+    auto iv = intervalFor(option, 1);
+    const auto latest = resultFor(option, 1);
+    for (std::size_t i = 0; i < v5.size(); ++i) {
+        iv.voltageRms[1] = 6600;
+        iv.voltageRms[5] = v5[i];
+        iv.voltageRms[7] = 30;
+        iv.currentRms(0, 1) = 100;
+        iv.currentRms(0, 5) = i5[i];
+        iv.intervalState = 1;
+        const int minute = firstMinute + static_cast<int>(i);
+        ASSERT_TRUE(w->offer(at(2024, 5, 1, 10 + minute / 60, minute % 60, 0), iv, latest));
+    }
+    w->close();
+}
+
+const SeriesRow& row(const CampaignData& d, const std::string& name) {
+    for (const SeriesRow& r : d.rows)
+        if (r.name == name) return r;
+    ADD_FAILURE() << "no row " << name;
+    return d.rows.front();
+}
+
+TEST(Campaign, MergesFilesInTimeOrderAndDerivesDistortion) {
+    ScratchFolder dir;
+    writeRecords(dir.file("late.hm1"), 3, {66, 132}, {1, 9});
+    writeRecords(dir.file("early.hm1"), 0, {0, 33, 99}, {2, 3, 4});
+    CampaignOptions small;
+    small.valueMemoryBytes = 64;  // one series per pass: the batching must not matter
+    const CampaignData d = readCampaign({dir.file("late.hm1"), dir.file("early.hm1")}, small);
+    ASSERT_EQ(d.recordCount(), 5u);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(d.times[i], at(2024, 5, 1, 10, int(i), 0).serial, 1e-9) << i;
+    // V_thd = √(V5² + 30²) / 6600 · 100, in time order: V5 = 0, 33, 99, 66, 132.
+    const float v5[] = {0, 33, 99, 66, 132};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(d.voltageThd[i], std::hypot(v5[i], 30.0) / 66, 1e-5) << i;
+    EXPECT_NEAR(d.currentThd[0][3], 1.0, 1e-6);
+
+    const SeriesRow& v = row(d, "V_h5");
+    EXPECT_EQ(v.unit, "V");
+    EXPECT_EQ(v.stats.count, 5u);
+    EXPECT_NEAR(v.stats.mean, 66, 1e-4);
+    EXPECT_NEAR(v.stats.cp95, 99 + 0.8 * 33, 1e-4);  // rank 3.8 of 0, 33, 66, 99, 132
+    EXPECT_NEAR(row(d, "V_pct_h5").stats.max, 2.0, 1e-5);
+    EXPECT_EQ(row(d, "I1_angle_h5").unit, "deg");
+    EXPECT_EQ(d.rows.back().name, "I1_thd");
+    // The same statistics with every series read in one pass.
+    const CampaignData whole = readCampaign({dir.file("early.hm1"), dir.file("late.hm1")}, {});
+    EXPECT_EQ(whole.rows.size(), d.rows.size());
+    EXPECT_EQ(row(whole, "V_thd").stats.cp95, row(d, "V_thd").stats.cp95);
+}
+
+TEST(Campaign, VerdictsFollowCp95AgainstTheLimit) {
+    ScratchFolder dir;
+    writeRecords(dir.file("a.hm1"), 0, {33, 33, 33, 33}, {1, 1, 1, 20});
+    CampaignData d = readCampaign({dir.file("a.hm1")}, {});
+    AppliedLimits limits;
+    limits.currentAmps[5] = 2.0;   // CP95 of 1, 1, 1, 20 is 17.15: fails
+    limits.voltagePercent[5] = 1;  // 33 V of 6600 V is 0.5 %: passes
+    limits.voltageThd = 0.1;       // √(33² + 30²) / 6600 = 0.68 %: fails
+    checkAgainstLimits(d.rows, &limits);
+    EXPECT_EQ(row(d, "I1_h5").verdict, Verdict::Fail);
+    EXPECT_EQ(row(d, "V_pct_h5").verdict, Verdict::Pass);
+    EXPECT_EQ(row(d, "V_thd").verdict, Verdict::Fail);
+    EXPECT_EQ(row(d, "V_h5").verdict, Verdict::None);
+    const std::string csv = statisticsCsv(d);
+    EXPECT_EQ(csv.rfind("series,unit,count,min,mean,max,cp95,limit,verdict\nV_h1,V,4,", 0), 0u);
+    EXPECT_NE(csv.find("\nI1_h5,A,4,1,5.75,20,17.15,2,fail\n"), std::string::npos) << csv;
+    const std::string html = reportHtml(d, {&limits, {}});
+    EXPECT_NE(html.find("<tr class=\"fail\"><td>I1_h5</td>"), std::string::npos);
+    EXPECT_EQ(html.find("http-equiv"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+}
+
+TEST(Campaign, RefusesFilesOfAnotherKindOrWithoutTimeStamps) {
+    ScratchFolder dir;
+    writeRecords(dir.file("a.hm1"), 0, {1}, {1});
+    std::filesystem::copy_file(dir.file("a.hm1"), dir.file("b.Rhm1"));
+    EXPECT_THROW(readCampaign({dir.file("a.hm1"), dir.file("b.Rhm1")}, {}), InputError);
+    EXPECT_THROW(readCampaign({dir.file("a.hm1"), dir.file("a.hm1")}, {}), InputError);
+    std::ofstream(dir.file("zero.hm1"), std::ios::binary) << std::string(256, '\0');
+    try {
+        readCampaign({dir.file("zero.hm1")}, {});
+        FAIL();
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("no valid time stamp"), std::string::npos);
+    }
+}
+
+// ---- the report command -------------------------------------------------------
+
+int run(const std::string& arguments) {
+    const std::string command =
+        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + " >/dev/null 2>&1";
+    const int raw = std::system(command.c_str());
+#ifdef _WIN32
+    return raw;
+#else
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ReportCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(WAVEHARM_CLI)) GTEST_SKIP() << "waveharm-cli not built";
+    }
+    std::string q(const std::string& name) const { return "\"" + dir.file(name) + "\""; }
+    ScratchFolder dir;
+};
+
+TEST_F(ReportCommand, WritesStatisticsAndReportForDemoResults) {
+    ASSERT_EQ(run("demo " + q("rec") + " --feeders 2 --count 6 --interval 60"), 0);
+    std::filesystem::create_directories(dir.file("out"));
+    ASSERT_EQ(run("convert " + q("rec") + " --output " + q("out/site") +
+                  " --harmonics odd49 --feeders 2 --ct 40"),
+              0);
+    ASSERT_EQ(run("report " + q("out/site.hm2") + " --output " + q("rep") +
+                  " --limits jp-6.6kv --contract-kw 2000"),
+              0);
+    const std::string csv = readText(dir.file("rep/statistics.csv"));
+    std::istringstream lines(csv);
+    std::string line;
+    int count = 0, failing = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        failing += line.ends_with(",fail");
+    }
+    // dump's 25 + 2 × 50 columns, V_pct_h3..h49, V_thd, I1_thd, I2_thd, and the header.
+    EXPECT_EQ(count, 1 + 125 + 24 + 3);
+    EXPECT_NE(csv.find("\nV_thd,%,6,"), std::string::npos);
+    EXPECT_NE(csv.find("\nI2_h5,A,6,"), std::string::npos);
+    EXPECT_GT(failing, 0);  // the demo feeders carry a strong 5th harmonic
+    const std::string html = readText(dir.file("rep/report.html"));
+    EXPECT_NE(html.find("高調波抑制対策ガイドライン"), std::string::npos);
+    EXPECT_NE(html.find("<svg"), std::string::npos);
+    EXPECT_EQ(html.find("src="), std::string::npos);  // nothing loaded from elsewhere
+}
+
+TEST_F(ReportCommand, BadLimitsOrOptionsExitWith2AndWriteNothing) {
+    writeRecords(dir.file("a.hm1"), 0, {33, 34}, {1, 2});
+    std::ofstream(dir.file("bad.txt")) << "source: x\nI 5 -2 A\n";
+    const std::string base = "report " + q("a.hm1") + " --output " + q("rep");
+    for (const std::string& args :
+         {base + " --limits " + q("bad.txt"), base + " --limits nosuch",
+          base + " --limits jp-6.6kv", base + " --limits jp-6.6kv --contract-kw -5",
+          base + " --limits ieee519", base + " --contract-kw x", base + " --frobnicate",
+          base + " --harmonics 12", "report " + q("a.hm1"),
+          "report " + q("missing.hm1") + " --output " + q("rep")}) {
+        EXPECT_EQ(run(args), 2) << args;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("rep"))) << args;
+    }
+    EXPECT_EQ(run(base + " --limits ieee519 --nominal-kv 6.6"), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("rep/report.html")));
+}
+
+}  // namespace
+}  // namespace waveharm
