@@ -30,7 +30,6 @@ void writeRecords(const std::string& name, int firstMinute, const std::vector<fl
     const auto option = HarmonicOption::Odd1To49;
     auto w = ResultWriter::open(settingsFor(MeasurementType::ThreePhase2M, option, 1, name));
     auto iv = intervalFor(option, 1);
-    const auto latest = resultFor(option, 1);
     for (std::size_t i = 0; i < v5.size(); ++i) {
         iv.voltageRms[1] = 6600;
         iv.voltageRms[5] = v5[i];
@@ -39,7 +38,7 @@ void writeRecords(const std::string& name, int firstMinute, const std::vector<fl
         iv.currentRms(0, 5) = i5[i];
         iv.intervalState = 1;
         const int minute = firstMinute + static_cast<int>(i);
-        ASSERT_TRUE(w->offer(at(2024, 5, 1, 10 + minute / 60, minute % 60, 0), iv, latest));
+        ASSERT_TRUE(w->offer(at(2024, 5, 1, 10 + minute / 60, minute % 60, 0), iv));
     }
     w->close();
 }
