@@ -4,6 +4,7 @@
 // run ("plan once, run many") and reused for every recording.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -22,18 +23,64 @@ class AnalysisError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// Bit-reversal and twiddle tables for one transform length N (256, 512, 1024).
+/// Which transform computes the spectrum of a window column.
+enum class TransformKind {
+    Library,  ///< FFTW in single precision on real input; the radix-2 one when not built in
+    Radix2,   ///< the engine's own radix-2 decimation-in-time transform
+};
+
+/// True when the build carries the library transform (FFTW).
+bool libraryTransformAvailable();
+
+struct LibraryFftPlan;  // the library's plan for N real points (engine/fft.cpp)
+
+/// Tables for one transform length N (256, 512, 1024): bit reversal and twiddles for the
+/// radix-2 transform (the twiddles also project fundamentals), and the library's plan.
+/// Made once per run; copies share the library plan, which any number of threads may
+/// execute at once, each with its own FftWorkspace.
 struct FftPlan {
     int n = 0;
     int log2n = 0;
     std::vector<std::int32_t> bitReverse;   ///< [0..N-1]
     std::vector<float> cosTable, sinTable;  ///< [0..N/2], cos/sin(−6.283185/N·k)
+    /// Null when the radix-2 transform serves.
+    std::shared_ptr<const LibraryFftPlan> library;
 
-    static FftPlan make(int n, int log2n);
+    /// Builds the tables, and the library plan (FFTW_ESTIMATE, so the plan and with it
+    /// the results never depend on timing) when `kind` is Library and the build has it.
+    /// Safe to call from several threads.
+    static FftPlan make(int n, int log2n, TransformKind kind = TransformKind::Library);
+    /// "FFTW 3.3.10 (single precision, real input)" or "radix-2".
+    std::string transformName() const;
 };
 
-/// Radix-2 transform of points 0..N−1 of `column`, input divided by N. `re`, `im`
-/// are resized to N + 1; bin k is (re[k], im[k]).
+/// Scratch buffers of one caller of the transform (one per thread), aligned as the
+/// library wants them. Kept between transforms and recordings.
+class FftWorkspace {
+  public:
+    FftWorkspace() = default;
+    /// Buffers for transforms of `n` points.
+    explicit FftWorkspace(int n);
+
+    int size() const { return m_n; }
+    float* input() { return m_input.get(); }    ///< N reals
+    float* output() { return m_output.get(); }  ///< N/2 + 1 complex values (re, im)
+
+  private:
+    struct Free {
+        void operator()(float* p) const;
+    };
+    int m_n = 0;
+    std::unique_ptr<float, Free> m_input;
+    std::unique_ptr<float, Free> m_output;
+};
+
+/// Transform of points 0..N−1 of `column`, input divided by N. `re`, `im` are resized to
+/// N + 1; bin k is (re[k], im[k]) for k = 0..N−1 (bins above N/2 mirror those below as
+/// complex conjugates) and bin N is 0. `work` is resized to N when it is not.
+void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
+                std::vector<float>& im, FftWorkspace& work);
+/// The same with buffers of its own (for single transforms and tests).
 void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
                 std::vector<float>& im);
 
@@ -107,6 +154,7 @@ class Analyzer {
   private:
     ConversionSettings m_settings;
     FftPlan m_plan;
+    FftWorkspace m_work;
     std::vector<float> m_re, m_im;
 };
 

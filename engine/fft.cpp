@@ -1,12 +1,92 @@
 #include <cassert>
 #include <cmath>
+#include <cstdlib>
+#include <mutex>
+#include <new>
 
 #include "engine/analysis.h"
 #include "engine/complex_math.h"
 
+#ifdef WAVEHARM_HAVE_FFTW
+#include <fftw3.h>
+#endif
+
 namespace waveharm {
 
-FftPlan FftPlan::make(int n, int log2n) {
+#ifdef WAVEHARM_HAVE_FFTW
+
+namespace {
+
+// FFTW's planner keeps tables of its own that are not safe to touch from two threads
+// at once: plans are made and destroyed under this lock. Executing a plan on distinct
+// buffers needs no lock.
+std::mutex& plannerLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+}  // namespace
+
+struct LibraryFftPlan {
+    fftwf_plan plan = nullptr;
+    ~LibraryFftPlan() {
+        const std::lock_guard<std::mutex> hold(plannerLock());
+        fftwf_destroy_plan(plan);
+    }
+};
+
+namespace {
+
+std::shared_ptr<const LibraryFftPlan> makeLibraryPlan(int n) {
+    // The plan is made on buffers of the workspace's alignment, so that it may later run
+    // on any workspace's buffers.
+    FftWorkspace scratch(n);
+    auto library = std::make_shared<LibraryFftPlan>();
+    {
+        const std::lock_guard<std::mutex> hold(plannerLock());
+        library->plan = fftwf_plan_dft_r2c_1d(
+            n, scratch.input(), reinterpret_cast<fftwf_complex*>(scratch.output()), FFTW_ESTIMATE);
+    }
+    if (!library->plan) throw std::bad_alloc();
+    return library;
+}
+
+float* allocateAligned(std::size_t floats) {
+    auto* p = static_cast<float*>(fftwf_malloc(floats * sizeof(float)));
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+}  // namespace
+
+bool libraryTransformAvailable() { return true; }
+
+void FftWorkspace::Free::operator()(float* p) const { fftwf_free(p); }
+
+#else
+
+struct LibraryFftPlan {};
+
+namespace {
+
+float* allocateAligned(std::size_t floats) { return new float[floats]; }
+
+}  // namespace
+
+bool libraryTransformAvailable() { return false; }
+
+void FftWorkspace::Free::operator()(float* p) const { delete[] p; }
+
+#endif
+
+FftWorkspace::FftWorkspace(int n)
+    : m_n(n),
+      m_input(allocateAligned(static_cast<std::size_t>(n))),
+      m_output(allocateAligned(static_cast<std::size_t>(2 * (n / 2 + 1)))) {
+    assert(n >= 2 && "a transform of at least two points");
+}
+
+FftPlan FftPlan::make(int n, int log2n, TransformKind kind) {
     assert(log2n >= 1 && log2n <= 16 && n == (1 << log2n) && "transform length is 2^log2n");
     FftPlan plan;
     plan.n = n;
@@ -30,23 +110,30 @@ FftPlan FftPlan::make(int n, int log2n) {
         plan.cosTable[static_cast<std::size_t>(k)] = static_cast<float>(std::cos(angle));
         plan.sinTable[static_cast<std::size_t>(k)] = static_cast<float>(std::sin(angle));
     }
+#ifdef WAVEHARM_HAVE_FFTW
+    if (kind == TransformKind::Library) plan.library = makeLibraryPlan(n);
+#endif
     return plan;
 }
 
-void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
-                std::vector<float>& im) {
+std::string FftPlan::transformName() const {
+#ifdef WAVEHARM_HAVE_FFTW
+    if (library) return std::string(fftwf_version) + " (single precision, real input)";
+#endif
+    return "radix-2";
+}
+
+namespace {
+
+void radix2(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
+            std::vector<float>& im) {
     const auto n = static_cast<std::size_t>(plan.n);
-    assert(column.size() >= n && "a window column holds at least N points");
-    re.resize(n + 1);
-    im.resize(n + 1);
     const double scale = 1.0 / plan.n;
     for (std::size_t i = 0; i < n; ++i) {
         const auto source = static_cast<std::size_t>(plan.bitReverse[i]);
-        re[i] = source < column.size() ? static_cast<float>(column[source] * scale) : 0.0f;
+        re[i] = static_cast<float>(column[source] * scale);
         im[i] = 0;
     }
-    re[n] = 0;
-    im[n] = 0;
     for (int stage = 0; stage < plan.log2n; ++stage) {
         const std::size_t half = std::size_t{1} << stage;
         const std::size_t groups = n >> (stage + 1);
@@ -69,6 +156,53 @@ void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<
             }
         }
     }
+}
+
+#ifdef WAVEHARM_HAVE_FFTW
+// The real-input transform gives bins 0..N/2; those above are their conjugates.
+void library(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
+             std::vector<float>& im, FftWorkspace& work) {
+    const auto n = static_cast<std::size_t>(plan.n);
+    const double scale = 1.0 / plan.n;
+    float* in = work.input();
+    for (std::size_t i = 0; i < n; ++i) in[i] = static_cast<float>(column[i] * scale);
+    float* out = work.output();
+    fftwf_execute_dft_r2c(plan.library->plan, in, reinterpret_cast<fftwf_complex*>(out));
+    for (std::size_t k = 0; k <= n / 2; ++k) {
+        re[k] = out[2 * k];
+        im[k] = out[2 * k + 1];
+    }
+    for (std::size_t k = n / 2 + 1; k < n; ++k) {
+        re[k] = re[n - k];
+        im[k] = -im[n - k];
+    }
+}
+#endif
+
+}  // namespace
+
+void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
+                std::vector<float>& im, FftWorkspace& work) {
+    const auto n = static_cast<std::size_t>(plan.n);
+    assert(column.size() >= n && "a window column holds at least N points");
+    re.resize(n + 1);
+    im.resize(n + 1);
+    re[n] = 0;
+    im[n] = 0;
+#ifdef WAVEHARM_HAVE_FFTW
+    if (plan.library) {
+        if (work.size() != plan.n) work = FftWorkspace(plan.n);
+        library(plan, column, re, im, work);
+        return;
+    }
+#endif
+    radix2(plan, column, re, im);
+}
+
+void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
+                std::vector<float>& im) {
+    FftWorkspace work;  // sized by the library transform when it runs
+    computeFft(plan, column, re, im, work);
 }
 
 }  // namespace waveharm

@@ -62,6 +62,7 @@ struct Context {
     HarmonicResult& result;
     std::vector<float>& re;
     std::vector<float>& im;
+    FftWorkspace& work;
 };
 
 Layout layoutOf(const ConversionSettings& settings, int n) {
@@ -212,7 +213,7 @@ void prepareResult(HarmonicResult& result, const Layout& layout) {
 Spectrum transformColumn(Context& ctx, int column) {
     const float* w = ctx.window.columns.row(static_cast<std::size_t>(column));
     computeFft(ctx.plan, std::span<const float>(w, static_cast<std::size_t>(ctx.layout.n + 1)),
-               ctx.re, ctx.im);
+               ctx.re, ctx.im, ctx.work);
     Spectrum spectrum{ctx.re, ctx.im, ctx.layout.n};
     ctx.result.fundamentalCos[static_cast<std::size_t>(column)] =
         static_cast<float>(spectrum.cosPart(1));
@@ -547,6 +548,7 @@ Analyzer::Analyzer(const ConversionSettings& settings) : m_settings(settings) {
                                     std::to_string(log2n));
     }
     m_plan = FftPlan::make(n, log2n);
+    m_work = FftWorkspace(n);
     m_re.resize(static_cast<std::size_t>(n + 1));
     m_im.resize(static_cast<std::size_t>(n + 1));
 }
@@ -563,8 +565,8 @@ void Analyzer::computeQuantities(const RecorderFileHeader& header, WindowWavefor
                                  HarmonicResult& result) {
     const Layout layout = layoutOf(m_settings, m_plan.n);
     checkWindow(window, layout);
-    Context ctx{m_settings, m_plan, layout, scalesOf(header, m_settings, layout),
-                window,     result, m_re,   m_im};
+    Context ctx{m_settings, m_plan, layout, scalesOf(header, m_settings, layout), window, result,
+                m_re,       m_im,   m_work};
     checkLineVoltage(window, m_plan);
     deriveWaveforms(window, m_settings, layout);
     prepareResult(result, layout);

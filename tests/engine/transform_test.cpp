@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/analysis.h"
@@ -31,11 +33,13 @@ std::vector<Bin> naiveDft(const std::vector<float>& x, int n) {
     return out;
 }
 
-class FftTest : public ::testing::TestWithParam<int> {
+// Every length with the library transform (the radix-2 one in builds without it) and
+// with the engine's own radix-2 transform.
+class FftTest : public ::testing::TestWithParam<std::tuple<int, TransformKind>> {
   protected:
-    int n() const { return GetParam(); }
+    int n() const { return std::get<0>(GetParam()); }
     int log2n() const { return static_cast<int>(std::lround(std::log2(n()))); }
-    FftPlan plan() const { return FftPlan::make(n(), log2n()); }
+    FftPlan plan() const { return FftPlan::make(n(), log2n(), std::get<1>(GetParam())); }
 };
 
 TEST_P(FftTest, CosineOnBinThreeLandsOnBinsThreeAndMirrorWithHalfAmplitude) {
@@ -82,7 +86,39 @@ TEST_P(FftTest, MatchesNaiveLongDoubleDft) {
     EXPECT_LT(worst, 2e-3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, FftTest, ::testing::Values(256, 512, 1024));
+TEST_P(FftTest, UpperBinsMirrorTheLowerOnesAndAWorkspaceServesManyTransforms) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> value(-2000, 2000);
+    const FftPlan p = plan();
+    FftWorkspace work;  // sized by the first transform that needs it
+    std::vector<float> re, im, reAlone, imAlone;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<float> x(static_cast<std::size_t>(n() + 1));
+        for (auto& v : x) v = value(rng);
+        computeFft(p, x, re, im, work);
+        computeFft(p, x, reAlone, imAlone);
+        EXPECT_EQ(re, reAlone) << "round " << round;
+        EXPECT_EQ(im, imAlone) << "round " << round;
+        for (int k = 1; k < n() / 2; ++k) {
+            EXPECT_NEAR(re[k], re[n() - k], 1e-3) << "bin " << k;
+            EXPECT_NEAR(im[k], -im[n() - k], 1e-3) << "bin " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, FftTest,
+                         ::testing::Combine(::testing::Values(256, 512, 1024),
+                                            ::testing::Values(TransformKind::Library,
+                                                              TransformKind::Radix2)));
+
+TEST(FftPlan, UsesTheLibraryWhenBuiltWithItAndRadix2OnRequest) {
+    const FftPlan library = FftPlan::make(512, 9);
+    EXPECT_EQ(library.library != nullptr, libraryTransformAvailable());
+    EXPECT_EQ(FftPlan::make(512, 9, TransformKind::Radix2).transformName(), "radix-2");
+    if (libraryTransformAvailable()) {
+        EXPECT_NE(library.transformName().find("fftw"), std::string::npos);
+    }
+}
 
 TEST(ComplexMath, PhaseAngleQuadrants) {
     EXPECT_NEAR(phaseAngle(0, 1), std::numbers::pi / 2, 1e-12);
