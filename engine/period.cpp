@@ -2,8 +2,10 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/analysis.h"
+#include "engine/band_limited.h"
 
 namespace waveharm {
 
@@ -218,7 +220,9 @@ int sourceSlot(const ConversionSettings& settings, int e) {
     return (channel - 1) / step;
 }
 
-AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings) {
+namespace {
+
+AnalysisPeriod periodBySyncMode(const Recording& recording, const ConversionSettings& settings) {
     const double fsKHz = samplingRateOf(recording.header);
     switch (settings.syncMode) {
         case SyncMode::Fixed50Hz:
@@ -231,6 +235,42 @@ AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSe
     }
     return zeroCrossPeriod(recording, settings, fsKHz);
 }
+
+}  // namespace
+
+AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings) {
+    const AnalysisPeriod period = periodBySyncMode(recording, settings);
+    if (settings.interpolation != InterpolationMode::BandLimited) return period;
+    return bandLimitedPeriod(recording, settings, period);
+}
+
+namespace {
+
+// The used slots through the band-limited kernel, at the positions of the linear mode.
+void resampleWindowBandLimited(const Recording& recording, const ConversionSettings& settings,
+                               const AnalysisPeriod& period, WindowWaveforms& window) {
+    const int n = static_cast<int>(settings.sampleCount);
+    const int step = pairedChannels(settings.measurementType) ? 1 : 2;
+    std::vector<double> positions(static_cast<std::size_t>(n + 1));
+    const double width = period.windowEnd - period.windowStart;
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        positions[i] = period.windowStart + i * width / n;
+    std::vector<int> entries;
+    std::vector<std::span<const std::int16_t>> slots;
+    std::vector<float*> columns;
+    for (int e = 0; e <= 2 * (settings.feederCount - 1) + 3; e += step) {
+        entries.push_back(e);
+        slots.push_back(recording.samples.column(recordedSlot(recording, settings, e)));
+        columns.push_back(window.columns.row(static_cast<std::size_t>(e + e / 2)));
+    }
+    std::vector<int> peaks(entries.size());
+    resampleBandLimited(slots, recording.samples.totalSamples(), positions, columns, peaks);
+    for (std::size_t c = 0; c < entries.size(); ++c)
+        window.peakTable[static_cast<std::size_t>(entries[c])] =
+            static_cast<std::int16_t>(peaks[c]);
+}
+
+}  // namespace
 
 void resampleWindow(const Recording& recording, const ConversionSettings& settings,
                     const AnalysisPeriod& period, WindowWaveforms& window) {
@@ -256,6 +296,11 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
     const int step = pairedChannels(settings.measurementType) ? 1 : 2;
     for (std::size_t i = 0; i < points; ++i) {
         window.samplePositions[i] = static_cast<float>(start + i * width / n);
+    }
+    if (settings.interpolation == InterpolationMode::BandLimited &&
+        kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
+        resampleWindowBandLimited(recording, settings, period, window);
+        return;
     }
     for (int e = 0; e <= 2 * (feeders - 1) + 3; e += step) {
         const auto x = recording.samples.column(recordedSlot(recording, settings, e));

@@ -39,6 +39,12 @@ enum class HarmonicOption : std::int16_t {
     HighOrder256 = 4,            ///< "高次(256次)調波+重畳位相"
 };
 
+/// How one period is resampled onto the transform grid ("補間方式").
+enum class InterpolationMode : std::int16_t {
+    Linear = 0,       ///< "直線": straight lines between the recorded samples
+    BandLimited = 1,  ///< "高精度": windowed-sinc kernel and the period fitted over the record
+};
+
 /// Feeders the settings can hold (CT boxes on the settings screen).
 inline constexpr int kMaxFeeders = 9;
 /// Feeders whose currents fit on a 16-channel recorder (ch3/ch4 .. ch15/ch16).
@@ -60,6 +66,7 @@ struct ConversionSettings {
     SyncMode syncMode = SyncMode::ZeroCross;
     float sampleCount = 1024;
     std::int16_t sampleCountLog2 = 10;
+    InterpolationMode interpolation = InterpolationMode::Linear;
     HarmonicOption harmonicOption = HarmonicOption::HighOrder256;
     float maxHarmonicOrder = 256;
     SaveMode saveMode = SaveMode::IntervalAverage;
