@@ -30,6 +30,9 @@ constexpr const char* kUsage =
     "  --harmonics {odd49,angle,unbalance,angle-unbalance,256}   harmonic option [256]\n"
     "  --save {latest,average,vthd-max,ithd-max}   what a save interval keeps [average]\n"
     "  --sync {zerocross,50hz,60hz,fourier}    fundamental period [zerocross]\n"
+    "  --interpolation {linear,sinc}           resampling of the period: straight lines,\n"
+    "                                          or band-limited with the period fitted\n"
+    "                                          over the record (accurate) [linear]\n"
     "  --pt N                                  PT ratio [60]\n"
     "  --ct R1,R2,...                          CT ratio per feeder [1]; later feeders\n"
     "                                          repeat the last value\n"
@@ -191,6 +194,10 @@ void Parser::apply(const std::string& name, const std::string& value) {
                                        {"50hz", SyncMode::Fixed50Hz},
                                        {"60hz", SyncMode::Fixed60Hz},
                                        {"fourier", SyncMode::Fourier}});
+    } else if (name == "--interpolation") {
+        s.interpolation = choose<InterpolationMode>(
+            name, value,
+            {{"linear", InterpolationMode::Linear}, {"sinc", InterpolationMode::BandLimited}});
     } else if (name == "--pt") {
         const int pt = parseInteger(name, value);
         // The PT ratio is kept as a 16-bit integer.

@@ -26,6 +26,7 @@ TEST(ConvertOptions, DefaultsAreTheSettingsRecordExceptTheFeederCount) {
     EXPECT_EQ(s.harmonicOption, HarmonicOption::HighOrder256);
     EXPECT_EQ(s.saveMode, SaveMode::IntervalAverage);
     EXPECT_EQ(s.syncMode, SyncMode::ZeroCross);
+    EXPECT_EQ(s.interpolation, InterpolationMode::Linear);
     EXPECT_EQ(s.ptRatio, 60);
     EXPECT_FLOAT_EQ(s.sampleCount, 1024);
     EXPECT_FLOAT_EQ(s.ctRatio[2], 1);
@@ -51,6 +52,8 @@ TEST(ConvertOptions, EveryOptionReachesTheSettings) {
                                           "vthd-max",
                                           "--sync",
                                           "60hz",
+                                          "--interpolation",
+                                          "sinc",
                                           "--pt",
                                           "35",
                                           "--ct",
@@ -80,6 +83,7 @@ TEST(ConvertOptions, EveryOptionReachesTheSettings) {
     EXPECT_FLOAT_EQ(s.maxHarmonicOrder, 99);
     EXPECT_EQ(s.saveMode, SaveMode::VoltageThdMax);
     EXPECT_EQ(s.syncMode, SyncMode::Fixed60Hz);
+    EXPECT_EQ(s.interpolation, InterpolationMode::BandLimited);
     EXPECT_EQ(s.ptRatio, 35);
     EXPECT_FLOAT_EQ(s.ctRatio[0], 100);
     EXPECT_FLOAT_EQ(s.ctRatio[1], 200);
@@ -190,6 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"in", "--output", "x", "--feeders", "0"},
                       Args{"in", "--output", "x", "--feeders", "8"},
                       Args{"in", "--output", "x", "--type", "2p2w"},
+                      Args{"in", "--output", "x", "--interpolation", "cubic"},
                       Args{"in", "--output", "x", "--invert-voltage", "r"},
                       Args{"in", "--output", "x", "--time-offset", "nine"},
                       Args{"in", "--output", "x", "--frobnicate", "1"},

@@ -365,6 +365,26 @@ TEST_F(CliRun, DottedNamesAndFoldersGetExactlyTheChosenFiles) {
                                               "a.h/x.Thm1", "a.h/x.Shm1"}));
 }
 
+// The linear mode is the default and writes the same bytes whether named or not; the
+// accurate mode writes the same records with its own values.
+TEST_F(CliRun, InterpolationChoiceReachesTheResultFiles) {
+    write("A.MEM", {2018, 12, 12, 10, 15, 10});
+    write("B.MEM", {2018, 12, 12, 10, 16, 10});
+    fs::create_directories(m_dir / "out");
+    std::map<std::string, std::string> written;
+    for (const char* mode : {"", "linear", "sinc"}) {
+        const std::string name = std::string("mode") + mode;
+        const std::string command = "convert \"" + (m_dir / "rec").string() + "\" --output \"" +
+                                    (m_dir / "out" / name).string() + "\" --harmonics odd49" +
+                                    (*mode ? std::string(" --interpolation ") + mode : "");
+        ASSERT_EQ(runCli(command, m_dir / "log"), 0) << fileText(m_dir / "log");
+        written[mode] = (m_dir / "out" / (name + ".hm1")).string();
+    }
+    EXPECT_EQ(fileText(written[""]), fileText(written["linear"]));
+    EXPECT_NE(fileText(written["sinc"]), fileText(written["linear"]));
+    EXPECT_EQ(readResultFile(written["sinc"]).records.size(), 2u);
+}
+
 TEST_F(CliRun, ResultFolderThatDoesNotExistIsAnOutputError) {
     write("A.MEM", {2018, 12, 12, 10, 15, 10});
     EXPECT_EQ(runCli(convert(""), m_dir / "log"), 2);
