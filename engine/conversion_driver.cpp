@@ -52,7 +52,8 @@ ConversionDriver::ConversionDriver(const ConversionSettings& settings, WaveformF
 
 ConversionDriver::~ConversionDriver() {
     // A driver dropped without finish() or abort() (an exception on the way out)
-    // still closes its files; every record written so far is already on disk.
+    // still synchronises and closes its files; every record written so far is already
+    // in them.
     if (!m_writer) return;
     try {
         m_writer->close();

@@ -95,7 +95,6 @@ void ResultFile::append(std::span<const std::byte> record) {
     errno = 0;
     const std::size_t written = std::fwrite(record.data(), 1, record.size(), m_file);
     if (written != record.size() || std::fflush(m_file) != 0) fail("cannot write a record", errno);
-    if (syncToDisk(m_file) != 0) fail("cannot flush a record to the disk", errno);
     m_bytes += static_cast<std::int64_t>(record.size());
 }
 
@@ -111,10 +110,22 @@ void ResultFile::fail(const char* action, int error) {
     throw OutputError(m_name, std::string(action) + ": " + errorText(error));
 }
 
+void ResultFile::sync() {
+    if (!m_file) throw OutputError(m_name, "the file is not open");
+    errno = 0;
+    if (syncToDisk(m_file) != 0)
+        throw OutputError(m_name, "cannot flush the records to the disk: " + errorText(errno));
+}
+
 void ResultFile::close() {
     if (!m_file) return;
     errno = 0;
+    const int synced = syncToDisk(m_file);
+    const int syncError = errno;
+    errno = 0;
     const int rc = std::fclose(std::exchange(m_file, nullptr));
+    if (synced != 0)
+        throw OutputError(m_name, "cannot flush the records to the disk: " + errorText(syncError));
     if (rc != 0) throw OutputError(m_name, "cannot close the file: " + errorText(errno));
 }
 

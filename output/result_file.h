@@ -1,7 +1,10 @@
 #pragma once
-// One result file on disk: created or truncated when opened, appended one whole
-// record at a time, and flushed to the disk after every record so that a run
-// which ends early (power cut, crash) keeps every record written so far.
+// One result file on disk: created or truncated when opened and appended one whole
+// record at a time. Each record goes to the operating system in one write as its
+// interval completes, so a crash of the program loses nothing written; the file is
+// synchronised to the disk once, when it is closed at the end of a run or when the run
+// is stopped ("終了"). A power cut during a run may lose the records since the start of
+// that run that the system had not yet put on the disk itself.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,14 +25,18 @@ class ResultFile {
 
     /// Creates `name` (UTF-8 path) or empties an existing file. Throws OutputError.
     void open(const std::string& name);
-    /// Appends one record with a single write and flushes it to the disk. On failure
-    /// the file is cut back to its last whole record, every later append fails too,
-    /// and OutputError names the file and the reason.
+    /// Appends one record with a single unbuffered write (not synchronised to the disk).
+    /// On failure the file is cut back to its last whole record, every later append
+    /// fails too, and OutputError names the file and the reason.
     void append(std::span<const std::byte> record);
     /// Cuts the file back to `bytes` (a record boundary) after a failed record set,
     /// so that related files keep the same record count; no further append succeeds.
     void rollBackTo(std::int64_t bytes) noexcept;
-    /// Closes the file (idempotent). Throws OutputError when the close fails.
+    /// Asks the system to put every record written so far on the disk. Throws
+    /// OutputError when it cannot.
+    void sync();
+    /// Synchronises the file to the disk and closes it (idempotent). Throws OutputError
+    /// when either fails; the file is closed in any case.
     void close();
 
     const std::string& name() const { return m_name; }

@@ -63,15 +63,17 @@ class ResultWriter {
     /// Called once per analysed recording, after the aggregation. Writes a record when
     /// the recording's minute differs from the last record's (every call when
     /// `outputUnderOneMinute`) and the interval holds a recording; then clears the
-    /// interval. Every record is flushed to disk. Returns true when a record was
-    /// written. Throws OutputError.
+    /// interval. The record reaches the operating system at once (a crash of the program
+    /// loses nothing written); the files are synchronised to the disk when closed.
+    /// Returns true when a record was written. Throws OutputError.
     virtual bool offer(DateTime recordingTime, IntervalAggregate& interval) = 0;
 
     /// End of run: an interval still holding recordings is written as a last record
     /// stamped with the minute of `lastRecordingTime`. Returns true when written.
     virtual bool flushPending(DateTime lastRecordingTime, IntervalAggregate& interval) = 0;
 
-    /// Closes the files (idempotent). Throws OutputError when the close fails.
+    /// Synchronises the files to the disk and closes them (idempotent): at the end of a
+    /// run and when it is stopped. Throws OutputError when either fails.
     virtual void close() = 0;
 
     virtual std::vector<std::string> fileNames() const = 0;

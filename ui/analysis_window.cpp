@@ -206,7 +206,7 @@ void AnalysisWindow::endProgram() {
         try {
             m_driver->abort();
         } catch (const std::exception&) {
-            // Ending anyway: the records written so far are already on disk.
+            // Ending anyway: the records written so far are already in the files.
         }
     }
     Q_EMIT endProgramRequested();

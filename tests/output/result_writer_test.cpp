@@ -129,6 +129,20 @@ TEST_F(SingleFileWriterTest, MinuteStampScenarios) {
     }
 }
 
+TEST_F(SingleFileWriterTest, EachRecordIsInTheFileAsSoonAsItsIntervalCompletes) {
+    auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
+    addRecording(iv, 100);
+    ASSERT_TRUE(w->offer(at(2018, 12, 12, 10, 15, 10), iv));
+    // Read by another reader while the run goes on: nothing waits in a buffer.
+    EXPECT_EQ(fileBytes(name).size(), 256u);
+    addRecording(iv, 101);
+    ASSERT_TRUE(w->offer(at(2018, 12, 12, 10, 16, 10), iv));
+    EXPECT_EQ(fileBytes(name).size(), 512u);
+    w->close();
+    w->close();  // a second close (stop after the end of a run) does nothing
+    EXPECT_EQ(records().size(), 2u);
+}
+
 TEST_F(SingleFileWriterTest, OpeningTruncatesALongerFile) {
     std::ofstream(name, std::ios::binary) << std::string(1000, '\xAA');
     auto w = ResultWriter::open(settingsFor(k2M, kOdd, 1, name));
