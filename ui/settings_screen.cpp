@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -26,6 +27,7 @@
 #include <filesystem>
 
 #include "output/result_writer.h"
+#include "ui/campaign_view.h"
 #include "ui/conversion_progress.h"
 #include "ui/wiring_check_dialog.h"
 
@@ -476,6 +478,16 @@ QWidget* SettingsScreen::buildOutputGroup() {
     buttons->addWidget(m_chooseName);
     buttons->addWidget(m_start);
     buttons->addWidget(m_end);
+    // The campaign view reads the result files of earlier runs: it opens on the
+    // chosen result file when that exists.
+    auto* campaign = new QPushButton("キャンペーン集計", panel);
+    campaign->setObjectName("CampaignButton");
+    connect(campaign, &QPushButton::clicked, this, [this] {
+        const QString name = QString::fromStdString(m_settings.outputFileName);
+        showCampaignView(
+            !name.isEmpty() && QFileInfo(name).isFile() ? QStringList{name} : QStringList{}, this);
+    });
+    buttons->addWidget(campaign);
     grid->addLayout(buttons, 2, 0, 1, 3);
     return panel;
 }

@@ -1,0 +1,99 @@
+// The campaign view over result files that the command-line program converts from
+// demo recordings; with WAVEHARM_SCREENSHOT_DIR set it also writes the README picture.
+
+#include "ui/campaign_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "ui_test_support.h"
+
+#define signals Q_SIGNALS
+#define slots Q_SLOTS
+#define foreach Q_FOREACH
+#include <qcustomplot.h>
+#undef foreach
+#undef slots
+#undef signals
+
+namespace waveharm {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace waveharm::testing;
+
+bool cli(const std::string& arguments) {
+    return std::system(
+               ("\"" + std::string(WAVEHARM_CLI) + "\" " + arguments + " >/dev/null").c_str()) == 0;
+}
+
+// Demo recordings of two feeders, one a minute, converted into a .hm2 result file.
+QString demoResults(const fs::path& dir, int recordings) {
+    const std::string rec = (dir / "rec").string(), out = (dir / "site").string();
+    fs::create_directories(dir);
+    EXPECT_TRUE(cli("demo \"" + rec + "\" --feeders 2 --interval 60 --count " +
+                    std::to_string(recordings)));
+    EXPECT_TRUE(cli("convert \"" + rec + "\" --output \"" + out +
+                    "\" --harmonics odd49 --feeders 2 --ct 40"));
+    return QString::fromStdString(out + ".hm2");
+}
+
+class CampaignViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(WAVEHARM_CLI)) GTEST_SKIP() << "waveharm-cli not built";
+        ensureApplication();
+        dir = freshTestFolder("campaign_view");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {
+    CampaignView view;
+    EXPECT_FALSE(view.openFiles({QString::fromStdString((dir / "none.hm2").string())}));
+    EXPECT_TRUE(view.statusText().contains("none.hm2"));
+    ASSERT_TRUE(view.openFiles({demoResults(dir, 8)}));
+    ASSERT_NE(view.data(), nullptr);
+    EXPECT_EQ(view.data()->recordCount(), 8u);
+    EXPECT_EQ(view.trendPlot()->graphCount(), 3);  // V_thd, I1_thd, I2_thd
+    EXPECT_EQ(view.trendPlot()->graph(0)->dataCount(), 8);
+    EXPECT_EQ(view.orderPlot()->plottableCount(), 2);  // CP95 and max
+
+    EXPECT_FALSE(view.setLimits("jp-6.6kv", 0, 0));
+    EXPECT_TRUE(view.statusText().contains("--contract-kw"));
+    ASSERT_TRUE(view.setLimits("jp-6.6kv", 2000, 0));
+    int failing = 0;
+    for (const SeriesRow& r : view.data()->rows) failing += r.verdict == Verdict::Fail;
+    EXPECT_GT(failing, 0);
+
+    const QString out = QString::fromStdString((dir / "report").string());
+    ASSERT_TRUE(view.saveReportTo(out));
+    EXPECT_TRUE(fs::exists(dir / "report" / "report.html"));
+    EXPECT_TRUE(fs::exists(dir / "report" / "statistics.csv"));
+}
+
+TEST_F(CampaignViewTest, PictureForTheReadme) {
+    const char* target = screenshotFolder();
+    if (!target) GTEST_SKIP() << "WAVEHARM_SCREENSHOT_DIR not set";
+    CampaignView* view = showCampaignView({demoResults(dir, 180)});
+    view->setLimits("jp-6.6kv", 3000, 0);
+    view->resize(1100, 680);
+    // The cursor over the middle of the trend, as a user reading a value sees it.
+    QTest::qWait(300);
+    QWidget* plot = view->trendPlot();
+    QMouseEvent move(QEvent::MouseMove, QPointF(plot->width() * 0.55, plot->height() / 2.0),
+                     plot->mapToGlobal(QPointF(plot->width() * 0.55, plot->height() / 2.0)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    QTest::qWait(300);
+    fs::create_directories(target);
+    ASSERT_TRUE(view->grab().save(QString("%1/campaign_view.png").arg(target)));
+    view->close();
+}
+
+}  // namespace
+}  // namespace waveharm

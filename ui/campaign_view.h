@@ -1,0 +1,85 @@
+#pragma once
+// The campaign view: the result files of one site read together, with the distortion
+// trends over time (zoom and pan, a cursor reading time and values), the per-order
+// CP95 and maximum against the chosen limits, the statistics table, and the HTML
+// report saved from the same data.
+
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "campaign/campaign_data.h"
+#include "campaign/limits.h"
+
+class QComboBox;
+class QCustomPlot;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QMouseEvent;
+
+namespace waveharm {
+
+class CampaignTableModel;
+
+class CampaignView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CampaignView(QWidget* parent = nullptr);
+    ~CampaignView() override;
+
+    /// Reads `files` (UTF-8 paths of one site's result files) and shows them. On a
+    /// file that cannot be read the view keeps what it showed and the status line
+    /// names the file and the fault; returns false then.
+    bool openFiles(const QStringList& files);
+    /// Chooses the limit table by built-in name or file path ("" for none) with the
+    /// contract power (kW) and nominal voltage (kV) it may need; 0 leaves them out.
+    /// Returns false, with the reason in the status line, when the table cannot be used.
+    bool setLimits(const QString& nameOrPath, double contractKw, double nominalKv);
+    /// Writes the HTML report (and statistics.csv beside it) into `folder`.
+    bool saveReportTo(const QString& folder);
+
+    const CampaignData* data() const { return m_data ? &*m_data : nullptr; }
+    QString statusText() const;
+    QCustomPlot* trendPlot() const { return m_trend; }
+    QCustomPlot* orderPlot() const { return m_orders; }
+    QTabWidget* tabs() const { return m_tabs; }
+
+  public Q_SLOTS:
+    void chooseFiles();
+    void saveReport();
+
+  private:
+    void buildTrend();
+    void buildOrders();
+    void applyLimitInputs();
+    void showTrendCursor(QMouseEvent* event);
+    void refresh();
+
+    std::optional<CampaignData> m_data;
+    std::optional<AppliedLimits> m_limits;
+    LimitContext m_context;
+    QLabel* m_summary = nullptr;
+    QLabel* m_status = nullptr;
+    QComboBox* m_limitChoice = nullptr;
+    QLineEdit* m_contractKw = nullptr;
+    QLineEdit* m_nominalKv = nullptr;
+    QPushButton* m_save = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    QCustomPlot* m_trend = nullptr;
+    QCustomPlot* m_orders = nullptr;
+    QComboBox* m_orderSeries = nullptr;
+    QTableView* m_table = nullptr;
+    CampaignTableModel* m_model = nullptr;
+    QString m_customLimitFile;
+};
+
+/// Opens a campaign view window over `resultFiles` (an empty list opens it empty,
+/// for the user to choose files). The window belongs to `parent` (if any) and is
+/// deleted when closed.
+CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent = nullptr);
+
+}  // namespace waveharm
