@@ -27,6 +27,7 @@
 #include <filesystem>
 
 #include "output/result_writer.h"
+#include "settings/interpolation_loss.h"
 #include "ui/campaign_view.h"
 #include "ui/conversion_progress.h"
 #include "ui/wiring_check_dialog.h"
@@ -275,6 +276,33 @@ QWidget* SettingsScreen::buildOptionGroups() {
     m_samples = radioGroup(samples, "Option1", {"256", "512", "1024"}, false);
     m_samples->button(2)->setChecked(true);
 
+    // Beside the transform size: how the period is resampled onto it, with what the
+    // straight lines lose at order 49 at the current recording's rate.
+    auto* interpolation = new QGroupBox("補間方式", panel);
+    interpolation->setObjectName("InterpolationGroup");
+    auto* interpolationRows = new QVBoxLayout(interpolation);
+    auto* interpolationButtons = new QHBoxLayout;
+    interpolationRows->addLayout(interpolationButtons);
+    m_interpolation = new QButtonGroup(interpolation);
+    m_interpolation->setObjectName("Option14");
+    const QStringList interpolationTips = {
+        "サンプル間を直線で補間します（従来の方式）",
+        "帯域制限補間と記録全体から求めた基本波周期で、高次まで振幅を保ちます"};
+    for (int i = 0; i < 2; ++i) {
+        auto* b = new QRadioButton(i == 0 ? "直線" : "高精度", interpolation);
+        b->setObjectName(indexed("Option14", i));
+        b->setToolTip(interpolationTips[i]);
+        m_interpolation->addButton(b, i);
+        interpolationButtons->addWidget(b);
+    }
+    interpolationButtons->addStretch();
+    m_interpolation->button(0)->setChecked(true);
+    m_interpolationLoss = new QLabel(interpolation);
+    m_interpolationLoss->setObjectName("InterpolationLoss");
+    m_interpolationLoss->setToolTip(
+        "直線補間による49次高調波の振幅誤差（この記録のサンプリング速度）");
+    interpolationRows->addWidget(m_interpolationLoss);
+
     auto* sync = new QGroupBox("同期検出", panel);
     sync->setObjectName("SyncGroup");
     sync->setToolTip("測定電圧にノイズが多いとき固定を選択して下さい");
@@ -319,8 +347,9 @@ QWidget* SettingsScreen::buildOptionGroups() {
     m_phase->button(2)->setChecked(true);
 
     for (QWidget* w : {static_cast<QWidget*>(measurement), static_cast<QWidget*>(samples),
-                       static_cast<QWidget*>(sync), static_cast<QWidget*>(save),
-                       static_cast<QWidget*>(option), static_cast<QWidget*>(m_phaseBox)})
+                       static_cast<QWidget*>(interpolation), static_cast<QWidget*>(sync),
+                       static_cast<QWidget*>(save), static_cast<QWidget*>(option),
+                       static_cast<QWidget*>(m_phaseBox)})
         layout->addWidget(w);
     return panel;
 }
@@ -513,6 +542,8 @@ void SettingsScreen::connectHandlers() {
     });
 
     connect(m_samples, &QButtonGroup::idClicked, this, &SettingsScreen::sampleCountClicked);
+    connect(m_interpolation, &QButtonGroup::idClicked, this,
+            [this](int i) { m_settings.interpolation = static_cast<InterpolationMode>(i); });
     connect(m_measurement, &QButtonGroup::idClicked, this, &SettingsScreen::measurementTypeClicked);
     for (int q = 0; q < 4; ++q) {
         connect(m_choosers[q], &QButtonGroup::idClicked, this,
@@ -754,6 +785,7 @@ void SettingsScreen::showRecordingInfo(const RecorderFileHeader& h) {
     m_time[3]->setText(QString::fromStdString(h.recordLengthText));
     m_totalSamples->setText(QString::number(h.totalSamples));
     m_rate->setText(numberText(h.samplingRateKHz));
+    m_interpolationLoss->setText(QString::fromStdString(linearLossText(h.samplingRateKHz)));
     m_trigger[0]->setText(numberText(h.pretrigger));
     m_trigger[1]->setText(numberText(h.recordTimeMs));
     for (int s = 0; s < kSlotCount; ++s) {
@@ -769,7 +801,7 @@ void SettingsScreen::showRecordingInfo(const RecorderFileHeader& h) {
 
 void SettingsScreen::clearRecordingInfo() {
     for (QLabel* l : {m_model, m_tDiv, m_vDiv, m_totalSamples, m_rate, m_trigger[0], m_trigger[1],
-                      m_time[0], m_time[1], m_time[2], m_time[3]})
+                      m_time[0], m_time[1], m_time[2], m_time[3], m_interpolationLoss})
         l->clear();
     for (QLabel* l : m_slotRanges) l->clear();
 }

@@ -169,11 +169,13 @@ class SettingsScreen : public QWidget {
     std::array<QLabel*, kSlotCount> m_slotNames{};   // Label12
     std::array<QLabel*, kSlotCount> m_slotRanges{};  // Label14
 
-    QButtonGroup* m_measurement = nullptr;  // Option2
-    QButtonGroup* m_samples = nullptr;      // Option1
-    QButtonGroup* m_sync = nullptr;         // Option13
-    QButtonGroup* m_saveMode = nullptr;     // Option7
-    QButtonGroup* m_harmonic = nullptr;     // Option8
+    QButtonGroup* m_measurement = nullptr;    // Option2
+    QButtonGroup* m_samples = nullptr;        // Option1
+    QButtonGroup* m_interpolation = nullptr;  // Option14: "直線" / "高精度"
+    QLabel* m_interpolationLoss = nullptr;    // the linear mode's order-49 loss
+    QButtonGroup* m_sync = nullptr;           // Option13
+    QButtonGroup* m_saveMode = nullptr;       // Option7
+    QButtonGroup* m_harmonic = nullptr;       // Option8
     QGroupBox* m_phaseBox = nullptr;
     QButtonGroup* m_phase = nullptr;            // Option9
     QButtonGroup* m_senseKind = nullptr;        // Option12

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/interpolation_loss.h"
+
 namespace waveharm {
 namespace {
 
@@ -22,6 +24,7 @@ TEST(ConversionSettings, InitialValues) {
     EXPECT_EQ(s.phaseCorrectionDegrees, 0);
     EXPECT_EQ(s.outputExtension, ".hn1");
     EXPECT_FLOAT_EQ(s.currentSenseOhms[8], 0.1f);
+    EXPECT_EQ(s.interpolation, InterpolationMode::Linear);
 }
 
 TEST(ConversionSettings, PairedWritesChangeBothFields) {
@@ -91,6 +94,18 @@ TEST(ConversionSettings, TimeOffsetParsing) {
         EXPECT_FALSE(parseTimeOffsetHours(bad, h)) << bad;
         EXPECT_EQ(h, 7) << bad;
     }
+}
+
+// The loss beside the interpolation choice: the linear mode's order-49 attenuation
+// sinc²(49·f1/fs), worked out by hand for 10 kS/s (x = 0.245π at 50 Hz, 0.294π at 60 Hz).
+TEST(InterpolationLoss, OrderFortyNineAtTheRecordingsRate) {
+    EXPECT_NEAR(linearInterpolationLossPercent(49, 50, 10000), -18.252, 0.001);
+    EXPECT_NEAR(linearInterpolationLossPercent(49, 60, 10000), -25.392, 0.001);
+    EXPECT_EQ(linearLossText(10), "49次 −18.3%(50Hz) −25.4%(60Hz)");
+    EXPECT_EQ(linearLossText(50), "49次 −0.8%(50Hz) −1.1%(60Hz)");
+    EXPECT_EQ(linearLossText(1000), "49次 0.0%(50Hz) 0.0%(60Hz)");
+    EXPECT_EQ(linearLossText(0), "");
+    EXPECT_EQ(linearInterpolationLossPercent(49, 50, -1), 0);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <fstream>
 
 #include "input/recording_writer.h"
+#include "settings/interpolation_loss.h"
 #include "ui/wiring_check_dialog.h"
 #include "ui_test_support.h"
 
@@ -83,7 +84,7 @@ TEST_F(SettingsScreenTest, StartsWithTheInitialChoicesAndTexts) {
     m_screen = std::make_unique<SettingsScreen>(SettingsScreen::Options{"", false});
     EXPECT_EQ(m_screen->windowTitle(), "波形データからの高調波測定．設定画面(2018/12/12)");
     for (const char* name : {"Option13_0", "Option9_2", "Option8_4", "Option7_0", "Option1_2",
-                             "Option2_2", "Option12_0", "Option3_0"})
+                             "Option2_2", "Option12_0", "Option3_0", "Option14_0"})
         EXPECT_TRUE(child<QRadioButton>(name)->isChecked()) << name;
     EXPECT_EQ(child<QRadioButton>("Option8_3")->text(), "+重畳角･　不平衡保存");
     EXPECT_EQ(child<QRadioButton>("Option9_2")->text(), "　０");
@@ -134,6 +135,17 @@ TEST_F(SettingsScreenTest, ScanMakesTheEarliestRecordingCurrentWithItsFeederCoun
     click("Option2_3");
     EXPECT_EQ(child<QComboBox>("Combo1")->count(), 5);
     EXPECT_EQ(settings().feederCount, 2);
+}
+
+TEST_F(SettingsScreenTest, InterpolationChoiceShowsTheLinearLossAtTheRecordingsRate) {
+    open(1);
+    const QString loss = child<QLabel>("InterpolationLoss")->text();
+    EXPECT_TRUE(loss.startsWith("49次 −")) << loss.toStdString();
+    EXPECT_EQ(loss.toStdString(), linearLossText(child<QLabel>("Label21")->text().toDouble()));
+    click("Option14_1");
+    EXPECT_EQ(settings().interpolation, InterpolationMode::BandLimited);
+    click("Option14_0");
+    EXPECT_EQ(settings().interpolation, InterpolationMode::Linear);
 }
 
 TEST_F(SettingsScreenTest, ChoosingAnOccupiedChannelExchanges) {
