@@ -81,15 +81,6 @@ void drawLegend(ChartGeometry& g, const std::vector<std::pair<std::string, std::
     }
 }
 
-// The median time between consecutive records, days.
-double typicalSpacing(std::span<const double> times) {
-    if (times.size() < 2) return 0;
-    std::vector<double> gaps(times.size() - 1);
-    for (std::size_t i = 1; i < times.size(); ++i) gaps[i - 1] = times[i] - times[i - 1];
-    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
-    return gaps[gaps.size() / 2];
-}
-
 }  // namespace
 
 std::vector<ColumnExtent> decimateMinMax(std::span<const double> times,
@@ -113,6 +104,16 @@ std::vector<ColumnExtent> decimateMinMax(std::span<const double> times,
         }
     }
     return out;
+}
+
+double typicalRecordSpacing(std::span<const double> times) {
+    // Records sharing a minute stamp (one per recording within a minute) do not count.
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i)
+        if (times[i] > times[i - 1]) gaps.push_back(times[i] - times[i - 1]);
+    if (gaps.empty()) return 0;
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    return gaps[gaps.size() / 2];
 }
 
 double niceCeiling(double value) {
@@ -149,7 +150,8 @@ ChartGeometry trendChart(const std::string& title, const std::string& unit,
     // Records further apart than a few of their usual intervals (the recorder was
     // stopped) leave a gap in the line; closer ones are joined across empty columns.
     const double columnDays = columns > 0 && span > 0 ? span / columns : 1;
-    const int joinColumns = static_cast<int>(std::ceil(5 * typicalSpacing(times) / columnDays)) + 1;
+    const int joinColumns =
+        static_cast<int>(std::ceil(5 * typicalRecordSpacing(times) / columnDays)) + 1;
     std::vector<std::pair<std::string, std::string>> legend;
     for (std::size_t l = 0; l < lines.size(); ++l) {
         legend.emplace_back(lines[l].label, lines[l].colour);

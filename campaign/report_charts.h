@@ -60,6 +60,12 @@ std::vector<ColumnExtent> decimateMinMax(std::span<const double> times,
                                          std::span<const float> values, double t0, double t1,
                                          int columns);
 
+/// The median time between consecutive records of different times (days); 0 when
+/// there are no two such records. Records
+/// more than five of these apart are drawn with a gap between them (the recorder was
+/// stopped).
+double typicalRecordSpacing(std::span<const double> times);
+
 /// A round axis top at or above `value` (1, 2 or 5 times a power of ten).
 double niceCeiling(double value);
 

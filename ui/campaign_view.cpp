@@ -28,6 +28,7 @@
 #undef signals
 
 #include "campaign/report.h"
+#include "campaign/report_charts.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
@@ -280,16 +281,22 @@ void CampaignView::buildTrend() {
     p->clearGraphs();
     p->clearItems();
     const CampaignData& d = *m_data;
+    const double gap = 5 * typicalRecordSpacing(d.times);
     auto add = [&](const QString& name, const std::vector<float>& values, const QColor& colour) {
         QCPGraph* g = p->addGraph();
         g->setName(name);
         g->setPen(QPen(colour, 1.2));
         // QCustomPlot thins dense data keeping each pixel column's extremes.
         g->setAdaptiveSampling(true);
-        QVector<QCPGraphData> points(static_cast<int>(values.size()));
-        for (std::size_t i = 0; i < values.size(); ++i)
-            points[static_cast<int>(i)] = {axisSeconds(d.times[i]),
-                                           std::isnan(values[i]) ? qQNaN() : values[i]};
+        QVector<QCPGraphData> points;
+        points.reserve(static_cast<int>(values.size()));
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            // A NaN point breaks the line where the recorder was stopped.
+            if (i > 0 && gap > 0 && d.times[i] - d.times[i - 1] > gap)
+                points.push_back({axisSeconds(d.times[i - 1]) + 1, qQNaN()});
+            points.push_back(
+                {axisSeconds(d.times[i]), std::isnan(values[i]) ? qQNaN() : values[i]});
+        }
         g->data()->set(points, true);
     };
     add("V_thd", d.voltageThd, kSeriesColours[0]);
