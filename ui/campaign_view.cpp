@@ -13,9 +13,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 // QCustomPlot declares its signals and slots with Qt's keywords, which this library
 // builds without.
@@ -198,26 +200,71 @@ CampaignView::CampaignView(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(1100, 720);
 }
 
-CampaignView::~CampaignView() = default;
+CampaignView::~CampaignView() {
+    // A reading still under way finishes before the view it reports to goes.
+    if (m_loader) m_loader->wait();
+}
 
 QString CampaignView::statusText() const { return m_status->text(); }
 
-bool CampaignView::openFiles(const QStringList& files) {
+namespace {
+
+std::vector<std::string> utf8Names(const QStringList& files) {
     std::vector<std::string> names;
     for (const QString& f : files) names.push_back(utf8(f));
+    return names;
+}
+
+}  // namespace
+
+bool CampaignView::openFiles(const QStringList& files) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        CampaignData data = readCampaign(names, {});
+        CampaignData data = readCampaign(utf8Names(files), {});
         QApplication::restoreOverrideCursor();
-        m_data = std::move(data);
-    } catch (const InputError& e) {
+        showData(std::move(data), static_cast<int>(files.size()));
+    } catch (const std::exception& e) {
         QApplication::restoreOverrideCursor();
         m_status->setText(QString::fromUtf8(e.what()));
         return false;
     }
+    return true;
+}
+
+void CampaignView::loadFiles(const QStringList& files) {
+    if (m_loader || files.isEmpty()) return;
+    struct Outcome {
+        std::optional<CampaignData> data;
+        QString error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const std::vector<std::string> names = utf8Names(files);
+    m_loader = QThread::create([names, outcome] {
+        try {
+            outcome->data = readCampaign(names, {});
+        } catch (const std::exception& e) {
+            outcome->error = QString::fromUtf8(e.what());
+        }
+    });
+    m_loader->setParent(this);
+    const int count = static_cast<int>(files.size());
+    connect(m_loader, &QThread::finished, this, [this, outcome, count] {
+        m_loader->deleteLater();
+        m_loader = nullptr;
+        if (outcome->data)
+            showData(std::move(*outcome->data), count);
+        else
+            m_status->setText(outcome->error);
+    });
+    m_status->setText(QString("%1 ファイルを読み込み中…").arg(count));
+    m_loader->start();
+}
+
+void CampaignView::showData(CampaignData data, int fileCount) {
+    m_data = std::move(data);
     m_status->clear();
     m_summary->setText(QString("%1 ファイル　記録 %2 件　%3 〜 %4")
-                           .arg(files.size())
+                           .arg(fileCount)
                            .arg(m_data->recordCount())
                            .arg(m_data->recordCount() ? timeText(m_data->times.front()) : "")
                            .arg(m_data->recordCount() ? timeText(m_data->times.back()) : ""));
@@ -228,7 +275,6 @@ bool CampaignView::openFiles(const QStringList& files) {
                                QString("I%1").arg(k));
     m_save->setEnabled(true);
     refresh();
-    return true;
 }
 
 bool CampaignView::setLimits(const QString& nameOrPath, double contractKw, double nominalKv) {
@@ -427,7 +473,7 @@ void CampaignView::chooseFiles() {
     const QStringList files = QFileDialog::getOpenFileNames(
         this, "結果ファイルを開く", QString(),
         "結果ファイル (*.hm? *.ha4 *.ha5 *.hv? *.hn? *.Rh* *.Th* *.Sh*);;すべて (*)");
-    if (!files.isEmpty()) openFiles(files);
+    if (!files.isEmpty()) loadFiles(files);
 }
 
 bool CampaignView::saveReportTo(const QString& folder) {
@@ -450,7 +496,7 @@ void CampaignView::saveReport() {
 CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent) {
     auto* view = new CampaignView(parent);
     view->setAttribute(Qt::WA_DeleteOnClose);
-    if (!resultFiles.isEmpty()) view->openFiles(resultFiles);
+    if (!resultFiles.isEmpty()) view->loadFiles(resultFiles);
     view->show();
     return view;
 }

@@ -19,6 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+class QThread;
 class QMouseEvent;
 
 namespace waveharm {
@@ -35,6 +36,11 @@ class CampaignView : public QWidget {
     /// file that cannot be read the view keeps what it showed and the status line
     /// names the file and the fault; returns false then.
     bool openFiles(const QStringList& files);
+    /// The same in a worker thread, so that a year of records does not hold the
+    /// window; the view shows the files when they are read (see `loading`).
+    void loadFiles(const QStringList& files);
+    /// Whether a `loadFiles` is still reading.
+    bool loading() const { return m_loader != nullptr; }
     /// Chooses the limit table by built-in name or file path ("" for none) with the
     /// contract power (kW) and nominal voltage (kV) it may need; 0 leaves them out.
     /// Returns false, with the reason in the status line, when the table cannot be used.
@@ -58,6 +64,7 @@ class CampaignView : public QWidget {
     void applyLimitInputs();
     void showTrendCursor(QMouseEvent* event);
     void refresh();
+    void showData(CampaignData data, int fileCount);
 
     std::optional<CampaignData> m_data;
     std::optional<AppliedLimits> m_limits;
@@ -75,6 +82,7 @@ class CampaignView : public QWidget {
     QTableView* m_table = nullptr;
     CampaignTableModel* m_model = nullptr;
     QString m_customLimitFile;
+    QThread* m_loader = nullptr;  ///< owned; the reading of `loadFiles`
 };
 
 /// Opens a campaign view window over `resultFiles` (an empty list opens it empty,
