@@ -48,14 +48,16 @@ inline Outcome readRecordingInput(std::span<const std::uint8_t> data) {
 }
 
 /// One recording through the whole analysis: header, samples, period, resampling,
-/// transforms and quantities. Byte 0 = measurement type + 5 × sync mode (bit 7 the
-/// 8840 layout), byte 1 = harmonic option + 5 × transform size index.
+/// transforms and quantities. Byte 0 = measurement type + 5 × sync mode + 20 × the
+/// interpolation mode (bit 7 the 8840 layout), byte 1 = harmonic option + 5 × transform
+/// size index.
 inline Outcome analyseRecordingInput(std::span<const std::uint8_t> data) {
     if (data.size() < 2) return Outcome::Empty;
     ConversionSettings settings;
     const int choice = data[0] & 0x7F;
     settings.measurementType = static_cast<MeasurementType>(choice % 5);
     settings.syncMode = static_cast<SyncMode>((choice / 5) % 4);
+    settings.interpolation = static_cast<InterpolationMode>((choice / 20) % 2);
     settings.wevFiles = (data[0] & 0x80) != 0;
     settings.setHarmonicOption(static_cast<HarmonicOption>(data[1] % 5));
     if (settings.harmonicOption != HarmonicOption::HighOrder256)

@@ -95,8 +95,8 @@ void recordingSeeds(const fs::path& out) {
     writeSeed(dir, "8840_as_mem", {0}, encodeRecording(circuitRecording("8840", 2, 300, 15)));
 }
 
-// Full analysis: byte 0 = measurement type + 5 × sync mode (bit 7 the 8840 layout),
-// byte 1 = harmonic option + 5 × transform size index.
+// Full analysis: byte 0 = measurement type + 5 × sync mode + 20 × interpolation mode (bit 7
+// the 8840 layout), byte 1 = harmonic option + 5 × transform size index.
 void analysisSeeds(const fs::path& out) {
     const fs::path dir = out / "fuzz_analysis";
     int variant = 0;
@@ -115,6 +115,10 @@ void analysisSeeds(const fs::path& out) {
             const auto bytes = encodeRecording(circuitRecording(l.model, channels, 500, 15));
             writeSeed(dir, std::string(l.tag) + "_type" + std::to_string(type), {b0, b1}, bytes);
         }
+        // The accurate window on a record of 10 periods: the period fit and the kernel.
+        const std::uint8_t accurate = static_cast<std::uint8_t>(2 + 20) | (is8840 ? 0x80 : 0);
+        writeSeed(dir, std::string(l.tag) + "_accurate", {accurate, 4 + 5 * 2},
+                  encodeRecording(circuitRecording(l.model, 4, 2000, 15)));
     }
 }
 
