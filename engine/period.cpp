@@ -126,8 +126,30 @@ float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre,
 
 namespace {
 
-// One pass of the search: steps back out of a positive half-cycle, skips stretches
-// without a rising crossing, then scans the next 100 sample sums.
+// The first rising crossing of the sums S(position) .. S(position + 100); kNoCrossingHere
+// when there is none.
+double scanHundred(std::span<const std::int16_t> x, std::int64_t& position) {
+    float s1 = 0;
+    float s0 = movingSum(x, kSumWidth, position, s1);
+    for (std::int64_t l = 0; l <= kStride; ++l) {
+        // A search that starts exactly on a rising crossing (sum 0, then positive) has
+        // found it: the stepping never moves off a zero sum, and scanning on would only
+        // cover the positive half-cycle that follows.
+        const bool startsOnCrossing = l == 0 && s0 == 0 && s1 > 0;
+        if ((s0 < 0 && s1 >= 0) || startsOnCrossing) {
+            const double crossing = static_cast<double>(position + l) - s0 / (s1 - s0);
+            position = position + l + 1 - 50;
+            return crossing;
+        }
+        s0 = s1;
+        s1 += static_cast<float>(sampleAt(x, position - 5 + l + 12)) -
+              static_cast<float>(sampleAt(x, position - 5 + l + 1));
+    }
+    return kNoCrossingHere;
+}
+
+// One pass of the search: steps back out of a positive half-cycle, then scans the next
+// 100 sample sums, moving on by 100 samples while they end negative without a crossing.
 double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, double limit) {
     float unused = 0;
     for (;;) {
@@ -140,30 +162,18 @@ double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, 
             position -= kStride;
             continue;
         }
-        // No rising crossing within the next 99 samples: move on.
+        // The 100 sums are scanned before moving on even when the last is negative: a
+        // positive half-cycle shorter than 100 samples (60 Hz, or a distorted 50 Hz, at
+        // 10 kS/s) lies wholly between them, and a jump of 100 samples at half a period
+        // would land on the same phase again and again, never seeing a crossing.
+        const double crossing = scanHundred(x, position);
+        if (crossing >= 0) return crossing;
         if (movingSum(x, kSumWidth, position + kStride, unused) < 0) {
             position += kStride + 1;
             continue;
         }
-        break;
+        return kNoCrossingHere;
     }
-    float s1 = 0;
-    float s0 = movingSum(x, kSumWidth, position, s1);
-    for (std::int64_t l = 0; l <= kStride; ++l) {
-        // A search that starts exactly on a rising crossing (sum 0, then positive) has
-        // found it: the stepping above never moves off a zero sum, and scanning on would
-        // only cover the positive half-cycle that follows.
-        const bool startsOnCrossing = l == 0 && s0 == 0 && s1 > 0;
-        if ((s0 < 0 && s1 >= 0) || startsOnCrossing) {
-            const double crossing = static_cast<double>(position + l) - s0 / (s1 - s0);
-            position = position + l + 1 - 50;
-            return crossing;
-        }
-        s0 = s1;
-        s1 += static_cast<float>(sampleAt(x, position - 5 + l + 12)) -
-              static_cast<float>(sampleAt(x, position - 5 + l + 1));
-    }
-    return kNoCrossingHere;
 }
 
 // Moves a search start that sits in a positive half-cycle on to the next negative sum.
