@@ -9,9 +9,9 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_convert_options.h"
-#include "engine/conversion_driver.h"
 #include "input/recording.h"
 #include "output/result_writer.h"
+#include "run/conversion_driver.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/conversion_driver.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "ratio_reporter.h"
+#include "run/conversion_driver.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/conversion_driver.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "output/result_writer.h"
+#include "run/conversion_driver.h"
 
 namespace waveharm {
 namespace {

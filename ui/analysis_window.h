@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "display/analysis_display.h"
-#include "engine/conversion_driver.h"
+#include "run/conversion_driver.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "engine/conversion_driver.h"
+#include "run/conversion_driver.h"
 
 class QProgressDialog;
 class QTimer;

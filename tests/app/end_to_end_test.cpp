@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "circuit_fixture.h"
-#include "engine/conversion_driver.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
+#include "run/circuit_fixture.h"
+#include "run/conversion_driver.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "circuit_fixture.h"
-#include "engine/conversion_driver.h"
 #include "output/record_encoder.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
+#include "run/circuit_fixture.h"
+#include "run/conversion_driver.h"
 
 namespace waveharm {
 namespace {

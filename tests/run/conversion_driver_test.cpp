@@ -1,4 +1,4 @@
-#include "engine/conversion_driver.h"
+#include "run/conversion_driver.h"
 
 #include <gtest/gtest.h>
 
