@@ -142,20 +142,23 @@ int dumpFile(const DumpOptions& opt) {
     const std::filesystem::path path(std::u8string(opt.file.begin(), opt.file.end()));
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
-        throw InputError(opt.file, -1, "this is a folder, not a result file");
+        throw InputError(ErrorKind::NotARegularFile, opt.file, -1,
+                         "this is a folder, not a result file");
     const auto size = std::filesystem::file_size(path, ec);
-    if (ec) throw InputError(opt.file, -1, "cannot read the file: " + ec.message());
+    if (ec)
+        throw InputError(ErrorKind::CannotRead, opt.file, -1,
+                         "cannot read the file: " + ec.message());
     const ResultLayout layout =
         resolveResultLayout(opt.file, static_cast<std::int64_t>(size), opt.option, opt.feeders);
 
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError(opt.file, -1, "cannot open the file");
+    if (!in) throw InputError(ErrorKind::CannotOpen, opt.file, -1, "cannot open the file");
     if (!writeOut(headerLine(layout))) return -1;
     // Record by record, so a month of records never has to fit in memory at once.
     std::vector<char> record(static_cast<std::size_t>(layout.recordBytes()));
     for (std::uintmax_t at = 0; at < size; at += record.size()) {
         if (!in.read(record.data(), static_cast<std::streamsize>(record.size())))
-            throw InputError(opt.file, static_cast<std::int64_t>(at),
+            throw InputError(ErrorKind::CannotRead, opt.file, static_cast<std::int64_t>(at),
                              "the file ended while it was being read");
         const auto bytes = std::as_bytes(std::span<const char>(record));
         if (!writeOut(recordLine(

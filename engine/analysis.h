@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/harmonic_result.h"
+#include "input/error_kind.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 
@@ -21,6 +22,7 @@ namespace waveharm {
 class AnalysisError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+    static constexpr ErrorKind kind() { return ErrorKind::NotAnalysable; }
 };
 
 /// Which transform computes the spectrum of a window column.

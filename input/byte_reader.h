@@ -29,7 +29,7 @@ class ByteReader {
     void seek(std::int64_t offset, std::string_view what = "position") {
         // Reported at the current position, just after the number that pointed there.
         if (offset < 0 || offset > size())
-            throw InputError(m_file, m_pos,
+            throw InputError(ErrorKind::DataOutsideFile, m_file, m_pos,
                              std::string(what) + " at byte " + std::to_string(offset) +
                                  " lies outside the file");
         m_pos = offset;
@@ -42,7 +42,8 @@ class ByteReader {
     /// Throws unless `count` items of `itemSize` bytes remain (checked without overflow).
     void requireItems(std::int64_t count, std::int64_t itemSize, std::string_view what) const {
         if (count < 0 || itemSize <= 0 || count > remaining() / itemSize)
-            throw InputError(m_file, m_pos, std::string(what) + " runs past the end of the file");
+            throw InputError(ErrorKind::DataOutsideFile, m_file, m_pos,
+                             std::string(what) + " runs past the end of the file");
     }
     /// The next n bytes as a view, advancing past them.
     std::span<const std::byte> bytes(std::int64_t n, std::string_view what = "data") {
@@ -83,15 +84,16 @@ class ByteReader {
                            static_cast<std::size_t>(n));
     }
 
-    /// Raises InputError at the current position.
-    [[noreturn]] void fail(const std::string& reason) const {
-        throw InputError(m_file, m_pos, reason);
+    /// Raises InputError of `kind` at the current position.
+    [[noreturn]] void fail(ErrorKind kind, const std::string& reason) const {
+        throw InputError(kind, m_file, m_pos, reason);
     }
 
   private:
     void require(std::int64_t n, std::string_view what) const {
         if (n < 0 || n > remaining())
-            throw InputError(m_file, m_pos, std::string(what) + " runs past the end of the file");
+            throw InputError(ErrorKind::DataOutsideFile, m_file, m_pos,
+                             std::string(what) + " runs past the end of the file");
     }
     std::int64_t take(std::int64_t n, std::string_view what) {
         require(n, what);

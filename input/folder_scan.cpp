@@ -31,13 +31,16 @@ std::vector<std::byte> readHead(const fs::path& path, std::size_t length) {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (!ec && !fs::is_regular_file(status))
-        throw InputError(path.filename().string(), -1, "is not a regular file");
+        throw InputError(ErrorKind::NotARegularFile, path.filename().string(), -1,
+                         "is not a regular file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError(path.filename().string(), -1, "cannot be opened");
+    if (!in)
+        throw InputError(ErrorKind::CannotOpen, path.filename().string(), -1, "cannot be opened");
     std::vector<std::byte> head(length);
     in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(length));
     head.resize(static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) throw InputError(path.filename().string(), -1, "cannot be read");
+    if (in.bad())
+        throw InputError(ErrorKind::CannotRead, path.filename().string(), -1, "cannot be read");
     return head;
 }
 
@@ -45,7 +48,9 @@ std::vector<std::byte> readHead(const fs::path& path, std::size_t length) {
 std::vector<std::string> listMatches(const fs::path& folder, bool wevFiles) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
-    if (ec) throw InputError(folder.string(), -1, "folder cannot be read: " + ec.message());
+    if (ec)
+        throw InputError(ErrorKind::FolderUnreadable, folder.string(), -1,
+                         "folder cannot be read: " + ec.message());
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : it) {
         const std::string name = entry.path().filename().string();

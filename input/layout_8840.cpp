@@ -21,7 +21,7 @@ std::string fieldAt(ByteReader& reader, std::int64_t offset, std::int64_t length
 std::int16_t readBlockCount8840(ByteReader& reader) {
     const double count = leadingNumber(fieldAt(reader, 15, 2));
     if (count < 1 || count * double(kBlock8840Size) > double(reader.size()))
-        throw InputError(reader.file(), 15,
+        throw InputError(ErrorKind::DataOutsideFile, reader.file(), 15,
                          "header block count " + numberText(count) + " does not fit the file (" +
                              std::to_string(reader.size()) + " bytes)");
     return static_cast<std::int16_t>(count);
@@ -39,7 +39,8 @@ void readChannels8840(ByteReader& reader, RecorderFileHeader& h) {
         h.rangePerDiv[slot] = static_cast<float>(rangePerDivFromText(range));
         ++slot;
     }
-    if (slot == 0) throw InputError(reader.file(), 116, "no channel was recorded");
+    if (slot == 0)
+        throw InputError(ErrorKind::NoChannel, reader.file(), 116, "no channel was recorded");
     h.channelCount = static_cast<std::int16_t>(slot);
 }
 
@@ -51,9 +52,11 @@ DateTime startTime8840(ByteReader& reader) {
 
 RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& options) {
     if (reader.size() < kHeaderEnd8840)
-        throw InputError(reader.file(), reader.size(), "file is shorter than an 8840 header");
+        throw InputError(ErrorKind::FileTooShort, reader.file(), reader.size(),
+                         "file is shorter than an 8840 header");
     if (fieldAt(reader, 0, 9) != "HIOKI8825")
-        throw InputError(reader.file(), 0, "not a recognised 8840 waveform file");
+        throw InputError(ErrorKind::NotARecording, reader.file(), 0,
+                         "not a recognised 8840 waveform file");
     RecorderFileHeader h;
     h.model = "8840";
     h.recorderFamily = 40;
@@ -65,7 +68,8 @@ RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& option
     h.recordLengthText = fieldAt(reader, 75, 8);
     const double total = leadingNumber(fieldAt(reader, 83, 7));
     if (total < 1)
-        throw InputError(reader.file(), 83, "sample count " + numberText(total) + " is not valid");
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), 83,
+                         "sample count " + numberText(total) + " is not valid");
     h.totalSamples = static_cast<std::int64_t>(total);
     h.timeAxisText = fieldAt(reader, 93, 9).substr(0, 5);
     deriveRates(reader, h, units8840PerSecond(h.timeAxisText));

@@ -32,7 +32,7 @@ void readChannelDescription(ByteReader& reader, std::int64_t section, int k,
     const auto scale = static_cast<float>(a1 * std::pow(10.0, e1));
     const auto offset = static_cast<float>(a2 * std::pow(10.0, e2));
     if (scale == 0.0f || !std::isfinite(scale) || !std::isfinite(offset))
-        throw InputError(reader.file(), values + 49,
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), values + 49,
                          "channel " + std::to_string(k + 1) + " has no usable scale");
     if (k >= kSlotCount) return;
     h.channelScale[k] = scale;
@@ -48,7 +48,7 @@ int scanChain(ByteReader& reader, std::int64_t base, RecorderFileHeader& h) {
     int k = 0;
     for (std::int64_t s = base + 32;;) {
         if (s + 16 > reader.size())
-            throw InputError(reader.file(), s,
+            throw InputError(ErrorKind::DataOutsideFile, reader.file(), s,
                              "channel description chain runs past the end "
                              "of the file");
         const std::string tag = tagAt(reader, s, "section");
@@ -62,7 +62,7 @@ int scanChain(ByteReader& reader, std::int64_t base, RecorderFileHeader& h) {
         const std::int64_t length = reader.i16le();
         const std::int64_t step = (length + kSectionAlign - 1) / kSectionAlign * kSectionAlign;
         if (step <= 0)
-            throw InputError(reader.file(), s + 12,
+            throw InputError(ErrorKind::BrokenLayout, reader.file(), s + 12,
                              "section length " + std::to_string(length) + " makes the chain loop");
         s += step;
     }
@@ -72,11 +72,14 @@ std::int64_t firstSampleOffset(ByteReader& reader, std::int64_t base) {
     reader.seek(base + 16, "data section distance");
     const std::int64_t data = base + reader.i32le();
     if (data < 0 || data + 52 > reader.size())
-        throw InputError(reader.file(), base + 16, "data section lies outside the file");
+        throw InputError(ErrorKind::DataOutsideFile, reader.file(), base + 16,
+                         "data section lies outside the file");
     if (tagAt(reader, data, "data section") != "LWBBWDAT")
-        throw InputError(reader.file(), data, "data section tag LWBBWDAT is missing");
+        throw InputError(ErrorKind::BrokenLayout, reader.file(), data,
+                         "data section tag LWBBWDAT is missing");
     if (tagAt(reader, data + 32, "block section") != "LXIIWBLK")
-        throw InputError(reader.file(), data + 32, "block section tag LXIIWBLK is missing");
+        throw InputError(ErrorKind::BrokenLayout, reader.file(), data + 32,
+                         "block section tag LXIIWBLK is missing");
     reader.seek(data + 48);
     const std::int64_t first = data + 32 + reader.i32le();
     reader.seek(first, "first sample");
@@ -88,10 +91,11 @@ std::int64_t firstSampleOffset(ByteReader& reader, std::int64_t base) {
 SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& options) {
     const std::int64_t base = h.sampleOffset;
     if (tagAt(reader, base, "information section") != "LWBBWINF")
-        throw InputError(reader.file(), base, "information section tag LWBBWINF is missing");
+        throw InputError(ErrorKind::BrokenLayout, reader.file(), base,
+                         "information section tag LWBBWINF is missing");
     const int described = scanChain(reader, base, h);
     if (described < h.channelCount)
-        throw InputError(reader.file(), base,
+        throw InputError(ErrorKind::BrokenLayout, reader.file(), base,
                          "only " + std::to_string(described) + " channel descriptions for " +
                              std::to_string(h.channelCount) + " channels");
     const int channels = h.channelCount;

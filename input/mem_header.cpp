@@ -24,11 +24,11 @@ std::int16_t readHeaderBlockCount(ByteReader& reader) {
     const std::int64_t at = fieldOffset(0, 1);
     if (count < 1 || count > double(kMaxHeaderBlocks) || count != std::floor(count))
         throw InputError(
-            reader.file(), at,
+            ErrorKind::InvalidHeaderValue, reader.file(), at,
             "header block count " + numberText(count) + " is not a valid number of header blocks");
     const auto blocks = static_cast<std::int64_t>(count);
     if (blocks * kMemBlockSize > reader.size())
-        throw InputError(reader.file(), at,
+        throw InputError(ErrorKind::DataOutsideFile, reader.file(), at,
                          "header of " + std::to_string(blocks) +
                              " blocks is longer than the "
                              "file (" +
@@ -39,7 +39,7 @@ std::int16_t readHeaderBlockCount(ByteReader& reader) {
 std::int64_t readTotalSamples(ByteReader& reader) {
     const double n = leadingNumber(memField(reader, 0, 6));
     if (n < 1 || n > 1e15)
-        throw InputError(reader.file(), fieldOffset(0, 6),
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), fieldOffset(0, 6),
                          "sample count " + numberText(n) + " is not valid");
     return static_cast<std::int64_t>(n);
 }
@@ -48,7 +48,7 @@ void readBlockZero(ByteReader& reader, RecorderFileHeader& h, const ReadOptions&
     h.pointsPerDiv = h.isMr8880() ? 100.0 : leadingNumber(memField(reader, 0, 10));
     h.countsPerDiv = leadingNumber(memField(reader, 0, 14));
     if (h.countsPerDiv <= 0)
-        throw InputError(reader.file(), fieldOffset(0, 14),
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), fieldOffset(0, 14),
                          "counts per division " + numberText(h.countsPerDiv) + " is not valid");
     h.startTimeUncorrected = memStartTime(reader);
     // The 8847 writes its start time already in local time.
@@ -78,7 +78,9 @@ void readChannelBlocks(ByteReader& reader, RecorderFileHeader& h) {
                 static_cast<float>(rangePerDivFromText(memField(reader, start, 4)));
         ++slot;
     }
-    if (slot == 0) throw InputError(reader.file(), kMemBlockSize, "no channel was recorded");
+    if (slot == 0)
+        throw InputError(ErrorKind::NoChannel, reader.file(), kMemBlockSize,
+                         "no channel was recorded");
     h.channelCount = static_cast<std::int16_t>(slot);
 }
 
@@ -88,7 +90,7 @@ void checkFramesFit(const ByteReader& reader, const RecorderFileHeader& h) {
     const std::int64_t words = h.channelCount + (h.recorderFamily == 47 ? 1 : 0);
     const std::int64_t available = reader.size() - h.sampleOffset;
     if (h.totalSamples > available / (words * 2))
-        throw InputError(reader.file(), h.sampleOffset,
+        throw InputError(ErrorKind::DataOutsideFile, reader.file(), h.sampleOffset,
                          "declares " + std::to_string(h.totalSamples) +
                              " samples but the file "
                              "holds only " +
@@ -113,11 +115,14 @@ std::string memField(ByteReader& reader, std::int64_t blockStart, int k) {
 
 RecorderFileHeader parseMemHeader(ByteReader& reader, const ReadOptions& options) {
     if (reader.size() < kMemBlockSize)
-        throw InputError(reader.file(), reader.size(), "file is shorter than a recorder header");
+        throw InputError(ErrorKind::FileTooShort, reader.file(), reader.size(),
+                         "file is shorter than a recorder header");
     RecorderFileHeader h;
     h.model = memField(reader, 0, 2);
     const auto family = memFamilyOf(memField(reader, 0, 0), h.model);
-    if (!family) throw InputError(reader.file(), 0, "not a recognised recorder waveform file");
+    if (!family)
+        throw InputError(ErrorKind::NotARecording, reader.file(), 0,
+                         "not a recognised recorder waveform file");
     h.recorderFamily = *family;
     h.headerBlockCount = readHeaderBlockCount(reader);
     readBlockZero(reader, h, options);
@@ -137,11 +142,11 @@ DateTime startTimeFrom(const ByteReader& reader, std::int64_t offset, std::strin
                        std::string_view time) {
     const auto d = parseDateText(date);
     if (!d)
-        throw InputError(reader.file(), offset,
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), offset,
                          "measurement date \"" + std::string(date) + "\" cannot be converted");
     const auto t = parseTimeText(time);
     if (!t)
-        throw InputError(reader.file(), offset,
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), offset,
                          "start time \"" + std::string(time) + "\" cannot be converted");
     CivilDateTime c = *d;
     c.hour = t->hour;
@@ -153,7 +158,7 @@ DateTime startTimeFrom(const ByteReader& reader, std::int64_t offset, std::strin
 void deriveRates(const ByteReader& reader, RecorderFileHeader& h, double unitsPerSecond) {
     h.samplingRateKHz = samplingRateKHzFor(h.pointsPerDiv, h.timeAxisText, unitsPerSecond);
     if (!(h.samplingRateKHz > 0) || !std::isfinite(h.samplingRateKHz))
-        throw InputError(reader.file(), -1,
+        throw InputError(ErrorKind::InvalidHeaderValue, reader.file(), -1,
                          "time axis \"" + h.timeAxisText + "\" with " + numberText(h.pointsPerDiv) +
                              " points per division gives no "
                              "sampling rate");

@@ -18,8 +18,9 @@ std::string describe(const std::string& file, std::int64_t offset, const std::st
 
 }  // namespace
 
-InputError::InputError(std::string file, std::int64_t offset, std::string reason)
+InputError::InputError(ErrorKind kind, std::string file, std::int64_t offset, std::string reason)
     : std::runtime_error(describe(file, offset, reason)),
+      m_kind(kind),
       m_file(std::move(file)),
       m_offset(offset),
       m_reason(std::move(reason)) {}
@@ -87,7 +88,7 @@ SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& 
             table = detail::decodeFrames(reader, header, options);
             break;
         default:
-            throw InputError(name, -1,
+            throw InputError(ErrorKind::NotARecording, name, -1,
                              "recorder family " + std::to_string(header.recorderFamily) +
                                  " has no known sample layout");
     }
@@ -100,19 +101,19 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (std::filesystem::is_directory(status))
-        throw InputError(name, -1, "is a folder, not a recording");
+        throw InputError(ErrorKind::NotARegularFile, name, -1, "is a folder, not a recording");
     // A pipe or device named like a recording would hold the run forever on opening.
     if (!ec && !std::filesystem::is_regular_file(status))
-        throw InputError(name, -1, "is not a regular file");
+        throw InputError(ErrorKind::NotARegularFile, name, -1, "is not a regular file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError(name, -1, "cannot be opened");
+    if (!in) throw InputError(ErrorKind::CannotOpen, name, -1, "cannot be opened");
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0) throw InputError(name, -1, "cannot be read");
+    if (size < 0) throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
     in.seekg(0, std::ios::beg);
     std::vector<std::byte> bytes(static_cast<std::size_t>(size));
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw InputError(name, -1, "cannot be read");
+        throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
     return bytes;
 }
 

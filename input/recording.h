@@ -12,20 +12,23 @@
 #include <vector>
 
 #include "input/date_time.h"
+#include "input/error_kind.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
 
-/// Malformed or unreadable input: names the file, the byte offset (when known) and
-/// what is wrong. Every parser reports bad input through this one type.
+/// Malformed or unreadable input: names the file, the byte offset (when known), the
+/// kind of fault and what is wrong. Every parser reports bad input through this one type.
 class InputError : public std::runtime_error {
   public:
-    InputError(std::string file, std::int64_t offset, std::string reason);
+    InputError(ErrorKind kind, std::string file, std::int64_t offset, std::string reason);
+    ErrorKind kind() const { return m_kind; }
     const std::string& file() const { return m_file; }
     std::int64_t offset() const { return m_offset; }  ///< -1 when not tied to a position
     const std::string& reason() const { return m_reason; }
 
   private:
+    ErrorKind m_kind;
     std::string m_file;
     std::int64_t m_offset;
     std::string m_reason;

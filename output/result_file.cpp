@@ -78,11 +78,14 @@ void ResultFile::open(const std::string& name) {
     m_name = name;
     m_bytes = 0;
     m_failed = false;
-    if (name.empty()) throw OutputError(name, "no result file name was chosen");
+    if (name.empty())
+        throw OutputError(ErrorKind::NoOutputName, name, "no result file name was chosen");
     errno = 0;
     m_file = createForWriting(name);
     if (!m_file) {
-        throw OutputError(name, "cannot create the file: " + errorText(errno));
+        const int error = errno;
+        throw OutputError(ErrorKind::CannotCreate, name,
+                          "cannot create the file: " + errorText(error), error);
     }
     // Unbuffered: each record goes to the system in one write, nothing lingers in a
     // library buffer that a crash would lose.
@@ -90,8 +93,9 @@ void ResultFile::open(const std::string& name) {
 }
 
 void ResultFile::append(std::span<const std::byte> record) {
-    if (!m_file) throw OutputError(m_name, "the file is not open");
-    if (m_failed) throw OutputError(m_name, "an earlier record could not be written");
+    if (!m_file) throw OutputError(ErrorKind::CannotWrite, m_name, "the file is not open");
+    if (m_failed)
+        throw OutputError(ErrorKind::CannotWrite, m_name, "an earlier record could not be written");
     errno = 0;
     const std::size_t written = std::fwrite(record.data(), 1, record.size(), m_file);
     if (written != record.size() || std::fflush(m_file) != 0) fail("cannot write a record", errno);
@@ -107,7 +111,8 @@ void ResultFile::rollBackTo(std::int64_t bytes) noexcept {
 
 void ResultFile::fail(const char* action, int error) {
     rollBackTo(m_bytes);
-    throw OutputError(m_name, std::string(action) + ": " + errorText(error));
+    throw OutputError(ErrorKind::CannotWrite, m_name, std::string(action) + ": " + errorText(error),
+                      error);
 }
 
 void ResultFile::sync() {
@@ -125,8 +130,14 @@ void ResultFile::close() {
     errno = 0;
     const int rc = std::fclose(std::exchange(m_file, nullptr));
     if (synced != 0)
-        throw OutputError(m_name, "cannot flush the records to the disk: " + errorText(syncError));
-    if (rc != 0) throw OutputError(m_name, "cannot close the file: " + errorText(errno));
+        throw OutputError(ErrorKind::CannotWrite, m_name,
+                          "cannot flush the records to the disk: " + errorText(syncError),
+                          syncError);
+    if (rc != 0) {
+        const int error = errno;
+        throw OutputError(ErrorKind::CannotClose, m_name,
+                          "cannot close the file: " + errorText(error), error);
+    }
 }
 
 }  // namespace waveharm

@@ -101,25 +101,27 @@ ResultLayout resolveResultLayout(const std::string& fileName, std::int64_t fileS
     } else if (fromExtension) {
         layout.option = fromExtension->option;
     } else {
-        throw InputError(fileName, -1,
+        throw InputError(ErrorKind::NotAResultFile, fileName, -1,
                          "the extension is not a result file extension (.hmN, .ha4, .ha5, "
                          ".hvN, .hnN); give the harmonic option");
     }
     if (feederCount) {
         if (*feederCount < 1 || *feederCount > kMaxFeeders)
-            throw InputError(fileName, -1, "the feeder count must be 1 to 9");
+            throw InputError(ErrorKind::NotAResultFile, fileName, -1,
+                             "the feeder count must be 1 to 9");
         layout.feederCount = *feederCount;
     } else if (fromExtension && fromExtension->feederCount) {
         layout.feederCount = *fromExtension->feederCount;
     } else if (const auto f = feederCountFromSize(layout.option, fileSize); f && fileSize > 0) {
         layout.feederCount = *f;
     } else {
-        throw InputError(fileName, -1,
+        throw InputError(ErrorKind::NotAResultFile, fileName, -1,
                          "the file size (" + std::to_string(fileSize) +
                              " bytes) does not tell the feeder count; give it");
     }
     if (fileSize % layout.recordBytes() != 0)
-        throw InputError(fileName, fileSize - fileSize % layout.recordBytes(),
+        throw InputError(ErrorKind::NotAResultFile, fileName,
+                         fileSize - fileSize % layout.recordBytes(),
                          "the file size (" + std::to_string(fileSize) +
                              " bytes) is not a whole number of records for " + describe(layout));
     return layout;
@@ -128,7 +130,7 @@ ResultLayout resolveResultLayout(const std::string& fileName, std::int64_t fileS
 ResultRecord decodeResultRecord(std::span<const std::byte> bytes, const ResultLayout& layout,
                                 const std::string& fileName, std::int64_t offset) {
     if (static_cast<std::int64_t>(bytes.size()) != layout.recordBytes())
-        throw InputError(fileName, offset,
+        throw InputError(ErrorKind::NotAResultFile, fileName, offset,
                          "a record of " + std::to_string(bytes.size()) + " bytes does not fit " +
                              describe(layout));
     ByteReader r(bytes, fileName);
@@ -162,7 +164,8 @@ std::vector<ResultRecord> parseResultRecords(std::span<const std::byte> bytes,
                                              const std::string& fileName) {
     const std::size_t length = static_cast<std::size_t>(layout.recordBytes());
     if (bytes.size() % length != 0)
-        throw InputError(fileName, static_cast<std::int64_t>(bytes.size() - bytes.size() % length),
+        throw InputError(ErrorKind::NotAResultFile, fileName,
+                         static_cast<std::int64_t>(bytes.size() - bytes.size() % length),
                          "the file size (" + std::to_string(bytes.size()) +
                              " bytes) is not a whole number of records for " + describe(layout));
     std::vector<ResultRecord> records;
@@ -178,11 +181,12 @@ ResultFileContents readResultFile(const std::string& path, std::optional<Harmoni
     const std::filesystem::path fsPath(std::u8string(path.begin(), path.end()));
     std::error_code ec;
     if (std::filesystem::is_directory(fsPath, ec))
-        throw InputError(path, -1, "this is a folder, not a result file");
+        throw InputError(ErrorKind::NotARegularFile, path, -1,
+                         "this is a folder, not a result file");
     std::ifstream in(fsPath, std::ios::binary);
-    if (!in) throw InputError(path, -1, "cannot open the file");
+    if (!in) throw InputError(ErrorKind::CannotOpen, path, -1, "cannot open the file");
     std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw InputError(path, -1, "cannot read the file");
+    if (in.bad()) throw InputError(ErrorKind::CannotRead, path, -1, "cannot read the file");
     const auto bytes = std::as_bytes(std::span<const char>(raw));
 
     ResultFileContents contents;

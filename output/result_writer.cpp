@@ -9,10 +9,12 @@
 
 namespace waveharm {
 
-OutputError::OutputError(std::string file, std::string reason)
+OutputError::OutputError(ErrorKind kind, std::string file, std::string reason, int systemError)
     : std::runtime_error(file + ": " + reason),
+      m_kind(kind),
       m_file(std::move(file)),
-      m_reason(std::move(reason)) {}
+      m_reason(std::move(reason)),
+      m_systemError(systemError) {}
 
 namespace {
 
@@ -59,7 +61,8 @@ class IntervalWriter : public ResultWriter {
             writeRecord(recordStampFor(t), interval);
         } catch (const NonFiniteValue& e) {
             // Nothing of the record reached the file; the run stops on this interval.
-            throw OutputError(fileNames().front(), std::string("record not written: ") + e.what());
+            throw OutputError(ErrorKind::CannotWrite, fileNames().front(),
+                              std::string("record not written: ") + e.what());
         }
         m_lastMinute = minuteKey(t);
         ++m_records;

@@ -11,6 +11,7 @@
 
 #include "engine/harmonic_result.h"
 #include "input/date_time.h"
+#include "input/error_kind.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
@@ -19,13 +20,18 @@ namespace waveharm {
 /// The run must stop; records already written stay on disk.
 class OutputError : public std::runtime_error {
   public:
-    OutputError(std::string file, std::string reason);
+    /// `systemError` is the errno the system gave, 0 when none.
+    OutputError(ErrorKind kind, std::string file, std::string reason, int systemError = 0);
+    ErrorKind kind() const { return m_kind; }
     const std::string& file() const { return m_file; }
     const std::string& reason() const { return m_reason; }
+    int systemError() const { return m_systemError; }
 
   private:
+    ErrorKind m_kind;
     std::string m_file;
     std::string m_reason;
+    int m_systemError;
 };
 
 /// `chosenName` up to the first "." of its file name (the whole path when the file name

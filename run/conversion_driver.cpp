@@ -83,7 +83,7 @@ bool ConversionDriver::step() {
     try {
         recording = readRecording(m_files.pathOf(index), ReadOptions::from(m_settings));
     } catch (const InputError& e) {
-        skip(index, describe(e));
+        skip(index, describe(e), e.kind(), e.offset());
         return true;
     }
     const RecorderFileHeader& header = recording.header;
@@ -94,7 +94,7 @@ bool ConversionDriver::step() {
     try {
         period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
     } catch (const AnalysisError& e) {
-        skip(index, e.what());
+        skip(index, e.what(), e.kind(), -1);
         return true;
     }
     m_recording = std::move(recording);
@@ -109,9 +109,10 @@ bool ConversionDriver::step() {
     return true;
 }
 
-void ConversionDriver::skip(int index, const std::string& reason) {
+void ConversionDriver::skip(int index, const std::string& reason, ErrorKind kind,
+                            std::int64_t offset) {
     ++m_summary.skipped;
-    m_summary.skippedRecordings.push_back({index, m_files.names.at(index), reason});
+    m_summary.skippedRecordings.push_back({index, m_files.names.at(index), reason, kind, offset});
     m_observer.onRecordingSkipped(index, m_files.names.at(index), reason);
 }
 

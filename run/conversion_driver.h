@@ -58,6 +58,8 @@ struct SkippedRecording {
     int index = 0;  ///< position in the file list
     std::string fileName;
     std::string reason;
+    ErrorKind kind = ErrorKind::NotAnalysable;
+    std::int64_t offset = -1;  ///< byte position of a malformed field, -1 when none
 };
 
 struct ConversionSummary {
@@ -133,7 +135,7 @@ class ConversionDriver {
     /// record written at the end of the run.
     std::optional<DateTime> m_lastRecordingTime;
 
-    void skip(int index, const std::string& reason);
+    void skip(int index, const std::string& reason, ErrorKind kind, std::int64_t offset);
     void report(int index, const AnalysisPeriod& period);
     void offerInterval();
 };

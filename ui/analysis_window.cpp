@@ -2,20 +2,27 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QVBoxLayout>
 
+#include "display/error_texts.h"
 #include "output/result_writer.h"
 #include "ui/picture_view.h"
 #include "ui/results_table_model.h"
+#include "ui/window_fit.h"
 
 namespace waveharm {
 
@@ -45,7 +52,32 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 int twipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 
+QString writeError(const OutputError& e) {
+    return qs(writeErrorMessage(e.kind(), e.file(), e.systemError()));
+}
+
 }  // namespace
+
+void showRunSummary(QWidget* parent, RunEnd end, const QString& text) {
+    auto* dialog = new QDialog(parent);
+    dialog->setObjectName("RunSummary");
+    dialog->setWindowTitle(QStringLiteral("変換結果"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* view = new QPlainTextEdit(text, dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(view);
+    layout->addWidget(buttons);
+    dialog->resize(720, 420);
+    if (end == RunEnd::Ended) {
+        dialog->exec();
+        return;
+    }
+    dialog->show();
+}
 
 AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileList files,
                                QWidget* parent)
@@ -55,6 +87,7 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     // The run's arrays and transform tables are made here, once per showing.
     m_driver = std::make_unique<ConversionDriver>(settings, std::move(files),
                                                   static_cast<ConversionObserver&>(*this));
+    m_reportSummary = [](RunEnd end, const QString& text) { showRunSummary(nullptr, end, text); };
     buildControls();
 
     const int rows = initialGridRows(static_cast<int>(settings.maxHarmonicOrder));
@@ -62,8 +95,8 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     if (settings.feederCount <= 1) m_feeder->hide();
     selectDisplayButton(0);
 
-    move(0, 0);  // the screen's top-left corner
-    resize(1440, 860);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    placeOnScreen(*this, QSize(kDesignWidth, kDesignHeight));
 }
 
 AnalysisWindow::~AnalysisWindow() {
@@ -86,7 +119,10 @@ void AnalysisWindow::buildControls() {
         b->setObjectName(QString("Command3_%1").arg(i));
         b->setToolTip(QString::fromUtf8(kDisplayButtons[i].toolTip));
         b->setFont(small);
-        b->setMinimumWidth(10);
+        // Wide enough for the caption in bold, so no caption is ever cut.
+        QFont bold = small;
+        bold.setBold(true);
+        b->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(b->text()) + 12);
         connect(b, &QPushButton::clicked, this, [this, i] { selectDisplayButton(i); });
         row1->addWidget(b);
         m_displayButtons[i] = b;
@@ -95,6 +131,8 @@ void AnalysisWindow::buildControls() {
     m_feeder->setObjectName("Command4");
     m_feeder->setToolTip(QStringLiteral("入力チャンネルを切り替えます。"));
     m_feeder->setFont(small);
+    m_feeder->setMinimumWidth(QFontMetrics(small).horizontalAdvance(QStringLiteral("- ch7 +")) +
+                              16);
     m_feeder->installEventFilter(this);
     row1->addWidget(m_feeder, 2);
 
@@ -151,6 +189,15 @@ void AnalysisWindow::buildControls() {
         view->hide();
         m_grids[i] = view;
     }
+    m_skippedBox = new QGroupBox(this);
+    m_skippedBox->setObjectName("SkippedFiles");
+    m_skippedBox->setFont(small);
+    auto* skippedLayout = new QVBoxLayout(m_skippedBox);
+    skippedLayout->setContentsMargins(2, 2, 2, 2);
+    m_skippedList = new QListWidget(m_skippedBox);
+    m_skippedList->setFont(small);
+    skippedLayout->addWidget(m_skippedList);
+    m_skippedBox->hide();
     for (int i = 0; i < 4; ++i) {
         m_labels[i] = new QLabel(this);
         m_labels[i]->setObjectName(QString("Label%1").arg(i + 1));
@@ -176,6 +223,14 @@ const Picture& AnalysisWindow::picture() const { return m_picture->picture(); }
 
 void AnalysisWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!m_placed) {
+        // Once the window manager has framed the window, its frame is known: place again
+        // so that the title bar is on the screen and the frame fits.
+        m_placed = true;
+        QTimer::singleShot(150, this, [this] {
+            if (isWindow()) placeOnScreen(*this, QSize(kDesignWidth, kDesignHeight));
+        });
+    }
     // The run starts as soon as the window is shown.
     if (!m_start->isHidden() && !m_running) {
         QTimer::singleShot(0, this, &AnalysisWindow::startRun);
@@ -187,9 +242,7 @@ void AnalysisWindow::startRun() {
     try {
         m_driver->start();
     } catch (const OutputError& e) {
-        stopRun(
-            QStringLiteral("ファイルエラー"),
-            QStringLiteral("結果ファイル %1 を開けません。\n%2").arg(qs(e.file()), qs(e.reason())));
+        stopRun(QStringLiteral("ファイルエラー"), writeError(e));
         return;
     }
     m_end->show();
@@ -208,6 +261,7 @@ void AnalysisWindow::endProgram() {
         } catch (const std::exception&) {
             // Ending anyway: the records written so far are already in the files.
         }
+        reportSummary(RunEnd::Ended);
     }
     Q_EMIT endProgramRequested();
     close();
@@ -288,9 +342,7 @@ void AnalysisWindow::runStep() {
     try {
         more = m_driver->step();
     } catch (const OutputError& e) {
-        stopRun(QStringLiteral("書き込みエラー"),
-                QStringLiteral("結果ファイル %1 に書き込めません。\n%2")
-                    .arg(qs(e.file()), qs(e.reason())));
+        stopRun(QStringLiteral("書き込みエラー"), writeError(e));
         return;
     } catch (const std::exception& e) {
         stopRun(QStringLiteral("変換エラー"),
@@ -317,14 +369,9 @@ void AnalysisWindow::finishRun() {
     try {
         m_driver->finish();
     } catch (const OutputError& e) {
-        const QString text = QStringLiteral("結果ファイル %1 に書き込めません。\n%2")
-                                 .arg(qs(e.file()), qs(e.reason()));
-        if (m_reportError) {
-            m_reportError(QStringLiteral("書き込みエラー"), text);
-        } else {
-            QMessageBox::critical(this, QStringLiteral("書き込みエラー"), text);
-        }
+        reportError(QStringLiteral("書き込みエラー"), writeError(e));
     }
+    reportSummary(RunEnd::Finished);
     Q_EMIT runFinished();
     close();
 }
@@ -336,13 +383,29 @@ void AnalysisWindow::stopRun(const QString& title, const QString& text) {
     } catch (const std::exception&) {
         // The files are being given up already; the first error is the one to report.
     }
+    reportError(title, text);
+    // A run that opened its files tells what it wrote before it stopped.
+    if (!m_driver->summary().files.empty()) reportSummary(RunEnd::Stopped);
+    Q_EMIT runFinished();
+    close();
+}
+
+void AnalysisWindow::reportError(const QString& title, const QString& text) {
     if (m_reportError) {
         m_reportError(title, text);
     } else {
         QMessageBox::critical(this, title, text);
     }
-    Q_EMIT runFinished();
-    close();
+}
+
+void AnalysisWindow::reportSummary(RunEnd end) {
+    if (m_reportSummary) m_reportSummary(end, qs(runSummaryText(m_driver->summary(), end)));
+}
+
+QStringList AnalysisWindow::skippedLines() const {
+    QStringList lines;
+    for (int i = 0; i < m_skippedList->count(); ++i) lines << m_skippedList->item(i)->text();
+    return lines;
 }
 
 void AnalysisWindow::closeEvent(QCloseEvent* event) {
@@ -399,20 +462,30 @@ void AnalysisWindow::applyLayout() {
     const auto layout = analysisLayout(outer.width() * 1440 / dpiX, outer.height() * 1440 / dpiY,
                                        width(), height());
     if (!layout) return;
-    const int w = width();
+    const int w = width(), h = height();
+    // While recordings are skipped their list takes a band above the controls.
+    const int band = m_skippedBox->isHidden() ? 0 : 66;
     m_labels[0]->setGeometry(2, 2, w - 4, 18);
-    m_picture->setGeometry(2, 22, layout->pictureWidth, layout->pictureHeight);
+    m_picture->setGeometry(2, 22, layout->pictureWidth, layout->pictureHeight - band);
     // Each grid is as wide as its six columns and its scroll bar.
     const int gridWidth = columnWidth(kOrderColumnTwips) + 5 * columnWidth(kValueColumnTwips) + 20;
+    const int besideGrids = 2 * gridWidth + 8;
+    const int frame2Width = m_frame2->sizeHint().width();
+    // The controls sit along the bottom edge to the right of the grids when the button
+    // bar has its full width there; on a narrower window they take the whole bottom edge
+    // and the grids end above them.
+    const bool beside = w - besideGrids - frame2Width - 6 >= m_frame1->sizeHint().width();
+    const int left = beside ? besideGrids : 2;
+    const int gridHeight = band > 0 || !beside ? layout->pictureHeight - band : layout->gridHeight;
     for (int i = 0; i < 2; ++i) {
-        m_grids[i]->setGeometry(2 + i * (gridWidth + 2), 22, gridWidth, layout->gridHeight);
+        m_grids[i]->setGeometry(2 + i * (gridWidth + 2), 22, gridWidth, gridHeight);
     }
-    // The controls sit along the bottom edge, to the right of the grids.
-    const int left = 2 * gridWidth + 8;
-    m_labels[1]->setGeometry(left, layout->labelTop, 110, 12);
-    m_labels[2]->setGeometry(left + 112, layout->labelTop, 170, 12);
-    m_labels[3]->setGeometry(left + 284, layout->labelTop, 170, 12);
-    const int frame2Width = 250;
+    m_skippedBox->setGeometry(2, h - 52 - band, w - 4, band - 2);
+    const int labelHeight = m_labels[1]->fontMetrics().height();
+    const int labelTop = std::min(layout->labelTop, layout->frame1Top - labelHeight);
+    m_labels[1]->setGeometry(left, labelTop, 110, labelHeight);
+    m_labels[2]->setGeometry(left + 112, labelTop, 170, labelHeight);
+    m_labels[3]->setGeometry(left + 284, labelTop, 170, labelHeight);
     m_frame2->setGeometry(w - frame2Width - 2, layout->frame2Top, frame2Width, 47);
     m_frame1->setGeometry(left, layout->frame1Top, std::max(100, w - frame2Width - left - 6), 35);
 }
@@ -437,7 +510,19 @@ void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
 
 void AnalysisWindow::onRecordingSkipped(int index, const std::string& fileName,
                                         const std::string& reason) {
-    m_labels[1]->setText(QStringLiteral("読み込めません: %1 %2").arg(qs(fileName), qs(reason)));
+    const auto& skipped = m_driver->summary().skippedRecordings;
+    const QString line = skipped.empty() ? qs(fileName) : qs(skippedRecordingText(skipped.back()));
+    auto* item = new QListWidgetItem(line, m_skippedList);
+    item->setToolTip(qs(reason));
+    m_skippedList->scrollToBottom();
+    m_skippedBox->setTitle(
+        QStringLiteral("読み込めなかったファイル（%1 件）").arg(m_skippedList->count()));
+    m_labels[1]->setText(QStringLiteral("読込不可：%1").arg(qs(fileName)));
+    if (m_skippedBox->isHidden()) {
+        m_skippedBox->show();
+        applyLayout();
+    }
+    (void)index;
 }
 
 }  // namespace waveharm

@@ -11,11 +11,13 @@
 
 #include "display/analysis_display.h"
 #include "run/conversion_driver.h"
+#include "ui/run_summary.h"
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -25,9 +27,18 @@ namespace waveharm {
 class PictureView;
 class ResultsTableModel;
 
+/// Shows a run's summary in a window of its own over `parent`: modal after "終了" (the
+/// program ends when it is closed), otherwise left open beside the settings screen.
+void showRunSummary(QWidget* parent, RunEnd end, const QString& text);
+
 class AnalysisWindow : public QWidget, private ConversionObserver {
     Q_OBJECT
   public:
+    /// The window's designed inner size, and the smallest at which every control is
+    /// still usable and readable.
+    static constexpr int kDesignWidth = 1440, kDesignHeight = 860;
+    static constexpr int kMinimumWidth = 1024, kMinimumHeight = 600;
+
     /// Loads the window for a run over `files` with `settings` (the run starts when the
     /// window is first shown).
     AnalysisWindow(const ConversionSettings& settings, WaveformFileList files,
@@ -49,6 +60,13 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     /// tests): a title and a text naming the file and the reason.
     using ErrorReporter = std::function<void(const QString& title, const QString& text)>;
     void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
+
+    /// How the end-of-run summary reaches the user (`showRunSummary` unless replaced):
+    /// how the run ended and the summary text.
+    using SummaryReporter = std::function<void(RunEnd end, const QString& text)>;
+    void setSummaryReporter(SummaryReporter reporter) { m_reportSummary = std::move(reporter); }
+    /// The skipped recordings listed so far, one line each.
+    QStringList skippedLines() const;
 
   Q_SIGNALS:
     /// The run ended after its last recording (or the window was closed during it): the
@@ -82,6 +100,8 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     void haltStepping();
     void finishRun();
     void stopRun(const QString& title, const QString& text);
+    void reportError(const QString& title, const QString& text);
+    void reportSummary(RunEnd end);
     void redraw();
     void present(const RecorderFileHeader& header, const WindowWaveforms& window,
                  const HarmonicResult& result);
@@ -105,8 +125,10 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     int m_displayFeeder = 0;
     bool m_running = false;
     bool m_waitingForTimer = false;
+    bool m_placed = false;
     int m_shownIndex = -1;  ///< recording shown by the step in progress
     ErrorReporter m_reportError;
+    SummaryReporter m_reportSummary;
 
     QPushButton* m_start = nullptr;                                  // Command2
     QPushButton* m_end = nullptr;                                    // Command1
@@ -124,6 +146,8 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     std::array<QLabel*, 4> m_labels{};  // Label1..Label4
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
+    QGroupBox* m_skippedBox = nullptr;  // the recordings the run could not read
+    QListWidget* m_skippedList = nullptr;
 };
 
 }  // namespace waveharm

@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "display/error_texts.h"
 #include "output/result_writer.h"
 #include "settings/interpolation_loss.h"
 #include "ui/campaign_view.h"
@@ -716,10 +717,14 @@ void SettingsScreen::scanFolder(const QString& folder) {
     QStringList notes;
     try {
         m_files = waveharm::scanFolder(std::filesystem::path(toStd(folder)), m_settings.wevFiles);
-    } catch (const std::exception& e) {
+    } catch (const InputError& e) {
         m_files = WaveformFileList{};
         m_files.folder = std::filesystem::path(toStd(folder));
-        notes << QString("フォルダを読めません：%1").arg(e.what());
+        notes << QString::fromStdString(readErrorMessage(e.kind(), e.file(), e.offset(), ""));
+    } catch (const std::exception&) {
+        m_files = WaveformFileList{};
+        m_files.folder = std::filesystem::path(toStd(folder));
+        notes << QString("フォルダを読めません：%1").arg(folder);
     }
     for (const auto& r : m_files.renamed) notes << QString::fromStdString(r);
     for (const auto& p : m_files.problems) notes << QString::fromStdString(p);
@@ -765,12 +770,17 @@ void SettingsScreen::readCurrentFile(bool fromScan) {
         m_recording = std::move(recording);
         showRecordingInfo(m_recording->header);
         refillFeederCounts(m_recording->header, fromScan);
-    } catch (const std::exception& e) {
+    } catch (const InputError& e) {
         // No samples are kept under another file's description.
         m_recording.reset();
         clearRecordingInfo();
-        m_readError->setText(QString("読み込めないファイルです：%1\n%2")
-                                 .arg(QString::fromStdString(m_currentFileName), e.what()));
+        m_readError->setText(QString::fromStdString(
+            readErrorMessage(e.kind(), m_currentFileName, e.offset(), e.reason())));
+    } catch (const std::exception&) {
+        m_recording.reset();
+        clearRecordingInfo();
+        m_readError->setText(
+            QString("読み込めないファイルです：%1").arg(QString::fromStdString(m_currentFileName)));
     }
     updateStartButton();
 }

@@ -74,6 +74,8 @@ class AnalysisWindowTest : public ::testing::Test {
         w->setErrorReporter([this](const QString&, const QString& text) {
             m_errors.push_back(text.toStdString());
         });
+        w->setSummaryReporter(
+            [this](RunEnd, const QString& text) { m_summaries.push_back(text.toStdString()); });
         return w;
     }
 
@@ -98,6 +100,7 @@ class AnalysisWindowTest : public ::testing::Test {
     int m_ended = 0;
     std::vector<int> m_shown;
     std::vector<std::string> m_errors;
+    std::vector<std::string> m_summaries;
 };
 
 TEST_F(AnalysisWindowTest, LoadSetsUpTheControls) {

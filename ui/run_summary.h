@@ -1,0 +1,26 @@
+#pragma once
+// The end-of-run summary the analysis window shows in Japanese: what was analysed,
+// every skipped recording with its reason, range over, records written and the
+// result files' full paths. Plain text, no Qt.
+
+#include <string>
+
+#include "run/conversion_driver.h"
+
+namespace waveharm {
+
+/// How a run came to its end.
+enum class RunEnd {
+    Finished,  ///< after the last recording
+    Ended,     ///< "終了" pressed: the interval in progress is not written
+    Stopped,   ///< a result file could not be written
+};
+
+/// One skipped recording as the screens show it: "W3000.MEM：<reason in Japanese>
+/// （12 バイト目）".
+std::string skippedRecordingText(const SkippedRecording& skipped);
+
+/// The summary of a run, one item per line.
+std::string runSummaryText(const ConversionSummary& summary, RunEnd end);
+
+}  // namespace waveharm
