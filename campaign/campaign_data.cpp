@@ -40,7 +40,7 @@ struct SourceFile {
 void forEachRecord(const SourceFile& file,
                    const std::function<void(std::int64_t, ByteReader&, std::int64_t)>& visit) {
     std::ifstream in(pathOf(file.name), std::ios::binary);
-    if (!in) throw InputError(file.name, -1, "cannot open the file");
+    if (!in) throw InputError(ErrorKind::CannotOpen, file.name, -1, "cannot open the file");
     const std::int64_t length = file.layout.recordBytes();
     const std::int64_t perChunk = std::max<std::int64_t>(1, (1 << 20) / length);
     std::vector<char> chunk;
@@ -48,7 +48,8 @@ void forEachRecord(const SourceFile& file,
         const std::int64_t count = std::min(perChunk, file.records - first);
         chunk.resize(static_cast<std::size_t>(count * length));
         if (!in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())))
-            throw InputError(file.name, first * length, "the file ended while it was being read");
+            throw InputError(ErrorKind::CannotRead, file.name, first * length,
+                             "the file ended while it was being read");
         ByteReader reader(std::as_bytes(std::span<const char>(chunk)), file.name);
         for (std::int64_t i = 0; i < count; ++i) visit(first + i, reader, i * length);
     }
@@ -72,19 +73,22 @@ std::optional<double> stampOf(float dateField, std::int16_t timeField) {
 
 std::vector<SourceFile> openFiles(const std::vector<std::string>& names,
                                   const CampaignOptions& options) {
-    if (names.empty()) throw InputError("", -1, "no result file given");
+    if (names.empty()) throw InputError(ErrorKind::NotAResultFile, "", -1, "no result file given");
     std::vector<SourceFile> files;
     std::vector<std::filesystem::path> seen;
     for (const std::string& name : names) {
         const auto path = pathOf(name);
         std::error_code ec;
         if (std::filesystem::is_directory(path, ec))
-            throw InputError(name, -1, "this is a folder, not a result file");
+            throw InputError(ErrorKind::NotARegularFile, name, -1,
+                             "this is a folder, not a result file");
         const auto size = std::filesystem::file_size(path, ec);
-        if (ec) throw InputError(name, -1, "cannot read the file: " + ec.message());
+        if (ec)
+            throw InputError(ErrorKind::CannotRead, name, -1,
+                             "cannot read the file: " + ec.message());
         const auto canonical = std::filesystem::weakly_canonical(path, ec);
         if (std::find(seen.begin(), seen.end(), canonical) != seen.end())
-            throw InputError(name, -1, "the file is given twice");
+            throw InputError(ErrorKind::NotAResultFile, name, -1, "the file is given twice");
         seen.push_back(canonical);
         SourceFile f;
         f.name = name;
@@ -94,7 +98,7 @@ std::vector<SourceFile> openFiles(const std::vector<std::string>& names,
         const ResultLayout& first = files.empty() ? f.layout : files.front().layout;
         if (f.layout.option != first.option || f.layout.feederCount != first.feederCount ||
             f.layout.phase != first.phase)
-            throw InputError(name, -1,
+            throw InputError(ErrorKind::NotAResultFile, name, -1,
                              "holds " + describeLayout(f.layout) + " but " + files.front().name +
                                  " holds " + describeLayout(first) +
                                  "; a report covers files of one kind from one site");
@@ -114,7 +118,8 @@ std::vector<double> mergeInTimeOrder(std::vector<SourceFile>& files) {
     for (std::uint32_t f = 0; f < files.size(); ++f) {
         const SourceFile& file = files[f];
         if (entries.size() + file.records > std::numeric_limits<std::uint32_t>::max())
-            throw InputError(file.name, -1, "too many records for one report");
+            throw InputError(ErrorKind::NotAResultFile, file.name, -1,
+                             "too many records for one report");
         forEachRecord(file, [&](std::int64_t i, ByteReader& r, std::int64_t at) {
             r.seek(at, "time stamp");
             const float date = std::bit_cast<float>(r.i32le());
@@ -122,7 +127,7 @@ std::vector<double> mergeInTimeOrder(std::vector<SourceFile>& files) {
             const auto stamp = stampOf(date, time);
             if (!stamp)
                 throw InputError(
-                    file.name, i * file.layout.recordBytes(),
+                    ErrorKind::NotAResultFile, file.name, i * file.layout.recordBytes(),
                     "record " + std::to_string(i + 1) + " has no valid time stamp (date field " +
                         std::to_string(date) + ", time field " + std::to_string(time) + ")");
             entries.push_back({*stamp, f, static_cast<std::uint32_t>(i)});

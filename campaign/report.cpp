@@ -226,7 +226,7 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
-    if (!out) throw OutputError(path.string(), "cannot write the file");
+    if (!out) throw OutputError(ErrorKind::CannotWrite, path.string(), "cannot write the file");
 }
 
 }  // namespace
@@ -270,7 +270,8 @@ void writeReportFiles(const std::string& dir, const CampaignData& data,
     std::filesystem::create_directories(folder, ec);
     if (ec || !std::filesystem::is_directory(folder))
         throw OutputError(
-            dir, "cannot create the output folder" + (ec ? ": " + ec.message() : std::string()));
+            ErrorKind::CannotCreate, dir,
+            "cannot create the output folder" + (ec ? ": " + ec.message() : std::string()));
     const auto csvPath = folder / "statistics.csv", htmlPath = folder / "report.html";
     try {
         writeText(csvPath, csv);

@@ -116,10 +116,11 @@ void ResultFile::fail(const char* action, int error) {
 }
 
 void ResultFile::sync() {
-    if (!m_file) throw OutputError(m_name, "the file is not open");
+    if (!m_file) throw OutputError(ErrorKind::CannotWrite, m_name, "the file is not open");
     errno = 0;
     if (syncToDisk(m_file) != 0)
-        throw OutputError(m_name, "cannot flush the records to the disk: " + errorText(errno));
+        throw OutputError(ErrorKind::CannotWrite, m_name,
+                          "cannot flush the records to the disk: " + errorText(errno), errno);
 }
 
 void ResultFile::close() {
