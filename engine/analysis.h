@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,13 @@ class AnalysisError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
     static constexpr ErrorKind kind() { return ErrorKind::NotAnalysable; }
+};
+
+/// The analysis of a recording read only in part reached rows that were not read: read
+/// the whole recording and analyse it again. Never raised for a recording read whole.
+class RowsNotLoaded : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
 };
 
 /// Which transform computes the spectrum of a window column.
@@ -105,6 +113,8 @@ struct AnalysisPeriod {
     bool fixed = false;      ///< fixed 50/60 Hz period instead of a measured one
     std::string syncLabel;   ///< "固定" when fixed, else empty
     double frequencyHz = 0;  ///< sampling rate / period
+    /// The rows of the R-S voltage the crossing search read (empty for a fixed sync mode).
+    RowRange rowsSearched;
 };
 
 /// Where the search for the crossing that closes the period begins, given the first
@@ -126,6 +136,15 @@ int sourceSlot(const ConversionSettings& settings, int e);
 /// not even the fixed period fits in the recording.
 AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings);
 
+/// The rows an analysis with `settings` normally reads from a recording with `header`:
+/// from 0 with a fixed period; around the search start near the pre-trigger point with a
+/// measured one, enough for the two crossing searches and the window of a 45–65 Hz
+/// fundamental. Nothing (the whole table) when the interpolation mode reads the whole
+/// record or the header gives no sampling rate. An analysis that reaches further raises
+/// RowsNotLoaded rather than work on rows not read.
+std::optional<RowRange> rowsForAnalysis(const RecorderFileHeader& header,
+                                        const ConversionSettings& settings);
+
 /// Fills sample positions, the used window columns and the peak table. Throws
 /// AnalysisError when the window reaches past the recorded samples.
 void resampleWindow(const Recording& recording, const ConversionSettings& settings,
@@ -140,7 +159,9 @@ class Analyzer {
     const FftPlan& plan() const { return m_plan; }
 
     /// Full analysis of one recording into `result` and `window`. Throws AnalysisError
-    /// when the recording cannot be analysed.
+    /// when the recording cannot be analysed, RowsNotLoaded when it was read in part and
+    /// the search or the window needs rows that were not read (the results are then not
+    /// valid).
     AnalysisPeriod analyze(const Recording& recording, WindowWaveforms& window,
                            HarmonicResult& result);
 

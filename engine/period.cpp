@@ -21,12 +21,35 @@ constexpr const char* kFixedLabel = "固定";
 // search neither steps back to t1 nor passes the crossing that closes the period.
 constexpr double kSecondSearchFraction = 0.68;
 
+// The slot the search walks, and the lowest and highest row it read: a recording read
+// only around its trigger point is searched again in full when the search left the rows
+// read.
+struct SearchedColumn {
+    std::span<const std::int16_t> x;
+    std::int64_t lowest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t highest = std::numeric_limits<std::int64_t>::min();
+};
+
 // A sample of a slot; positions outside the table read as zero (the row after the last
 // sample is zero as well), so the search never reads past the recorded data.
-inline std::int16_t sampleAt(std::span<const std::int16_t> x, std::int64_t i) {
-    return i >= 0 && i < static_cast<std::int64_t>(x.size()) ? x[static_cast<std::size_t>(i)]
-                                                             : std::int16_t{0};
+inline std::int16_t sampleAt(SearchedColumn& c, std::int64_t i) {
+    const auto n = static_cast<std::int64_t>(c.x.size());
+    if (i < 0 || i >= n) return 0;
+    c.lowest = std::min(c.lowest, i);
+    c.highest = std::max(c.highest, i);
+    return c.x[static_cast<std::size_t>(i)];
 }
+
+float sumOf(SearchedColumn& x, int width, std::int64_t centre, float& next) {
+    const std::int64_t first = centre - width / 2;
+    float sum = 0;
+    for (std::int64_t i = first; i < first + width; ++i) sum += sampleAt(x, i);
+    next = sum + static_cast<float>(sampleAt(x, first + width)) -
+           static_cast<float>(sampleAt(x, first));
+    return sum;
+}
+
+double searchCrossing(SearchedColumn& x, std::int64_t& position, double limit);
 
 // Results of one scan of the search besides a crossing position.
 constexpr double kEndOfRecord = -1;     // the start left the searchable part of the record
@@ -84,25 +107,28 @@ int recordedSlot(const Recording& recording, const ConversionSettings& settings,
     return slot;
 }
 
-AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSettings& settings,
-                               double fsKHz) {
-    const RecorderFileHeader& header = recording.header;
-    const auto x = recording.samples.column(recordedSlot(recording, settings, 0));
-    const double limit = static_cast<double>(recording.samples.totalSamples());
+// Half a cycle before the trigger point: the recorder triggers on ch1's rising edge.
+double firstSearchStart(const RecorderFileHeader& header, double fsKHz) {
     const double half = fsKHz * 1000 / 50 / 2;
+    if (header.isMr8880()) return half;
+    return static_cast<double>(header.totalSamples) * header.pretrigger / 100 - half;
+}
 
-    // Half a cycle before the trigger point: the recorder triggers on ch1's rising edge.
-    const double start = header.isMr8880() ? half
-                                           : static_cast<double>(recording.samples.totalSamples()) *
-                                                     header.pretrigger / 100 -
-                                                 half;
+RowRange rowsRead(const SearchedColumn& x) {
+    if (x.highest < x.lowest) return {};
+    return {x.lowest, x.highest + 1};
+}
+
+AnalysisPeriod searchedPeriod(const Recording& recording, double fsKHz, SearchedColumn& x) {
+    const double limit = static_cast<double>(recording.samples.totalSamples());
     std::int64_t position = 0;
-    if (!roundPosition(start, position)) return fixedPeriod(recording, fsKHz, 50);
-    const double t1 = findRisingZeroCrossing(x, position, limit);
+    if (!roundPosition(firstSearchStart(recording.header, fsKHz), position))
+        return fixedPeriod(recording, fsKHz, 50);
+    const double t1 = searchCrossing(x, position, limit);
     if (t1 < 0) return fixedPeriod(recording, fsKHz, 50);
 
     position = secondCrossingSearchStart(t1, fsKHz);
-    const double t2 = findRisingZeroCrossing(x, position, limit);
+    const double t2 = searchCrossing(x, position, limit);
     if (t2 < 0 || t2 <= t1 || !windowFits(recording, t1, t2)) {
         return fixedPeriod(recording, fsKHz, 50);
     }
@@ -113,24 +139,28 @@ AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSetti
     return period;
 }
 
+AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSettings& settings,
+                               double fsKHz) {
+    SearchedColumn x{recording.samples.column(recordedSlot(recording, settings, 0))};
+    AnalysisPeriod period = searchedPeriod(recording, fsKHz, x);
+    period.rowsSearched = rowsRead(x);
+    return period;
+}
+
 }  // namespace
 
 float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre, float& next) {
-    const std::int64_t first = centre - width / 2;
-    float sum = 0;
-    for (std::int64_t i = first; i < first + width; ++i) sum += sampleAt(x, i);
-    next = sum + static_cast<float>(sampleAt(x, first + width)) -
-           static_cast<float>(sampleAt(x, first));
-    return sum;
+    SearchedColumn column{x};
+    return sumOf(column, width, centre, next);
 }
 
 namespace {
 
 // The first rising crossing of the sums S(position) .. S(position + 100); kNoCrossingHere
 // when there is none.
-double scanHundred(std::span<const std::int16_t> x, std::int64_t& position) {
+double scanHundred(SearchedColumn& x, std::int64_t& position) {
     float s1 = 0;
-    float s0 = movingSum(x, kSumWidth, position, s1);
+    float s0 = sumOf(x, kSumWidth, position, s1);
     for (std::int64_t l = 0; l <= kStride; ++l) {
         // A search that starts exactly on a rising crossing (sum 0, then positive) has
         // found it: the stepping never moves off a zero sum, and scanning on would only
@@ -150,7 +180,7 @@ double scanHundred(std::span<const std::int16_t> x, std::int64_t& position) {
 
 // One pass of the search: steps back out of a positive half-cycle, then scans the next
 // 100 sample sums, moving on by 100 samples while they end negative without a crossing.
-double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, double limit) {
+double scanForCrossing(SearchedColumn& x, std::int64_t& position, double limit) {
     float unused = 0;
     for (;;) {
         if (static_cast<double>(position) > limit - 100) return kEndOfRecord;
@@ -158,7 +188,7 @@ double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, 
         // begins at the first sample whose moving sum is complete.
         if (position < 5) position = 5;
         // Step back until the search starts in a negative half-cycle.
-        if (movingSum(x, kSumWidth, position, unused) > 0 && position > 105) {
+        if (sumOf(x, kSumWidth, position, unused) > 0 && position > 105) {
             position -= kStride;
             continue;
         }
@@ -168,7 +198,7 @@ double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, 
         // would land on the same phase again and again, never seeing a crossing.
         const double crossing = scanHundred(x, position);
         if (crossing >= 0) return crossing;
-        if (movingSum(x, kSumWidth, position + kStride, unused) < 0) {
+        if (sumOf(x, kSumWidth, position + kStride, unused) < 0) {
             position += kStride + 1;
             continue;
         }
@@ -178,9 +208,9 @@ double scanForCrossing(std::span<const std::int16_t> x, std::int64_t& position, 
 
 // Moves a search start that sits in a positive half-cycle on to the next negative sum.
 // False when the record ends first.
-bool leavePositiveHalfCycle(std::span<const std::int16_t> x, std::int64_t& position, double limit) {
+bool leavePositiveHalfCycle(SearchedColumn& x, std::int64_t& position, double limit) {
     float next = 0;
-    float sum = movingSum(x, kSumWidth, position, next);
+    float sum = sumOf(x, kSumWidth, position, next);
     while (sum >= 0) {
         if (static_cast<double>(position) > limit - 100) return false;
         ++position;
@@ -195,6 +225,13 @@ bool leavePositiveHalfCycle(std::span<const std::int16_t> x, std::int64_t& posit
 
 double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
                               double limit) {
+    SearchedColumn column{x};
+    return searchCrossing(column, position, limit);
+}
+
+namespace {
+
+double searchCrossing(SearchedColumn& x, std::int64_t& position, double limit) {
     // Where the last move past a positive half-cycle left the search. A noisy channel can
     // make the scan step back before that point and land in the same half-cycle again;
     // each move must therefore reach further than the one before, or the search ends.
@@ -214,10 +251,39 @@ double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& pos
     }
 }
 
+}  // namespace
+
 std::int64_t secondCrossingSearchStart(double t1, double samplingRateKHz) {
     std::int64_t position = -1000;  // fails the search when t1 makes no sense
     roundPosition(t1 + kSecondSearchFraction * samplingRateKHz * 1000 / 50, position);
     return position;
+}
+
+std::optional<RowRange> rowsForAnalysis(const RecorderFileHeader& header,
+                                        const ConversionSettings& settings) {
+    if (analysisReadsWholeRecord(settings)) return std::nullopt;
+    const double fs = header.samplingRateKHz;
+    if (!std::isfinite(fs) || fs <= 0) return std::nullopt;
+    const double period50 = fs * 1000 / 50;
+    // The fixed 50 Hz window, also the fallback when no crossing pair is found: rows from
+    // 0 to the sample after its end.
+    const auto fixedEnd = static_cast<std::int64_t>(std::ceil(period50)) + 2;
+    if (settings.syncMode == SyncMode::Fixed50Hz || settings.syncMode == SyncMode::Fixed60Hz)
+        return RowRange{0, fixedEnd};
+    const double start = firstSearchStart(header, fs);
+    if (!std::isfinite(start) || std::fabs(start) > 1e15) return std::nullopt;
+    // Back out of the positive half-cycle the start may lie in, then forward over the
+    // crossing t1, the second search from 0.68 of a 50 Hz period after it and the
+    // crossing t2 a 45 Hz period after t1, each search looking 106 rows beyond its
+    // position; with room to spare on both sides.
+    const double before = period50 + 2 * (kStride + kSumWidth);
+    const double after = 3 * period50 + 4 * (kStride + kSumWidth);
+    RowRange rows{static_cast<std::int64_t>(std::floor(start - before)),
+                  static_cast<std::int64_t>(std::ceil(start + after))};
+    // A span that starts within the fixed window takes the fixed window along.
+    if (rows.first <= fixedEnd) rows.first = 0;
+    if (rows.first == 0) rows.end = std::max(rows.end, fixedEnd);
+    return rows;
 }
 
 int sourceSlot(const ConversionSettings& settings, int e) {

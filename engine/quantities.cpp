@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/analysis.h"
+#include "engine/band_limited.h"
 #include "engine/complex_math.h"
 
 namespace waveharm {
@@ -538,6 +539,26 @@ void checkFinite(const HarmonicResult& r) {
     if (!ok) throw AnalysisError("the analysis gave a value out of the number range");
 }
 
+// A recording read only around its trigger point must hold every row the search read and
+// every row the window interpolates from.
+void requireRowsLoaded(const Recording& recording, const ConversionSettings& settings,
+                       const AnalysisPeriod& period) {
+    const SampleTable& samples = recording.samples;
+    const std::int64_t n = samples.totalSamples();
+    const RowRange loaded = samples.loadedRows();
+    if (loaded.first <= 0 && loaded.end >= n) return;
+    if (analysisReadsWholeRecord(settings))
+        throw RowsNotLoaded("the interpolation mode reads the whole record");
+    // Row N is zero in every table; rows beyond read as zero in the search.
+    const auto clip = [n](RowRange r) {
+        return RowRange{std::max<std::int64_t>(r.first, 0), std::min(r.end, n)};
+    };
+    const RowRange window{static_cast<std::int64_t>(std::floor(period.windowStart)),
+                          static_cast<std::int64_t>(std::floor(period.windowEnd)) + 2};
+    if (!loaded.contains(clip(period.rowsSearched)) || !loaded.contains(clip(window)))
+        throw RowsNotLoaded("the period search or the window reaches beyond the rows read");
+}
+
 }  // namespace
 
 Analyzer::Analyzer(const ConversionSettings& settings) : m_settings(settings) {
@@ -556,6 +577,7 @@ Analyzer::Analyzer(const ConversionSettings& settings) : m_settings(settings) {
 AnalysisPeriod Analyzer::analyze(const Recording& recording, WindowWaveforms& window,
                                  HarmonicResult& result) {
     const AnalysisPeriod period = findAnalysisPeriod(recording, m_settings);
+    requireRowsLoaded(recording, m_settings, period);
     resampleWindow(recording, m_settings, period, window);
     computeQuantities(recording.header, window, result);
     return period;

@@ -81,16 +81,17 @@ RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& option
     return h;
 }
 
-SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& h,
-                       const ReadOptions& options) {
+SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& h, const ReadOptions& options,
+                       RowRange rows) {
     SampleTable table(h.totalSamples, h.channelCount);
+    table.setLoadedRows(rows);
     reader.seek(h.sampleOffset, "sample data");
     reader.requireItems(h.totalSamples, std::int64_t{2} * h.channelCount, "declared samples");
     for (int j = 0; j < h.channelCount; ++j) {
         const SlotPlacement place = placementFor(j, h.channelCount, options);
         std::span<std::int16_t> column = table.column(place.slot);
         const auto raw = reader.bytes(2 * h.totalSamples, "channel data");
-        for (std::int64_t i = 0; i < h.totalSamples; ++i) {
+        for (std::int64_t i = rows.first; i < rows.end; ++i) {
             const int word =
                 (std::to_integer<int>(raw[2 * i]) << 8) | std::to_integer<int>(raw[2 * i + 1]);
             // 12-bit data never exceed the 16-bit range; damaged words saturate.

@@ -88,7 +88,8 @@ std::int64_t firstSampleOffset(ByteReader& reader, std::int64_t base) {
 
 }  // namespace
 
-SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& options) {
+SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& options,
+                       RowRange rows) {
     const std::int64_t base = h.sampleOffset;
     if (tagAt(reader, base, "information section") != "LWBBWINF")
         throw InputError(ErrorKind::BrokenLayout, reader.file(), base,
@@ -104,14 +105,15 @@ SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOpti
     const auto raw = reader.bytes(h.totalSamples * 2 * channels, "sample data");
 
     SampleTable table(h.totalSamples, channels);
+    table.setLoadedRows(rows);
     std::vector<std::int16_t*> columns;
     std::vector<char> negate;
     slotTargets(table, options, columns, negate);
     std::vector<double> zero(std::size_t(channels), 0.0);
     for (int j = 0; j < channels && j < kSlotCount; ++j)
         zero[j] = double(h.channelScale[j + 16]) / h.channelScale[j];
-    const std::byte* word = raw.data();
-    for (std::int64_t i = 0; i < h.totalSamples; ++i) {
+    const std::byte* word = raw.data() + rows.first * 2 * channels;
+    for (std::int64_t i = rows.first; i < rows.end; ++i) {
         for (int j = 0; j < channels; ++j, word += 2) {
             const unsigned r =
                 std::to_integer<unsigned>(word[0]) | (std::to_integer<unsigned>(word[1]) << 8);

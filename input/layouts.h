@@ -59,12 +59,15 @@ void slotTargets(SampleTable& table, const ReadOptions& options,
 void applyVoltageNegation(SampleTable& table, const ReadOptions& options);
 
 /// Frame families 80, 47 and 41: one read of the sample section, decoded from memory.
+/// Each decoder checks the whole sample section and decodes the rows `rows` (within
+/// 0..totalSamples); the table's other rows stay 0.
 SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& header,
-                         const ReadOptions& options);
+                         const ReadOptions& options, RowRange rows);
 /// The 886x tagged-section chain; fills the header's channel scales and ranges.
-SampleTable decode886x(ByteReader& reader, RecorderFileHeader& header, const ReadOptions& options);
+SampleTable decode886x(ByteReader& reader, RecorderFileHeader& header, const ReadOptions& options,
+                       RowRange rows);
 /// The 8840 layout, channel after channel.
 SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& header,
-                       const ReadOptions& options);
+                       const ReadOptions& options, RowRange rows);
 
 }  // namespace waveharm::detail

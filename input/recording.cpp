@@ -29,6 +29,7 @@ SampleTable::SampleTable(std::int64_t totalSamples, int channelCount)
     : m_samples(totalSamples), m_channels(channelCount) {
     assert(totalSamples >= 0 && channelCount >= 0 && "sample table dimensions");
     m_data.assign(static_cast<std::size_t>((totalSamples + 1) * channelCount), 0);
+    m_loaded = {0, totalSamples};
 }
 
 std::size_t SampleTable::index(std::int64_t i, int slot) const {
@@ -72,20 +73,26 @@ RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptio
 }
 
 SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
-                          const ReadOptions& options, const std::string& name) {
+                          const ReadOptions& options, const std::string& name,
+                          std::optional<RowRange> rows) {
     ByteReader reader(bytes, name);
+    RowRange span{0, header.totalSamples};
+    if (rows) {
+        span.first = std::clamp<std::int64_t>(rows->first, 0, header.totalSamples);
+        span.end = std::clamp<std::int64_t>(rows->end, span.first, header.totalSamples);
+    }
     SampleTable table;
     switch (header.recorderFamily) {
         case 40:
-            table = detail::decode8840(reader, header, options);
+            table = detail::decode8840(reader, header, options, span);
             break;
         case 86:
-            table = detail::decode886x(reader, header, options);
+            table = detail::decode886x(reader, header, options, span);
             break;
         case 80:
         case 47:
         case 41:
-            table = detail::decodeFrames(reader, header, options);
+            table = detail::decodeFrames(reader, header, options, span);
             break;
         default:
             throw InputError(ErrorKind::NotARecording, name, -1,
@@ -117,12 +124,14 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     return bytes;
 }
 
-Recording readRecording(const std::filesystem::path& path, const ReadOptions& options) {
+Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
+                        const RowChooser& rows) {
     const std::vector<std::byte> bytes = readFileBytes(path);
     const std::string name = path.filename().string();
     Recording r;
     r.header = parseHeader(bytes, options, name);
-    r.samples = decodeSamples(bytes, r.header, options, name);
+    r.samples = decodeSamples(bytes, r.header, options, name,
+                              rows ? rows(r.header) : std::optional<RowRange>{});
     return r;
 }
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -85,6 +87,17 @@ struct RecorderFileHeader {
 /// counts two channels per feeder.
 int maxFeederCount(const RecorderFileHeader& header, MeasurementType type);
 
+/// Rows first .. end − 1 of a sample table.
+struct RowRange {
+    std::int64_t first = 0;
+    std::int64_t end = 0;
+
+    bool empty() const { return end <= first; }
+    bool contains(const RowRange& other) const {
+        return other.empty() || (first <= other.first && other.end <= end);
+    }
+};
+
 /// Raw 16-bit samples of the current recording, indexed [sample i][slot s] for
 /// i = 0..N (row N is zero) and s = 0..channelCount-1. One slot's samples are
 /// contiguous.
@@ -94,6 +107,10 @@ class SampleTable {
     SampleTable(std::int64_t totalSamples, int channelCount);
 
     std::int64_t totalSamples() const { return m_samples; }  ///< N (rows 0..N-1 hold data)
+    /// The rows decoded from the file (all N unless a span was asked for); the others
+    /// read 0.
+    RowRange loadedRows() const { return m_loaded; }
+    void setLoadedRows(RowRange rows) { m_loaded = rows; }
     int channelCount() const { return m_channels; }
     std::int16_t at(std::int64_t i, int slot) const { return m_data[index(i, slot)]; }
     std::int16_t& at(std::int64_t i, int slot) { return m_data[index(i, slot)]; }
@@ -105,6 +122,7 @@ class SampleTable {
     std::size_t index(std::int64_t i, int slot) const;
     std::int64_t m_samples = 0;
     int m_channels = 0;
+    RowRange m_loaded;
     std::vector<std::int16_t> m_data;
 };
 
@@ -131,16 +149,24 @@ struct Recording {
 RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptions& options,
                                const std::string& name);
 
-/// Decodes the samples of a file held in memory under its own header. For 886x files
-/// also fills the header's `rangePerDiv` and `channelScale`. Throws InputError.
+/// Decodes the samples of a file held in memory under its own header: every row, or only
+/// `rows` (clipped to the recording; the other rows read 0). For 886x files also fills
+/// the header's `rangePerDiv` and `channelScale`. The file is checked as a whole either
+/// way. Throws InputError.
 SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
-                          const ReadOptions& options, const std::string& name);
+                          const ReadOptions& options, const std::string& name,
+                          std::optional<RowRange> rows = std::nullopt);
+
+/// The rows a reader of a recording needs, chosen from its header; nothing for all.
+using RowChooser = std::function<std::optional<RowRange>(const RecorderFileHeader&)>;
 
 /// Reads a whole file into memory; throws InputError when it cannot be read.
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
 
-/// Header + samples of one file. Throws InputError.
-Recording readRecording(const std::filesystem::path& path, const ReadOptions& options);
+/// Header + samples of one file: every row, or the rows `rows` chooses from the header.
+/// Throws InputError.
+Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
+                        const RowChooser& rows = {});
 
 /// Header only (reads the whole file). Throws InputError.
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options);

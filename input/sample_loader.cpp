@@ -32,10 +32,10 @@ struct F8841Word {
 template <typename Decode>
 void decodeFrameWords(std::span<const std::byte> raw, std::int64_t frameBytes,
                       const std::vector<std::int16_t*>& columns, const std::vector<char>& negate,
-                      std::int64_t samples, Decode decode) {
+                      RowRange rows, Decode decode) {
     const std::size_t channels = columns.size();
-    const std::byte* frame = raw.data();
-    for (std::int64_t i = 0; i < samples; ++i, frame += frameBytes) {
+    const std::byte* frame = raw.data() + rows.first * frameBytes;
+    for (std::int64_t i = rows.first; i < rows.end; ++i, frame += frameBytes) {
         for (std::size_t j = 0; j < channels; ++j) {
             const std::int16_t v = decode(std::to_integer<unsigned>(frame[2 * j]),
                                           std::to_integer<unsigned>(frame[2 * j + 1]));
@@ -59,9 +59,13 @@ SlotPlacement placementFor(int j, int channelCount, const ReadOptions& options) 
 }
 
 void applyVoltageNegation(SampleTable& table, const ReadOptions& options) {
+    // The rows not loaded are 0 and stay 0.
+    const RowRange rows = table.loadedRows();
     for (int s = 0; s < 2 && s < table.channelCount(); ++s) {
         if (!options.invertVoltage[s]) continue;
-        for (std::int16_t& v : table.column(s)) v = negateSaturated(v);
+        const auto column = table.column(s).subspan(
+            static_cast<std::size_t>(rows.first), static_cast<std::size_t>(rows.end - rows.first));
+        for (std::int16_t& v : column) v = negateSaturated(v);
     }
 }
 
@@ -78,23 +82,23 @@ void slotTargets(SampleTable& table, const ReadOptions& options,
 }
 
 SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& h,
-                         const ReadOptions& options) {
+                         const ReadOptions& options, RowRange rows) {
     const std::int64_t frameBytes = 2 * (h.channelCount + (h.recorderFamily == 47 ? 1 : 0));
     reader.seek(h.sampleOffset, "sample data");
     reader.requireItems(h.totalSamples, frameBytes, "declared samples");
     const auto raw = reader.bytes(h.totalSamples * frameBytes, "sample data");
 
     SampleTable table(h.totalSamples, h.channelCount);
+    table.setLoadedRows(rows);
     std::vector<std::int16_t*> columns;
     std::vector<char> negate;
     slotTargets(table, options, columns, negate);
-    const std::int64_t n = h.totalSamples;
     if (h.recorderFamily == 80)
-        decodeFrameWords(raw, frameBytes, columns, negate, n, Mr8880Word{});
+        decodeFrameWords(raw, frameBytes, columns, negate, rows, Mr8880Word{});
     else if (h.recorderFamily == 47)
-        decodeFrameWords(raw, frameBytes, columns, negate, n, F8847Word{});
+        decodeFrameWords(raw, frameBytes, columns, negate, rows, F8847Word{});
     else
-        decodeFrameWords(raw, frameBytes, columns, negate, n, F8841Word{});
+        decodeFrameWords(raw, frameBytes, columns, negate, rows, F8841Word{});
     return table;
 }
 

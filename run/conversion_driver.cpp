@@ -80,8 +80,12 @@ bool ConversionDriver::step() {
 
     m_observer.onStatus(kStatusLoading);
     Recording recording;
+    const ReadOptions read = ReadOptions::from(m_settings);
     try {
-        recording = readRecording(m_files.pathOf(index), ReadOptions::from(m_settings));
+        // Only the rows around the trigger point the analysis reads are decoded.
+        recording = readRecording(m_files.pathOf(index), read, [this](const RecorderFileHeader& h) {
+            return rowsForAnalysis(h, m_settings);
+        });
     } catch (const InputError& e) {
         skip(index, describe(e), e.kind(), e.offset());
         return true;
@@ -92,9 +96,18 @@ bool ConversionDriver::step() {
     m_observer.onStatus(kStatusFrequency);
     AnalysisPeriod period;
     try {
-        period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
+        try {
+            period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
+        } catch (const RowsNotLoaded&) {
+            // A crossing far from the trigger point, or none: the whole recording.
+            recording = readRecording(m_files.pathOf(index), read);
+            period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
+        }
     } catch (const AnalysisError& e) {
         skip(index, e.what(), e.kind(), -1);
+        return true;
+    } catch (const InputError& e) {
+        skip(index, describe(e), e.kind(), e.offset());
         return true;
     }
     m_recording = std::move(recording);
