@@ -20,6 +20,7 @@
 
 #include "display/error_texts.h"
 #include "output/result_writer.h"
+#include "ui/campaign_view.h"
 #include "ui/picture_view.h"
 #include "ui/results_table_model.h"
 #include "ui/window_fit.h"
@@ -58,7 +59,8 @@ QString writeError(const OutputError& e) {
 
 }  // namespace
 
-void showRunSummary(QWidget* parent, RunEnd end, const QString& text) {
+void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
+                    const QStringList& resultFiles) {
     auto* dialog = new QDialog(parent);
     dialog->setObjectName("RunSummary");
     dialog->setWindowTitle(QStringLiteral("変換結果"));
@@ -68,6 +70,15 @@ void showRunSummary(QWidget* parent, RunEnd end, const QString& text) {
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    // After a finished or stopped run the records written so far open in the campaign
+    // view; after "終了" the program ends with the dialog.
+    if (end != RunEnd::Ended && !resultFiles.isEmpty()) {
+        QPushButton* campaign =
+            buttons->addButton(QStringLiteral("キャンペーン集計"), QDialogButtonBox::ActionRole);
+        campaign->setObjectName("CampaignButton");
+        QObject::connect(campaign, &QPushButton::clicked, dialog,
+                         [resultFiles] { showCampaignView(resultFiles); });
+    }
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(view);
     layout->addWidget(buttons);
@@ -87,7 +98,11 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     // The run's arrays and transform tables are made here, once per showing.
     m_driver = std::make_unique<ConversionDriver>(settings, std::move(files),
                                                   static_cast<ConversionObserver&>(*this));
-    m_reportSummary = [](RunEnd end, const QString& text) { showRunSummary(nullptr, end, text); };
+    m_reportSummary = [this](RunEnd end, const QString& text) {
+        QStringList files;
+        for (const std::string& f : m_driver->summary().files) files << qs(f);
+        showRunSummary(nullptr, end, text, files);
+    };
     buildControls();
 
     const int rows = initialGridRows(static_cast<int>(settings.maxHarmonicOrder));

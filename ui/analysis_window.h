@@ -4,6 +4,7 @@
 // as tables or graphs, and lets the engineer pause, resume, slow down or end the run
 // and choose the display mode and the displayed feeder.
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -29,7 +30,8 @@ class ResultsTableModel;
 
 /// Shows a run's summary in a window of its own over `parent`: modal after "終了" (the
 /// program ends when it is closed), otherwise left open beside the settings screen.
-void showRunSummary(QWidget* parent, RunEnd end, const QString& text);
+void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
+                    const QStringList& resultFiles = {});
 
 class AnalysisWindow : public QWidget, private ConversionObserver {
     Q_OBJECT

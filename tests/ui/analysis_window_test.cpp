@@ -337,5 +337,29 @@ TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
     EXPECT_TRUE(readBytes(written[0]) == firstRun);
 }
 
+// The summary of a finished run offers its result files to the campaign view; after
+// "終了" the program ends with the summary, so it offers nothing.
+TEST(RunSummaryDialog, OffersTheCampaignViewUnlessTheProgramEnds) {
+    testing::ensureApplication();
+    const auto summaries = [] {
+        QList<QWidget*> found;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "RunSummary" && w->isVisible()) found << w;
+        return found;
+    };
+    showRunSummary(nullptr, RunEnd::Finished, "ok", {"/tmp/x.hm1"});
+    ASSERT_EQ(summaries().size(), 1);
+    QWidget* dialog = summaries().front();
+    EXPECT_NE(dialog->findChild<QPushButton*>("CampaignButton"), nullptr);
+    dialog->close();
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : summaries()) {
+            EXPECT_EQ(w->findChild<QPushButton*>("CampaignButton"), nullptr);
+            w->close();
+        }
+    });
+    showRunSummary(nullptr, RunEnd::Ended, "ended", {"/tmp/x.hm1"});
+}
+
 }  // namespace
 }  // namespace waveharm
