@@ -347,6 +347,7 @@ TEST(RunSummaryDialog, OffersTheCampaignViewUnlessTheProgramEnds) {
             if (w->objectName() == "RunSummary" && w->isVisible()) found << w;
         return found;
     };
+    for (QWidget* w : summaries()) w->close();  // left open by earlier runs
     showRunSummary(nullptr, RunEnd::Finished, "ok", {"/tmp/x.hm1"});
     ASSERT_EQ(summaries().size(), 1);
     QWidget* dialog = summaries().front();
