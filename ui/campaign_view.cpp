@@ -19,19 +19,10 @@
 #include <cmath>
 #include <memory>
 
-// QCustomPlot declares its signals and slots with Qt's keywords, which this library
-// builds without.
-#define signals Q_SIGNALS
-#define slots Q_SLOTS
-#define foreach Q_FOREACH
-#include <qcustomplot.h>
-#undef foreach
-#undef slots
-#undef signals
-
 #include "campaign/report.h"
 #include "campaign/report_charts.h"
 #include "output/result_writer.h"
+#include "ui/qcustomplot_include.h"
 
 namespace waveharm {
 

@@ -9,15 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ui/qcustomplot_include.h"
 #include "ui_test_support.h"
-
-#define signals Q_SIGNALS
-#define slots Q_SLOTS
-#define foreach Q_FOREACH
-#include <qcustomplot.h>
-#undef foreach
-#undef slots
-#undef signals
 
 namespace waveharm {
 namespace {
