@@ -1,28 +1,29 @@
 #pragma once
-// The sub-commands of waveharm-cli. Each takes the arguments after its name and
-// returns the process exit status (0 success, 1 partial, 2 usage/output error).
+// The commands of waveharm-cli. Each declares itself and its options on the program's
+// parser and returns itself with what runs it once the command line is parsed; that
+// returns the process exit status (0 success, 1 partial, 2 usage or output error).
 
+#include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "settings/conversion_settings.h"
+#include "app/cli_parser.h"
 
 namespace waveharm::cli {
 
-using Args = std::vector<std::string>;
+struct Command {
+    CLI::App* parser;
+    std::function<int()> run;
+};
 
-int runDemo(const Args& args);
-int runInfo(const Args& args);
-int runConvert(const Args& args);
-int runDump(const Args& args);
-int runReport(const Args& args);
+Command declareDemo(CLI::App& program);
+Command declareInfo(CLI::App& program);
+Command declareConvert(CLI::App& program);
+Command declareDump(CLI::App& program);
+Command declareReport(CLI::App& program);
 
-/// The harmonic option a --harmonics value names (odd49, angle, unbalance,
-/// angle-unbalance, 256); nothing for any other text.
-std::optional<HarmonicOption> harmonicOptionNamed(const std::string& name);
-
-/// True when the arguments ask for help ("--help" or "-h").
-bool wantsHelp(const Args& args);
+/// --feeders and --harmonics, for result files whose layout their name does not tell
+/// (dump, report); the targets must outlive the parse.
+void addResultLayoutOptions(CLI::App& command, std::optional<HarmonicOption>& option,
+                            std::optional<int>& feeders);
 
 }  // namespace waveharm::cli

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -128,20 +129,7 @@ void printSummary(const ConversionSummary& s, double seconds, const char* verb) 
     std::fflush(stdout);
 }
 
-}  // namespace
-
-int runConvert(const Args& args) {
-    ConvertOptions options;
-    try {
-        options = parseConvertOptions(args);
-    } catch (const UsageError& e) {
-        return usageError(std::string(e.what()) + " ('--help' lists the options)");
-    }
-    if (options.help) {
-        std::fputs(convertUsage(), stdout);
-        return 0;
-    }
-
+int convert(const ConvertOptions& options) {
     std::error_code ec;
     if (!std::filesystem::is_directory(options.inputDir, ec))
         return usageError("'" + options.inputDir + "' is not a folder");
@@ -188,6 +176,13 @@ int runConvert(const Args& args) {
     const ConversionSummary& summary = driver.summary();
     printSummary(summary, reporter.elapsedSeconds(), "wrote");
     return summary.skipped > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+Command declareConvert(CLI::App& program) {
+    auto options = std::make_shared<ConvertOptions>();
+    return {&addConvertCommand(program, *options), [options] { return convert(*options); }};
 }
 
 }  // namespace waveharm::cli

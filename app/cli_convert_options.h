@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_args.h"
-#include "app/cli_commands.h"
+#include "app/cli_parser.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm::cli {
@@ -28,18 +27,24 @@ struct ConvertOptions {
     std::vector<int> invertCurrentFeeders;       ///< 1-based
     std::vector<int> lineInputFeeders;           ///< 1-based
     bool verbose = false;
-    bool help = false;
 
     /// True when a chosen option only exists for a single feeder (superposition
     /// angle or unbalance alone, the current-distortion save mode, free channels).
     bool needsSingleFeeder() const;
 };
 
-/// Parses the arguments after "convert" (repeatable options such as --invert-current
-/// may appear several times). Throws UsageError (one line naming the option) for
-/// unknown options, missing or malformed values, and choices the settings screen does
+/// Declares the options of `convert` on `command` (repeatable options such as
+/// --invert-current may appear several times); parsing the command line fills `options`,
+/// which must outlive the parse. The parse throws UsageError (one line naming the option)
+/// for unknown options, missing or malformed values, and choices the settings screen does
 /// not allow whatever the feeder count (a zero PT or CT ratio, fewer than 1024 samples with
 /// 256 orders, a phase correction outside the three-phase 1M type, ...).
+void declareConvertOptions(CLI::App& command, ConvertOptions& options);
+
+/// The `convert` command of `program`, its options parsed into `options`.
+CLI::App& addConvertCommand(CLI::App& program, ConvertOptions& options);
+
+/// The words after "convert" parsed on their own.
 ConvertOptions parseConvertOptions(const Args& args);
 
 /// Feeder count of the run: the one asked for; else 1 when an option needs a single
@@ -52,8 +57,5 @@ int chooseFeederCount(const ConvertOptions& options, std::optional<int> offeredF
 /// several feeders, more CT ratios than feeders, a feeder number out of range).
 ConversionSettings resolveConvertSettings(const ConvertOptions& options,
                                           std::optional<int> offeredFeeders);
-
-/// The `--help` text.
-const char* convertUsage();
 
 }  // namespace waveharm::cli

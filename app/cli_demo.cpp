@@ -1,8 +1,8 @@
 // waveharm-cli demo: writes a folder of demo recordings.
 
 #include <cstdio>
+#include <memory>
 
-#include "app/cli_args.h"
 #include "app/cli_commands.h"
 #include "input/recording_writer.h"
 
@@ -10,52 +10,53 @@ namespace waveharm::cli {
 
 namespace {
 
-constexpr const char* kDemoUsage =
-    "usage: waveharm-cli demo DIR [--model NAME] [--feeders N] [--count N]\n"
-    "                        [--interval SECONDS] [--frequency 50|60] [--seed N]\n"
-    "\n"
+constexpr const char* kDemoDetails =
     "Writes a measurement campaign of demo recordings into DIR (created when missing):\n"
     "line voltages of a 6.6 kV system through a PT of 60 on ch1 (R-S) and ch2 (T-S), and\n"
     "the R and T currents of each feeder with 5th, 7th, 11th and 13th harmonics that vary\n"
-    "from recording to recording.\n"
-    "\n"
-    "  --model NAME        MR8880, 8847, 8841, 8835, 8807, 8860 or 8840 (default 8841)\n"
-    "  --feeders N         feeders, 1..7 (1..3 for the 8840; default 2)\n"
-    "  --count N           recordings (default 12)\n"
-    "  --interval SECONDS  time between recordings (default 20)\n"
-    "  --frequency HZ      system frequency, 50 or 60 (default 50)\n"
-    "  --seed N            seed of the load variation and noise (default 1)\n";
+    "from recording to recording.\n";
+
+constexpr Named<double> kFrequencies[] = {{"50", 50.0}, {"60", 60.0}};
+
+struct DemoCommand {
+    std::string folder;
+    DemoOptions options;
+};
 
 }  // namespace
 
-int runDemo(const Args& args) {
-    if (wantsHelp(args)) {
-        std::fputs(kDemoUsage, stdout);
-        return 0;
-    }
-    DemoOptions options;
-    ParsedArgs a;
-    try {
-        a = parseArgs(
-            args, {"--model", "--feeders", "--count", "--interval", "--frequency", "--seed"}, {});
-        if (a.positional.size() != 1) throw UsageError("expects one folder");
-        options.model = a.value("--model").value_or(options.model);
-        options.feeders = int(a.intValue("--feeders", options.feeders, 1, 7));
-        options.count = int(a.intValue("--count", options.count, 1, 1000));
-        options.intervalSeconds = a.doubleValue("--interval", options.intervalSeconds);
-        options.frequencyHz = double(a.intValue("--frequency", 50, 50, 60));
-        options.seed = std::uint32_t(a.intValue("--seed", options.seed, 0, 4294967295LL));
-        if (options.frequencyHz != 50 && options.frequencyHz != 60)
-            throw UsageError("--frequency must be 50 or 60");
-        if (!(options.intervalSeconds > 0)) throw UsageError("--interval must be positive");
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "waveharm-cli demo: %s\n%s", e.what(), kDemoUsage);
-        return 2;
-    }
-    const std::vector<std::string> names = writeDemoCampaign(a.positional[0], options);
-    std::printf("%zu demo recordings (%s, %d feeders) written to %s\n", names.size(),
-                options.model.c_str(), options.feeders, a.positional[0].c_str());
-    return 0;
+Command declareDemo(CLI::App& program) {
+    auto demo = std::make_shared<DemoCommand>();
+    CLI::App& command =
+        addCommand(program, "demo", "write a folder of demo recordings", kDemoDetails);
+    addArgument(command, "DIR", "the folder to write", false,
+                [demo](const std::string& v) { demo->folder = v; });
+    addValue(command, "--model", "NAME", "MR8880, 8847, 8841, 8835, 8807, 8860 or 8840 [8841]",
+             [demo](const std::string& v) { demo->options.model = v; });
+    addValue(command, "--feeders", "N", "feeders, 1..7 (1..3 for the 8840) [2]",
+             [demo](const std::string& v) {
+                 demo->options.feeders = int(wholeNumberValue("--feeders", v, 1, 7));
+             });
+    addValue(command, "--count", "N", "recordings, 1..1000 [12]", [demo](const std::string& v) {
+        demo->options.count = int(wholeNumberValue("--count", v, 1, 1000));
+    });
+    addValue(command, "--interval", "SECONDS", "time between recordings [20]",
+             [demo](const std::string& v) {
+                 demo->options.intervalSeconds = positiveValue("--interval", v);
+             });
+    addChoice(command, "--frequency", kFrequencies, "system frequency in Hz",
+              demo->options.frequencyHz, [demo](double hz) { demo->options.frequencyHz = hz; });
+    addValue(command, "--seed", "N", "seed of the load variation and noise [1]",
+             [demo](const std::string& v) {
+                 demo->options.seed = std::uint32_t(wholeNumberValue("--seed", v, 0, 4294967295LL));
+             });
+    return {
+        &command, [demo] {
+            const std::vector<std::string> names = writeDemoCampaign(demo->folder, demo->options);
+            std::printf("%zu demo recordings (%s, %d feeders) written to %s\n", names.size(),
+                        demo->options.model.c_str(), demo->options.feeders, demo->folder.c_str());
+            return 0;
+        }};
 }
 
 }  // namespace waveharm::cli

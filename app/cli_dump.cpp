@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,10 +21,7 @@
 namespace waveharm::cli {
 namespace {
 
-constexpr const char* kDumpUsage =
-    "usage: waveharm-cli dump RESULT_FILE [--feeders N]\n"
-    "                         [--harmonics odd49|angle|unbalance|angle-unbalance|256]\n"
-    "\n"
+constexpr const char* kDumpDetails =
     "Prints the records of a harm result file (.hmN, .ha4, .ha5, .hvN, .hnN, and the\n"
     "per-phase .Rh.., .Th.., .Sh.. files) as CSV on standard output, one line per\n"
     "record after a header line naming every column:\n"
@@ -37,43 +35,13 @@ constexpr const char* kDumpUsage =
     "  V_rms_phJ, Ik_rms_phJ RMS value of each phase (three-phase unbalance)\n"
     "\n"
     "The harmonic option and the feeder count follow from the extension; give them\n"
-    "for .ha4/.ha5 files whose size admits several feeder counts, or for renamed files.\n"
-    "  --feeders N       feeder count 1..9\n"
-    "  --harmonics H     odd49, angle (.ha4), unbalance (.ha5), angle-unbalance (.hv),\n"
-    "                    256 (.hn)\n";
+    "for .ha4/.ha5 files whose size admits several feeder counts, or for renamed files.\n";
 
 struct DumpOptions {
     std::string file;
     std::optional<HarmonicOption> option;
     std::optional<int> feeders;
 };
-
-// Fills `out`; returns an error text for a usage error.
-std::optional<std::string> parseDumpArgs(const Args& args, DumpOptions& out) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--feeders") {
-            if (!hasValue) return "--feeders needs a number";
-            const std::string& v = args[++i];
-            if (v.size() != 1 || v[0] < '1' || v[0] > '9')
-                return "--feeders must be 1 to 9, not '" + v + "'";
-            out.feeders = v[0] - '0';
-        } else if (a == "--harmonics") {
-            if (!hasValue) return "--harmonics needs a value";
-            out.option = harmonicOptionNamed(args[++i]);
-            if (!out.option) return "unknown --harmonics value '" + args[i] + "'";
-        } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option '" + a + "'";
-        } else if (out.file.empty()) {
-            out.file = a;
-        } else {
-            return "only one result file can be dumped at a time";
-        }
-    }
-    if (out.file.empty()) return "no result file given";
-    return std::nullopt;
-}
 
 std::string headerLine(const ResultLayout& layout) {
     std::string line = "date,time";
@@ -170,35 +138,37 @@ int dumpFile(const DumpOptions& opt) {
 
 }  // namespace
 
-std::optional<HarmonicOption> harmonicOptionNamed(const std::string& name) {
-    if (name == "odd49") return HarmonicOption::Odd1To49;
-    if (name == "angle") return HarmonicOption::WithSuperpositionAngle;
-    if (name == "unbalance") return HarmonicOption::WithUnbalance;
-    if (name == "angle-unbalance") return HarmonicOption::WithAngleAndUnbalance;
-    if (name == "256") return HarmonicOption::HighOrder256;
-    return std::nullopt;
+void addResultLayoutOptions(CLI::App& command, std::optional<HarmonicOption>& option,
+                            std::optional<int>& feeders) {
+    addValue(command, "--feeders", "N", "feeder count 1..9", [&feeders](const std::string& v) {
+        feeders = int(wholeNumberValue("--feeders", v, 1, 9));
+    });
+    addChoice(command, "--harmonics", kHarmonicOptionNames,
+              "harmonic option: odd49 (.hm), angle (.ha4),\n"
+              "unbalance (.ha5), angle-unbalance (.hv),\n"
+              "256 (.hn)",
+              std::nullopt, [&option](HarmonicOption h) { option = h; });
 }
 
-int runDump(const Args& args) {
-    if (wantsHelp(args)) {
-        std::fputs(kDumpUsage, stdout);
-        return 0;
-    }
-    DumpOptions opt;
-    if (const auto error = parseDumpArgs(args, opt)) {
-        std::fprintf(stderr, "waveharm-cli dump: %s\n%s", error->c_str(), kDumpUsage);
-        return 2;
-    }
-    try {
-        if (dumpFile(opt) != 0 || std::fflush(stdout) != 0) {
-            std::perror("waveharm-cli dump: cannot write the CSV output");
-            return 2;
-        }
-    } catch (const InputError& e) {
-        std::fprintf(stderr, "waveharm-cli dump: %s\n", e.what());
-        return 2;
-    }
-    return 0;
+Command declareDump(CLI::App& program) {
+    auto dump = std::make_shared<DumpOptions>();
+    CLI::App& command =
+        addCommand(program, "dump", "print a harm result file as CSV", kDumpDetails);
+    addArgument(command, "RESULT_FILE", "the result file", false,
+                [dump](const std::string& v) { dump->file = v; });
+    addResultLayoutOptions(command, dump->option, dump->feeders);
+    return {&command, [dump] {
+                try {
+                    if (dumpFile(*dump) != 0 || std::fflush(stdout) != 0) {
+                        std::perror("waveharm-cli dump: cannot write the CSV output");
+                        return 2;
+                    }
+                } catch (const InputError& e) {
+                    std::fprintf(stderr, "waveharm-cli dump: %s\n", e.what());
+                    return 2;
+                }
+                return 0;
+            }};
 }
 
 }  // namespace waveharm::cli

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
-#include "app/cli_args.h"
 #include "app/cli_commands.h"
 #include "input/folder_scan.h"
 #include "input/header_text.h"
@@ -15,17 +15,17 @@ namespace waveharm::cli {
 
 namespace {
 
-constexpr const char* kInfoUsage =
-    "usage: waveharm-cli info PATH [--8840] [--time-offset HOURS]\n"
-    "\n"
+constexpr const char* kInfoDetails =
     "For a recording: its information (model, start, time axis, record length, samples,\n"
     "sampling rate, pre-trigger, record time, points per division), the input range of\n"
     "each channel and the feeder counts it offers per measurement type.\n"
     "For a folder: its recordings in recording-time order with start time, model and\n"
-    "channels, then the first and last start time and the number of files.\n"
-    "\n"
-    "  --8840               read the 8840 layout (*.wav, *.wev) instead of *.MEM\n"
-    "  --time-offset HOURS  time-difference correction added to the start time\n";
+    "channels, then the first and last start time and the number of files.\n";
+
+struct InfoCommand {
+    std::filesystem::path path;
+    ReadOptions options;
+};
 
 constexpr MeasurementType kTypes[] = {MeasurementType::SinglePhase2W,
                                       MeasurementType::SinglePhase3W, MeasurementType::ThreePhase2M,
@@ -97,38 +97,36 @@ bool looks8840(const std::filesystem::path& path) {
 
 }  // namespace
 
-int runInfo(const Args& args) {
-    if (wantsHelp(args)) {
-        std::fputs(kInfoUsage, stdout);
-        return 0;
-    }
-    ReadOptions options;
-    ParsedArgs a;
-    try {
-        a = parseArgs(args, {"--time-offset"}, {"--8840"});
-        if (a.positional.size() != 1) throw UsageError("expects one file or folder");
-        options.wevFiles = a.has("--8840");
-        if (const auto offset = a.value("--time-offset")) {
-            if (!parseTimeOffsetHours(*offset, options.timeOffsetHours))
-                throw UsageError("--time-offset: '" + *offset +
-                                 "' is not a number of hours within ±48");
-        }
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "waveharm-cli info: %s\n%s", e.what(), kInfoUsage);
-        return 2;
-    }
-    const std::filesystem::path path = a.positional[0];
-    if (!options.wevFiles) options.wevFiles = looks8840(path);
-    try {
-        if (std::filesystem::is_directory(path))
-            printFolder(scanFolder(path, options.wevFiles), options);
-        else
-            printRecording(path, readRecording(path, options));
-    } catch (const InputError& e) {
-        std::fprintf(stderr, "waveharm-cli info: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+Command declareInfo(CLI::App& program) {
+    auto info = std::make_shared<InfoCommand>();
+    CLI::App& command =
+        addCommand(program, "info",
+                   "show a recording's information, or a folder's time-ordered list", kInfoDetails);
+    addArgument(command, "PATH", "a recording or a folder of recordings", false,
+                [info](const std::string& v) { info->path = v; });
+    addFlag(command, "--8840", "read the 8840 layout (*.wav, *.wev) instead of *.MEM",
+            [info] { info->options.wevFiles = true; });
+    addValue(
+        command, "--time-offset", "HOURS", "time-difference correction added to the start time",
+        [info](const std::string& v) {
+            if (!parseTimeOffsetHours(v, info->options.timeOffsetHours))
+                throw UsageError("--time-offset: '" + v + "' is not a number of hours within ±48");
+        });
+    return {&command, [info] {
+                ReadOptions options = info->options;
+                const std::filesystem::path& path = info->path;
+                if (!options.wevFiles) options.wevFiles = looks8840(path);
+                try {
+                    if (std::filesystem::is_directory(path))
+                        printFolder(scanFolder(path, options.wevFiles), options);
+                    else
+                        printRecording(path, readRecording(path, options));
+                } catch (const InputError& e) {
+                    std::fprintf(stderr, "waveharm-cli info: %s\n", e.what());
+                    return 1;
+                }
+                return 0;
+            }};
 }
 
 }  // namespace waveharm::cli

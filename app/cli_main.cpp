@@ -3,57 +3,51 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/cli_commands.h"
 
-namespace {
-
-constexpr const char* kUsage =
-    "usage: waveharm-cli COMMAND [ARGS]\n"
-    "\n"
-    "commands:\n"
-    "  demo DIR      write a folder of demo recordings\n"
-    "  info PATH     show a recording's information, or a folder's time-ordered list\n"
-    "  convert DIR   analyse a folder of recordings into harm result files\n"
-    "  dump FILE     print a harm result file as CSV\n"
-    "  report FILE.. statistics, limit checks and an HTML report of result files\n"
-    "\n"
-    "'waveharm-cli COMMAND --help' describes each command.\n";
-
-}  // namespace
-
-namespace waveharm::cli {
-
-bool wantsHelp(const Args& args) {
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h") return true;
-    return false;
-}
-
-}  // namespace waveharm::cli
-
 int main(int argc, char** argv) {
     using namespace waveharm::cli;
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
+    CLI::App program("harmonic analysis of recorder waveform files", "waveharm-cli");
+    prepareCommand(program, "'waveharm-cli COMMAND --help' describes each command.\n");
+    program.allow_extras(false);
+    program.require_subcommand(1);
+    const std::vector<Command> commands = {declareDemo(program), declareInfo(program),
+                                           declareConvert(program), declareDump(program),
+                                           declareReport(program)};
+
+    const Args args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(helpText(program).c_str(), stderr);
         return 2;
     }
-    const std::string command = argv[1];
-    Args args(argv + 2, argv + argc);
+    if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(helpText(program).c_str(), stdout);
+        return 0;
+    }
+    const Command* command = nullptr;
+    for (const Command& c : commands)
+        if (c.parser->get_name() == args[0]) command = &c;
+    if (command == nullptr) {
+        std::fprintf(stderr, "waveharm-cli: unknown command '%s'\n%s", args[0].c_str(),
+                     helpText(program).c_str());
+        return 2;
+    }
+    const std::string prefix = "waveharm-cli " + args[0];
     try {
-        if (command == "demo") return runDemo(args);
-        if (command == "info") return runInfo(args);
-        if (command == "convert") return runConvert(args);
-        if (command == "dump") return runDump(args);
-        if (command == "report") return runReport(args);
-        if (command == "--help" || command == "-h" || command == "help") {
-            std::fputs(kUsage, stdout);
+        if (parseCommandLine(program, args) == Parsed::Help) {
+            std::fputs(helpText(*command->parser).c_str(), stdout);
             return 0;
         }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "waveharm-cli %s: %s\n", command.c_str(), e.what());
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "%s: %s ('--help' lists the options)\n", prefix.c_str(), e.what());
         return 2;
     }
-    std::fprintf(stderr, "waveharm-cli: unknown command '%s'\n%s", command.c_str(), kUsage);
-    return 2;
+    try {
+        return command->run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
+        return 2;
+    }
 }

@@ -156,53 +156,105 @@ TEST(ConvertOptions, ChoicesThatDoNotFitTheRecordingsAreRefused) {
     EXPECT_NO_THROW(resolve({"--feeders", "2", "--invert-current", "2"}, 7));
 }
 
-class ConvertOptionErrors : public ::testing::TestWithParam<Args> {};
+struct BadOptions {
+    Args args;
+    const char* message;
+};
 
-TEST_P(ConvertOptionErrors, AreOneLineUsageErrors) {
+class ConvertOptionErrors : public ::testing::TestWithParam<BadOptions> {};
+
+TEST_P(ConvertOptionErrors, NameTheOptionAndTheValue) {
     try {
-        parseConvertOptions(GetParam());
+        parseConvertOptions(GetParam().args);
         FAIL() << "accepted";
     } catch (const UsageError& e) {
-        const std::string message = e.what();
-        EXPECT_FALSE(message.empty());
-        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_STREQ(e.what(), GetParam().message);
     }
+}
+
+Args withOutput(std::initializer_list<std::string> extra) {
+    Args args{"in", "--output", "x"};
+    args.insert(args.end(), extra);
+    return args;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Invalid, ConvertOptionErrors,
-    ::testing::Values(Args{"--output", "x"},                          // no input folder
-                      Args{"in"},                                     // no output name
-                      Args{"in", "other", "--output", "x"},           // two folders
-                      Args{"in", "--output", "x", "--ct", "0"},       // zero CT ratio
-                      Args{"in", "--output", "x", "--ct", "100,-5"},  // negative CT ratio
-                      Args{"in", "--output", "x", "--ct", "100,,5"},  // empty entry
-                      Args{"in", "--output", "x", "--pt", "0"},       // zero PT ratio
-                      Args{"in", "--output", "x", "--pt", "60.5"},    // PT ratio is whole
-                      Args{"in", "--output", "x", "--pt", "40000"},   // beyond 16 bits
-                      Args{"in", "--output", "x", "--clamp", "0"},    // zero clamp range
-                      Args{"in", "--output", "x", "--shunt", "0"},    // zero shunt
-                      Args{"in", "--output", "x", "--shunt", "0.1", "--clamp", "2"},
-                      Args{"in", "--output", "x", "--channels", "1,2,3,3"},  // not distinct
-                      Args{"in", "--output", "x", "--channels", "1,2,3,5"},  // beyond ch4
-                      Args{"in", "--output", "x", "--channels", "1,2,3"},    // three only
-                      Args{"in", "--output", "x", "--samples", "512"},       // 256 orders need 1024
-                      Args{"in", "--output", "x", "--harmonics", "256", "--samples", "256"},
-                      Args{"in", "--output", "x", "--samples", "2048", "--harmonics", "odd49"},
-                      Args{"in", "--output", "x", "--phase-correction", "30"},  // 3p2m has none
-                      Args{"in", "--output", "x", "--type", "3p1m", "--phase-correction", "45"},
-                      Args{"in", "--output", "x", "--feeders", "0"},
-                      Args{"in", "--output", "x", "--feeders", "8"},
-                      Args{"in", "--output", "x", "--type", "2p2w"},
-                      Args{"in", "--output", "x", "--interpolation", "cubic"},
-                      Args{"in", "--output", "x", "--invert-voltage", "r"},
-                      Args{"in", "--output", "x", "--time-offset", "nine"},
-                      Args{"in", "--output", "x", "--frobnicate", "1"},
-                      Args{"in", "--output", "x", "--pt"}));  // value missing
+    ::testing::Values(
+        BadOptions{{"--output", "x"}, "INPUT_DIR is required"},
+        BadOptions{{"in"}, "--output is required"},
+        BadOptions{{"in", "--output", ""}, "--output: the result name is empty"},
+        BadOptions{{"in", "other", "--output", "x"}, "unexpected argument 'other'"},
+        BadOptions{withOutput({"--ct", "0"}), "--ct: 0 must be greater than 0"},
+        BadOptions{withOutput({"--ct", "100,-5"}), "--ct: -5 must be greater than 0"},
+        BadOptions{withOutput({"--ct", "100,,5"}), "--ct: '' is not a number"},
+        BadOptions{withOutput({"--ct", "1,1,1,1,1,1,1,1,1,1"}), "--ct: at most 9 values"},
+        BadOptions{withOutput({"--pt", "0"}), "--pt: '0' is not a whole number from 1 to 32767"},
+        BadOptions{withOutput({"--pt", "60.5"}),
+                   "--pt: '60.5' is not a whole number from 1 to 32767"},
+        BadOptions{withOutput({"--pt", "40000"}),  // kept in 16 bits
+                   "--pt: '40000' is not a whole number from 1 to 32767"},
+        BadOptions{withOutput({"--pt", "0x3c"}),
+                   "--pt: '0x3c' is not a whole number from 1 to 32767"},
+        BadOptions{withOutput({"--clamp", "0"}), "--clamp: 0 must be greater than 0"},
+        BadOptions{withOutput({"--shunt", "0"}), "--shunt: 0 must be greater than 0"},
+        BadOptions{withOutput({"--shunt", "inf"}), "--shunt: 'inf' is not a number"},
+        BadOptions{withOutput({"--shunt", "0.1", "--clamp", "2"}),
+                   "--shunt and --clamp both set feeder 1's current sensor"},
+        BadOptions{withOutput({"--channels", "1,2,3,3"}),
+                   "--channels: each of the four quantities needs its own channel"},
+        BadOptions{withOutput({"--channels", "1,2,3,5"}),
+                   "--channels: '5' is not a whole number from 1 to 4"},
+        BadOptions{withOutput({"--channels", "1,2,3"}),
+                   "--channels: four channels RS,TS,R,T are needed"},
+        BadOptions{withOutput({"--samples", "512"}),
+                   "--samples 512: the 256-order option needs 1024 samples (choose --harmonics "
+                   "other than 256)"},
+        BadOptions{withOutput({"--harmonics", "256", "--samples", "256"}),
+                   "--samples 256: the 256-order option needs 1024 samples"},
+        BadOptions{withOutput({"--samples", "2048", "--harmonics", "odd49"}),
+                   "--samples: '2048' is not one of 256, 512, 1024"},
+        BadOptions{withOutput({"--phase-correction", "30"}),
+                   "--phase-correction: only the 3p1m type takes a phase correction"},
+        BadOptions{withOutput({"--type", "3p1m", "--phase-correction", "45"}),
+                   "--phase-correction: '45' is not one of -90, -30, 0, 30, +30, 90, +90"},
+        BadOptions{withOutput({"--feeders", "0"}),
+                   "--feeders: '0' is not a whole number from 1 to 7"},
+        BadOptions{withOutput({"--feeders", "8"}),
+                   "--feeders: '8' is not a whole number from 1 to 7"},
+        BadOptions{withOutput({"--invert-current", "8"}),
+                   "--invert-current: '8' is not a whole number from 1 to 7"},
+        BadOptions{withOutput({"--type", "2p2w"}),
+                   "--type: '2p2w' is not one of 1p2w, 1p3w, 3p2m, 3p1m, 3p3m"},
+        BadOptions{withOutput({"--interpolation", "cubic"}),
+                   "--interpolation: 'cubic' is not one of linear, sinc"},
+        BadOptions{withOutput({"--invert-voltage", "r"}),
+                   "--invert-voltage: 'r' is not one of rs, ts"},
+        BadOptions{withOutput({"--time-offset", "nine"}),
+                   "--time-offset: 'nine' is not a number of hours within ±48"},
+        BadOptions{withOutput({"--frobnicate", "1"}), "unknown option '--frobnicate'"},
+        BadOptions{withOutput({"--pt"}), "--pt: a value is missing"}));
+
+TEST(ConvertOptions, ValuesMayFollowAnEqualsSignAndTheLastOneCounts) {
+    const ConversionSettings s =
+        resolve({"--pt=30", "--pt", "35", "--invert-current=1", "--invert-current", "2",
+                 "--phase-correction=-30", "--type", "3p1m", "--time-offset", "-9"},
+                2);
+    EXPECT_EQ(s.ptRatio, 35);
+    EXPECT_TRUE(s.invertCurrent[0]);
+    EXPECT_TRUE(s.invertCurrent[1]);
+    EXPECT_EQ(s.phaseCorrectionDegrees, -30);
+    EXPECT_EQ(s.timeOffset, "-9");
+}
 
 TEST(ConvertOptions, HelpNeedsNothingElse) {
-    EXPECT_TRUE(parseConvertOptions({"--help"}).help);
-    EXPECT_TRUE(parseConvertOptions({"-h", "--frobnicate"}).help);
+    CLI::App command;
+    ConvertOptions options;
+    declareConvertOptions(command, options);
+    EXPECT_EQ(parseCommandLine(command, {"--help"}), Parsed::Help);
+    EXPECT_EQ(parseCommandLine(command, {"-h", "--frobnicate"}), Parsed::Help);
+    EXPECT_EQ(parseCommandLine(command, {"in", "--output", "x"}), Parsed::Run);
+    EXPECT_EQ(options.outputName, "x");
 }
 
 }  // namespace
