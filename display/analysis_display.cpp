@@ -72,8 +72,9 @@ std::optional<AnalysisLayout> analysisLayout(int outerWidthTwips, int outerHeigh
     l.frame2Top = innerHeight - 49;
     l.labelTop = innerHeight - 49;
     l.gridHeight = innerHeight - 56;
-    // The picture keeps its 640 × 400 logical scale whatever its pixel size.
-    l.textScale = TextScale::forSurface(kGraphWidth, kGraphHeight);
+    // The picture keeps its 640 × 400 logical scale whatever its pixel size, and its
+    // texts are placed in the same units.
+    l.textScale = TextScale{};
     return l;
 }
 

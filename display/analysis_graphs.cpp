@@ -313,6 +313,50 @@ void drawOrderPhasors(const std::array<float, 4>& sinParts, const std::array<flo
     out.line(x, 400 - yc, ox, 400 - oy, paletteColour(6), LineStyle::Dotted);
 }
 
+namespace {
+
+constexpr int kPhasorSize = 50;
+constexpr double kPhasorCellHalf = 62;
+
+/// Centre of a page diagram's triangle on the surface: x = 110 + 128 b, and the centroid
+/// of a size-50 diagram placed at y = 250 − 150 j.
+PicturePoint phasorCentre(int column, int row) {
+    return {110.0 + 128 * column, 400.0 - round16(250 - 150 * row + kPhasorSize / 1.732)};
+}
+
+/// One order's diagram at the largest size up to 50 whose lines stay inside `cell`; the
+/// centroid stays at the cell's centre whatever the size.
+void drawPhasorsInCell(const std::array<float, 4>& s, const std::array<float, 4>& c, bool paired,
+                       MeasurementType type, int column, int row, Picture& out) {
+    const PictureBox cell = phasorCell(column, row);
+    const PicturePoint centre = phasorCentre(column, row);
+    const int x = static_cast<int>(centre.x);
+    int size = kPhasorSize;
+    while (true) {
+        const int y = round16(250 - 150 * row + (kPhasorSize - size) / 1.732);
+        Picture diagram;
+        drawOrderPhasors(s, c, 0, paired, x, y, type, size, diagram);
+        const auto box = lineExtent(diagram);
+        if (size <= 1 || !box || cell.contains(*box)) {
+            out.items.insert(out.items.end(), diagram.items.begin(), diagram.items.end());
+            return;
+        }
+        // Lengths grow with the size; the barbs keep their 5 units.
+        const double reach = std::max({centre.x - box->left, box->right - centre.x,
+                                       centre.y - box->top, box->bottom - centre.y});
+        const int fitted = static_cast<int>(size * (kPhasorCellHalf - 5) / (reach - 5));
+        size = std::clamp(fitted, 1, size - 1);
+    }
+}
+
+}  // namespace
+
+PictureBox phasorCell(int column, int row) {
+    const PicturePoint c = phasorCentre(column, row);
+    return {c.x - kPhasorCellHalf, c.y - kPhasorCellHalf, c.x + kPhasorCellHalf,
+            c.y + kPhasorCellHalf};
+}
+
 void drawHarmonicPhasorPage(const GraphInputs& in, Picture& out) {
     const auto& r = in.result;
     const bool paired = pairedChannels(in.settings.measurementType);
@@ -331,8 +375,7 @@ void drawHarmonicPhasorPage(const GraphInputs& in, Picture& out) {
                     c[2 * p + 1] = r.currentHarmonicRe(f, p, order);
                 }
             }
-            drawOrderPhasors(s, c, 0, paired, 110 + 128 * b, 250 - 150 * j,
-                             in.settings.measurementType, 50, out);
+            drawPhasorsInCell(s, c, paired, in.settings.measurementType, b, j, out);
             printScaled(80 + 128 * b, 192 + 160 * j, printedInteger(order) + "次", paletteColour(0),
                         in.textScale, out);
         }

@@ -21,7 +21,7 @@ struct GraphInputs {
     const WindowWaveforms& window;
     const HarmonicResult& result;
     int feeder = 0;  ///< displayed feeder, 0-based
-    TextScale textScale = TextScale::forSurface(kGraphWidth, kGraphHeight);
+    TextScale textScale;
 };
 
 /// Voltage phases shown for a measurement type: 1, 2 or 3.
@@ -81,8 +81,14 @@ void drawOrderPhasors(const std::array<float, 4>& sinParts, const std::array<flo
                       float rotation, bool paired, int x, int y, MeasurementType type, int size,
                       Picture& out);
 
+/// The cell of the phasor diagram in column 0..3 and row 0 (upper) or 1 (lower) of the
+/// harmonic phasor page: a square round the diagram's centre, clear of its neighbours and
+/// of the order labels between and below the rows.
+PictureBox phasorCell(int column, int row);
+
 /// The eight phasor diagrams of orders 1, 5, 11, 17 / 3, 7, 13, 19 with their labels
-/// and legend.
+/// and legend. Each diagram is drawn at size 50, or smaller when a dominant phase would
+/// carry its arrows out of its cell.
 void drawHarmonicPhasorPage(const GraphInputs& in, Picture& out);
 
 /// The four charts of the graph mode.

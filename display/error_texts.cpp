@@ -77,6 +77,13 @@ std::string readErrorMessage(ErrorKind kind, const std::string& file, std::int64
     return text;
 }
 
+std::string limitErrorMessage(const std::string& file, int line, const std::string& detail) {
+    std::string text = file + "：限度値表として使えません";
+    if (line > 0) text += "（" + std::to_string(line) + " 行目）";
+    if (!detail.empty()) text += "\n詳細：" + detail;
+    return text;
+}
+
 std::string writeErrorMessage(ErrorKind kind, const std::string& file, int systemError) {
     std::string text = file + "：" + errorKindText(kind);
     const std::string reason = systemErrorText(systemError);

@@ -23,6 +23,10 @@ std::string systemErrorText(int error);
 std::string readErrorMessage(ErrorKind kind, const std::string& file, std::int64_t offset,
                              const std::string& detail);
 
+/// A limit table that cannot be used: the file or table name, the line when the fault
+/// is on one (`line` > 0) and the detail.
+std::string limitErrorMessage(const std::string& file, int line, const std::string& detail);
+
 /// A write error of a result file: the full path, the kind's text and the system's
 /// reason in Japanese when it gave one.
 std::string writeErrorMessage(ErrorKind kind, const std::string& file, int systemError);

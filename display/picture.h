@@ -6,6 +6,7 @@
 // here, so every drawing is tested without a screen.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -91,6 +92,30 @@ std::vector<T> itemsOf(const Picture& picture) {
     return out;
 }
 
+/// An axis-parallel box in a picture's units (y grows downwards).
+struct PictureBox {
+    double left = 0, top = 0, right = 0, bottom = 0;
+
+    bool contains(const PictureBox& b) const {
+        return b.left >= left && b.right <= right && b.top >= top && b.bottom <= bottom;
+    }
+    bool intersects(const PictureBox& b) const {
+        return b.left < right && left < b.right && b.top < bottom && top < b.bottom;
+    }
+    bool contains(PicturePoint p) const {
+        return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom;
+    }
+};
+
+/// The box a text takes when drawn `textHeight` high: one line, each character as wide
+/// as the screens' Japanese font draws it at most (full-width characters one height,
+/// half-width kana and ASCII 0.7 of it).
+PictureBox textBox(const PictureText& text, double textHeight);
+
+/// The smallest box holding every line and polyline point of `picture`, or nothing
+/// when it has none.
+std::optional<PictureBox> lineExtent(const Picture& picture);
+
 /// A drawing position: the nearest whole number, halves to even, held within 16 bits
 /// so that an extreme value lands on the edge of the drawing instead of wrapping round;
 /// 0 for a value that is not finite.
@@ -100,8 +125,10 @@ int round16(double value);
 inline constexpr double kGraphWidth = 640;
 inline constexpr double kGraphHeight = 400;
 
-/// Factors that place texts given in the virtual 640 × 360 text grid onto a surface
-/// of the given logical scale.
+/// Factors that place texts given in a text grid onto the drawing's units. The analysis
+/// graphs draw their lines and texts on one 640 × 400 surface, so their texts keep the
+/// surface's own units (factors 1): stretched from a 640 × 360 grid, the titles of the
+/// lower charts would fall inside their frames and the lowest labels off the surface.
 struct TextScale {
     double x = 1;
     double y = 1;

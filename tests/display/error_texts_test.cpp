@@ -34,6 +34,8 @@ TEST(ErrorTexts, MessagesNameTheFileThePositionAndTheSystemsReason) {
               "a.MEM：ファイルを開けません\n詳細：cannot be opened");
     EXPECT_EQ(writeErrorMessage(ErrorKind::CannotCreate, "/media/usb/day1.hm1", EROFS),
               "/media/usb/day1.hm1：結果ファイルを作成できません（読み取り専用のドライブです）");
+    EXPECT_EQ(limitErrorMessage("site.txt", 4, "unknown order"),
+              "site.txt：限度値表として使えません（4 行目）\n詳細：unknown order");
     EXPECT_EQ(systemErrorText(ENOSPC), "ディスクの空き容量がありません");
     EXPECT_EQ(systemErrorText(0), "");
     EXPECT_TRUE(hasJapanese(systemErrorText(EXDEV)));
