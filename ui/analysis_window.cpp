@@ -192,12 +192,11 @@ void AnalysisWindow::buildControls() {
     m_picture->setObjectName("Picture1");
     for (int i = 0; i < 2; ++i) {
         m_models[i] = new ResultsTableModel(this);
-        auto* view = new QTableView(this);
+        auto* view = new ResultsGridView(this);
         view->setObjectName(QString("Grid1_%1").arg(i));
         view->setModel(m_models[i]);
-        view->horizontalHeader()->hide();
-        view->verticalHeader()->hide();
         view->verticalHeader()->setDefaultSectionSize(16);
+        view->horizontalHeader()->setFixedHeight(18);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view->setFont(small);
@@ -458,9 +457,10 @@ void AnalysisWindow::present(const RecorderFileHeader& header, const WindowWavef
     for (int i = 0; i < 2; ++i) {
         m_grids[i]->hide();  // filled while hidden
         m_models[i]->setGrid(std::move(display.grids[i]));
+        // Column 0 of the grid is the side header, the others the view's columns.
+        m_grids[i]->verticalHeader()->setFixedWidth(columnWidth(kOrderColumnTwips));
         for (int c = 0; c < m_models[i]->columnCount(); ++c) {
-            m_grids[i]->setColumnWidth(c,
-                                       columnWidth(c == 0 ? kOrderColumnTwips : kValueColumnTwips));
+            m_grids[i]->setColumnWidth(c, columnWidth(kValueColumnTwips));
         }
         m_grids[i]->show();
     }
