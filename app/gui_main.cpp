@@ -5,12 +5,15 @@
 #include <QString>
 
 #include "ui/analysis_launch.h"
+#include "ui/qt_translation.h"
 #include "ui/settings_screen.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("waveharm");
     QApplication::setApplicationVersion(WAVEHARM_VERSION);
+    // Qt's own dialogs (the save dialog's buttons and captions) speak Japanese too.
+    waveharm::installQtJapanese(app);
 
     waveharm::SettingsScreen::Options options;
     const QStringList args = QApplication::arguments();

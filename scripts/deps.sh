@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
+  qt6-base-dev qt6-translations-l10n libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libcli11-dev clang-format
   fonts-ipafont-gothic xvfb x11-apps imagemagick chromium openbox
 )

@@ -21,6 +21,7 @@
 
 #include "campaign/report.h"
 #include "campaign/report_charts.h"
+#include "display/error_texts.h"
 #include "output/result_writer.h"
 #include "ui/qcustomplot_include.h"
 
@@ -49,6 +50,21 @@ QString timeText(double serial) {
 }
 
 QString number(double v) { return QString::number(v, 'g', 5); }
+
+/// A reading, limit-table or report-writing error in Japanese, naming the file.
+QString errorMessage(const std::exception& e) {
+    std::string text;
+    if (const auto* in = dynamic_cast<const InputError*>(&e)) {
+        text = readErrorMessage(in->kind(), in->file(), in->offset(), in->reason());
+    } else if (const auto* out = dynamic_cast<const OutputError*>(&e)) {
+        text = writeErrorMessage(out->kind(), out->file(), out->systemError());
+    } else if (const auto* limit = dynamic_cast<const LimitError*>(&e)) {
+        text = limitErrorMessage(limit->file(), limit->line(), limit->reason());
+    } else {
+        text = e.what();
+    }
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -216,7 +232,7 @@ bool CampaignView::openFiles(const QStringList& files) {
         showData(std::move(data), static_cast<int>(files.size()));
     } catch (const std::exception& e) {
         QApplication::restoreOverrideCursor();
-        m_status->setText(QString::fromUtf8(e.what()));
+        m_status->setText(errorMessage(e));
         return false;
     }
     return true;
@@ -234,7 +250,7 @@ void CampaignView::loadFiles(const QStringList& files) {
         try {
             outcome->data = readCampaign(names, {});
         } catch (const std::exception& e) {
-            outcome->error = QString::fromUtf8(e.what());
+            outcome->error = errorMessage(e);
         }
     });
     m_loader->setParent(this);
@@ -287,7 +303,7 @@ bool CampaignView::setLimits(const QString& nameOrPath, double contractKw, doubl
             m_limits = applyLimits(loadLimitTable(utf8(nameOrPath)), m_context);
             m_status->clear();
         } catch (const LimitError& e) {
-            m_status->setText(QString::fromUtf8(e.what()));
+            m_status->setText(errorMessage(e));
             ok = false;
         }
     } else {
@@ -472,7 +488,7 @@ bool CampaignView::saveReportTo(const QString& folder) {
     try {
         writeReportFiles(utf8(folder), *m_data, {m_limits ? &*m_limits : nullptr, m_context});
     } catch (const OutputError& e) {
-        m_status->setText(QString::fromUtf8(e.what()));
+        m_status->setText(errorMessage(e));
         return false;
     }
     m_status->setText("保存しました：" + QDir(folder).filePath("report.html"));
