@@ -150,10 +150,18 @@ std::optional<RowRange> rowsForAnalysis(const RecorderFileHeader& header,
 void resampleWindow(const Recording& recording, const ConversionSettings& settings,
                     const AnalysisPeriod& period, WindowWaveforms& window);
 
+/// The transform plan for the settings' sample count. Throws std::invalid_argument when
+/// the count is not a power of two from 4 to 65536.
+FftPlan planFor(const ConversionSettings& settings);
+
 /// Plans once per run and analyses recordings one at a time.
 class Analyzer {
   public:
     explicit Analyzer(const ConversionSettings& settings);
+    /// With a plan made for the run: analysers on several threads share it, each with
+    /// buffers of its own. Throws std::invalid_argument when `plan` is not for the
+    /// settings' sample count.
+    Analyzer(const ConversionSettings& settings, const FftPlan& plan);
 
     const ConversionSettings& settings() const { return m_settings; }
     const FftPlan& plan() const { return m_plan; }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdlib>
@@ -159,18 +160,20 @@ void radix2(const FftPlan& plan, std::span<const float> column, std::vector<floa
 }
 
 #ifdef WAVEHARM_HAVE_FFTW
-// The real-input transform gives bins 0..N/2; those above are their conjugates.
+// The real-input transform gives bins 0..N/2; those above are their conjugates. The
+// division by N (a power of two, so exact) is applied to the N/2 + 1 bins rather than to
+// the N inputs: the same values.
 void library(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
              std::vector<float>& im, FftWorkspace& work) {
     const auto n = static_cast<std::size_t>(plan.n);
-    const double scale = 1.0 / plan.n;
+    const float scale = 1.0f / static_cast<float>(plan.n);
     float* in = work.input();
-    for (std::size_t i = 0; i < n; ++i) in[i] = static_cast<float>(column[i] * scale);
+    std::copy(column.begin(), column.begin() + static_cast<std::ptrdiff_t>(n), in);
     float* out = work.output();
     fftwf_execute_dft_r2c(plan.library->plan, in, reinterpret_cast<fftwf_complex*>(out));
     for (std::size_t k = 0; k <= n / 2; ++k) {
-        re[k] = out[2 * k];
-        im[k] = out[2 * k + 1];
+        re[k] = out[2 * k] * scale;
+        im[k] = out[2 * k + 1] * scale;
     }
     for (std::size_t k = n / 2 + 1; k < n; ++k) {
         re[k] = re[n - k];

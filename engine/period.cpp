@@ -370,8 +370,15 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
     const double start = period.windowStart;
     const double width = period.windowEnd - period.windowStart;
     const int step = pairedChannels(settings.measurementType) ? 1 : 2;
+    // The grid is the same for every channel: the sample below each point and the
+    // fraction beyond it, in double (a float position loses the fraction on long records).
+    std::vector<std::size_t> below(points);
+    std::vector<double> fraction(points);
     for (std::size_t i = 0; i < points; ++i) {
-        window.samplePositions[i] = static_cast<float>(start + i * width / n);
+        const double p = start + i * width / n;
+        window.samplePositions[i] = static_cast<float>(p);
+        below[i] = static_cast<std::size_t>(std::floor(p));
+        fraction[i] = p - static_cast<double>(below[i]);
     }
     if (settings.interpolation == InterpolationMode::BandLimited &&
         kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
@@ -383,11 +390,9 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
         float* column = window.columns.row(static_cast<std::size_t>(e + e / 2));
         int peak = 0;
         for (std::size_t i = 0; i < points; ++i) {
-            // The position in double: a float position loses the fraction on long records.
-            const double p = start + i * width / n;
-            const auto k = static_cast<std::size_t>(std::floor(p));
+            const std::size_t k = below[i];
             const double x0 = x[k];
-            const double value = (p - static_cast<double>(k)) * (x[k + 1] - x0) + x0;
+            const double value = fraction[i] * (x[k + 1] - x0) + x0;
             column[i] = static_cast<float>(value);
             if (std::fabs(value) > peak) {
                 peak = std::min(32767, static_cast<int>(std::nearbyint(std::fabs(value))));

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <complex>
 #include <stdexcept>
@@ -41,17 +42,22 @@ struct Scales {
     std::array<std::array<double, 3>, kMaxChannelFeeders> current{};
 };
 
-// Bins 0..N of the last transform; anything outside reads 0, so orders at or above N/2
-// alias as the transform dictates but never leave the spectrum.
+// Bins 0..N of the last transform. Orders run from 1 to at most N (the layout checks that
+// once), so both bins of an order lie in 0..N; orders at or above N/2 alias as the
+// transform dictates but never leave the spectrum.
 struct Spectrum {
-    const std::vector<float>& re;
-    const std::vector<float>& im;
+    const float* re;
+    const float* im;
     int n;
-    double reAt(int k) const { return k >= 0 && k <= n ? re[static_cast<std::size_t>(k)] : 0.0; }
-    double imAt(int k) const { return k >= 0 && k <= n ? im[static_cast<std::size_t>(k)] : 0.0; }
     // Cosine and sine coefficients of order k in the units of the column.
-    double cosPart(int k) const { return reAt(n - k) + reAt(k); }
-    double sinPart(int k) const { return imAt(n - k) - imAt(k); }
+    double cosPart(int k) const {
+        assert(k >= 0 && k <= n && "an order within the transform");
+        return static_cast<double>(re[n - k]) + re[k];
+    }
+    double sinPart(int k) const {
+        assert(k >= 0 && k <= n && "an order within the transform");
+        return static_cast<double>(im[n - k]) - im[k];
+    }
 };
 
 struct Context {
@@ -215,7 +221,8 @@ Spectrum transformColumn(Context& ctx, int column) {
     const float* w = ctx.window.columns.row(static_cast<std::size_t>(column));
     computeFft(ctx.plan, std::span<const float>(w, static_cast<std::size_t>(ctx.layout.n + 1)),
                ctx.re, ctx.im, ctx.work);
-    Spectrum spectrum{ctx.re, ctx.im, ctx.layout.n};
+    assert(ctx.re.size() == static_cast<std::size_t>(ctx.layout.n + 1) && "bins 0..N");
+    Spectrum spectrum{ctx.re.data(), ctx.im.data(), ctx.layout.n};
     ctx.result.fundamentalCos[static_cast<std::size_t>(column)] =
         static_cast<float>(spectrum.cosPart(1));
     ctx.result.fundamentalSin[static_cast<std::size_t>(column)] =
@@ -312,8 +319,8 @@ void projectUntransformedColumns(Context& ctx) {
 
 double rmsOfColumn(const float* w, int n) {
     double sum = 0;
-    for (int i = 0; i < n; ++i) sum += static_cast<double>(w[i]) * w[i] / n;
-    return std::sqrt(sum);
+    for (int i = 0; i < n; ++i) sum += static_cast<double>(w[i]) * w[i];
+    return std::sqrt(sum / n);
 }
 
 void rmsFromSamples(Context& ctx) {
@@ -561,17 +568,26 @@ void requireRowsLoaded(const Recording& recording, const ConversionSettings& set
 
 }  // namespace
 
-Analyzer::Analyzer(const ConversionSettings& settings) : m_settings(settings) {
+FftPlan planFor(const ConversionSettings& settings) {
     const int n = static_cast<int>(settings.sampleCount);
     const int log2n = settings.sampleCountLog2;
     if (log2n < 2 || log2n > 16 || n != (1 << log2n)) {
         throw std::invalid_argument("sample count " + std::to_string(n) + " is not 2^" +
                                     std::to_string(log2n));
     }
-    m_plan = FftPlan::make(n, log2n);
-    m_work = FftWorkspace(n);
-    m_re.resize(static_cast<std::size_t>(n + 1));
-    m_im.resize(static_cast<std::size_t>(n + 1));
+    return FftPlan::make(n, log2n);
+}
+
+Analyzer::Analyzer(const ConversionSettings& settings) : Analyzer(settings, planFor(settings)) {}
+
+Analyzer::Analyzer(const ConversionSettings& settings, const FftPlan& plan)
+    : m_settings(settings), m_plan(plan), m_work(plan.n) {
+    if (plan.n != static_cast<int>(settings.sampleCount))
+        throw std::invalid_argument("a plan of " + std::to_string(plan.n) +
+                                    " points for a transform of " +
+                                    std::to_string(static_cast<int>(settings.sampleCount)));
+    m_re.resize(static_cast<std::size_t>(plan.n + 1));
+    m_im.resize(static_cast<std::size_t>(plan.n + 1));
 }
 
 AnalysisPeriod Analyzer::analyze(const Recording& recording, WindowWaveforms& window,
