@@ -19,12 +19,6 @@ constexpr const char* kStatusComputing = "各種演算中";
 constexpr const char* kStatusDisplaying = "データ表示中";
 constexpr const char* kStatusRangeOver = "レンジオーバー";
 
-std::string describe(const InputError& e) {
-    std::string text = e.reason();
-    if (e.offset() >= 0) text += " (byte " + std::to_string(e.offset()) + ")";
-    return text;
-}
-
 // "yy/mm/dd(aaa)  hh:mm", the minute a record is stamped with.
 std::string minuteStampText(DateTime t) {
     return formatDateText(t) + "  " + formatTimeText(t).substr(0, 5);
@@ -42,11 +36,14 @@ bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount)
 }
 
 ConversionDriver::ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
-                                   ConversionObserver& observer)
-    : m_settings(settings), m_files(std::move(files)), m_observer(observer), m_analyzer(settings) {
+                                   ConversionObserver& observer, int jobs)
+    : m_settings(settings),
+      m_files(std::move(files)),
+      m_observer(observer),
+      m_jobs(jobs),
+      m_plan(planFor(settings)) {
     const int orders = static_cast<int>(settings.maxHarmonicOrder);
     m_result.allocate(orders, settings.feederCount);
-    m_workResult.allocate(orders, settings.feederCount);
     m_interval.allocate(orders, settings.feederCount);
 }
 
@@ -54,6 +51,7 @@ ConversionDriver::~ConversionDriver() {
     // A driver dropped without finish() or abort() (an exception on the way out)
     // still synchronises and closes its files; every record written so far is already
     // in them.
+    m_analysis.reset();
     if (!m_writer) return;
     try {
         m_writer->close();
@@ -64,6 +62,7 @@ ConversionDriver::~ConversionDriver() {
 void ConversionDriver::start() {
     m_writer = ResultWriter::open(m_settings);
     m_summary.files = m_writer->fileNames();
+    m_analysis = std::make_unique<ParallelAnalysis>(m_settings, m_plan, m_files, m_jobs);
 }
 
 bool ConversionDriver::done() const { return m_nextIndex >= m_files.count(); }
@@ -74,59 +73,39 @@ void ConversionDriver::setDisplayFeeder(int feeder) {
 }
 
 bool ConversionDriver::step() {
-    assert(m_writer && "start() opens the result files before the first step");
+    assert(m_writer && m_analysis && "start() opens the result files before the first step");
     if (done()) return false;
-    const int index = m_nextIndex++;
+    AnalysedRecording* item = m_analysis->next();
+    assert(item && item->index == m_nextIndex && "recordings come back in list order");
+    ++m_nextIndex;
 
     m_observer.onStatus(kStatusLoading);
-    Recording recording;
-    const ReadOptions read = ReadOptions::from(m_settings);
-    try {
-        // Only the rows around the trigger point the analysis reads are decoded.
-        recording = readRecording(m_files.pathOf(index), read, [this](const RecorderFileHeader& h) {
-            return rowsForAnalysis(h, m_settings);
-        });
-    } catch (const InputError& e) {
-        skip(index, describe(e), e.kind(), e.offset());
+    if (item->headerRead) {
+        const RecorderFileHeader& header = item->recording.header;
+        m_observer.onTimeStamp(header.dateText() + "  " + header.timeText());
+        m_observer.onStatus(kStatusFrequency);
+    }
+    if (item->skipped) {
+        skip(*item->skipped);
         return true;
     }
-    const RecorderFileHeader& header = recording.header;
-    m_observer.onTimeStamp(header.dateText() + "  " + header.timeText());
-
-    m_observer.onStatus(kStatusFrequency);
-    AnalysisPeriod period;
-    try {
-        try {
-            period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
-        } catch (const RowsNotLoaded&) {
-            // A crossing far from the trigger point, or none: the whole recording.
-            recording = readRecording(m_files.pathOf(index), read);
-            period = m_analyzer.analyze(recording, m_workWindow, m_workResult);
-        }
-    } catch (const AnalysisError& e) {
-        skip(index, e.what(), e.kind(), -1);
-        return true;
-    } catch (const InputError& e) {
-        skip(index, describe(e), e.kind(), e.offset());
-        return true;
-    }
-    m_recording = std::move(recording);
-    std::swap(m_window, m_workWindow);
-    std::swap(m_result, m_workResult);
+    // The buffers go back to the workers with the previous recording's contents.
+    std::swap(m_recording, item->recording);
+    std::swap(m_window, item->window);
+    std::swap(m_result, item->result);
     m_hasResult = true;
     m_lastRecordingTime = m_recording.header.startTime;
 
-    report(index, period);
+    report(item->index, item->period);
     aggregateInterval(m_result, m_settings, m_interval);
     offerInterval();
     return true;
 }
 
-void ConversionDriver::skip(int index, const std::string& reason, ErrorKind kind,
-                            std::int64_t offset) {
+void ConversionDriver::skip(const SkippedRecording& skipped) {
     ++m_summary.skipped;
-    m_summary.skippedRecordings.push_back({index, m_files.names.at(index), reason, kind, offset});
-    m_observer.onRecordingSkipped(index, m_files.names.at(index), reason);
+    m_summary.skippedRecordings.push_back(skipped);
+    m_observer.onRecordingSkipped(skipped.index, skipped.fileName, skipped.reason);
 }
 
 void ConversionDriver::report(int index, const AnalysisPeriod& period) {
@@ -166,6 +145,7 @@ void ConversionDriver::offerInterval() {
 }
 
 void ConversionDriver::finish() {
+    m_analysis.reset();
     if (!m_writer) return;
     if (m_lastRecordingTime) {
         // The recordings after the last record would otherwise be lost.
@@ -179,6 +159,7 @@ void ConversionDriver::finish() {
 }
 
 void ConversionDriver::abort() {
+    m_analysis.reset();
     if (!m_writer) return;
     m_summary.recordsWritten = m_writer->recordsWritten();
     auto writer = std::move(m_writer);

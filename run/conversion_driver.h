@@ -3,7 +3,9 @@
 // each, reports every text and result to an observer, aggregates per save
 // interval and hands the interval to the result writers. The caller loops
 // `step()` (CLI) or calls it from its event loop (GUI), which gives pause, wait
-// and end without threads.
+// and end on the caller's thread. With several jobs the recordings are read and
+// analysed ahead on workers; reports, aggregation and writing stay in list order on
+// the caller's thread, so the result files are the same for any number of jobs.
 
 #include <array>
 #include <cstdint>
@@ -15,6 +17,7 @@
 #include "engine/analysis.h"
 #include "engine/harmonic_result.h"
 #include "input/recording.h"
+#include "run/parallel_analysis.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
@@ -53,15 +56,6 @@ class ConversionObserver {
     virtual void onRecordWritten(const std::string& stampText) {}
 };
 
-/// A recording the run could not read or analyse, with the reason.
-struct SkippedRecording {
-    int index = 0;  ///< position in the file list
-    std::string fileName;
-    std::string reason;
-    ErrorKind kind = ErrorKind::NotAnalysable;
-    std::int64_t offset = -1;  ///< byte position of a malformed field, -1 when none
-};
-
 struct ConversionSummary {
     int analysed = 0;
     int skipped = 0;
@@ -81,14 +75,15 @@ bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount)
 class ConversionDriver {
   public:
     /// `files` is the time-ordered list; `settings` must be valid (see settings rules).
+    /// `jobs` recordings are analysed at once (1: each on the caller's thread in its step).
     ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
-                     ConversionObserver& observer);
+                     ConversionObserver& observer, int jobs = 1);
     ~ConversionDriver();
     ConversionDriver(const ConversionDriver&) = delete;
     ConversionDriver& operator=(const ConversionDriver&) = delete;
 
-    /// Opens the result file(s), truncating longer ones. Throws OutputError
-    /// (output/result_writer.h) naming the file and the reason.
+    /// Opens the result file(s), truncating longer ones, and sets the workers going.
+    /// Throws OutputError (output/result_writer.h) naming the file and the reason.
     void start();
     /// Processes the next recording in time order. Returns false when none is left.
     /// Throws OutputError when a record cannot be written (the run must stop).
@@ -117,15 +112,15 @@ class ConversionDriver {
     ConversionSettings m_settings;
     WaveformFileList m_files;
     ConversionObserver& m_observer;
-    Analyzer m_analyzer;
+    int m_jobs;
+    FftPlan m_plan;  ///< made once for the run, shared by every worker
+    /// The latest good recording: a recording's buffers are swapped in only when its
+    /// analysis succeeds, so the displays keep it after a skipped one.
     Recording m_recording;
     WindowWaveforms m_window;
     HarmonicResult m_result;
-    /// The recording in progress is analysed here and swapped in only when its analysis
-    /// succeeds, so the displays keep the last good recording after a skipped one.
-    WindowWaveforms m_workWindow;
-    HarmonicResult m_workResult;
     IntervalAggregate m_interval;
+    std::unique_ptr<ParallelAnalysis> m_analysis;
     std::unique_ptr<ResultWriter> m_writer;
     ConversionSummary m_summary;
     int m_nextIndex = 0;
@@ -135,7 +130,7 @@ class ConversionDriver {
     /// record written at the end of the run.
     std::optional<DateTime> m_lastRecordingTime;
 
-    void skip(int index, const std::string& reason, ErrorKind kind, std::int64_t offset);
+    void skip(const SkippedRecording& skipped);
     void report(int index, const AnalysisPeriod& period);
     void offerInterval();
 };

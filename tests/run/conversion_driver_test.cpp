@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -231,6 +232,68 @@ TEST_F(DriverTest, UnwritableResultFileStopsTheRunAtStart) {
     Recorder recorder;
     ConversionDriver driver(m_settings, m_files, recorder);
     EXPECT_THROW(driver.start(), OutputError);
+}
+
+TEST_F(DriverTest, AnyNumberOfJobsWritesTheSameFilesAndReportsInListOrder) {
+    // Records over several minutes, an unreadable file, a dead voltage channel and a
+    // crossing far from the trigger point (the whole table reread) among them.
+    for (int i = 0; i < 14; ++i) {
+        const std::string name = "R" + std::to_string(10 + i) + ".MEM";
+        if (i == 3) {
+            addGarbage(name);
+            continue;
+        }
+        RecordingContent content = circuitAt({2018, 12, 12, 10, 15 + i / 3, 20 * (i % 3)});
+        content.noiseSeed = static_cast<std::uint32_t>(i + 1);
+        if (i == 7) {
+            content.channels[0].tones.clear();
+            content.channels[1].tones.clear();
+        }
+        if (i == 10) content.pretriggerPercent = 90;
+        add(name, content);
+    }
+    m_files.folder = m_dir;
+    std::vector<std::string> firstEvents, firstFile;
+    for (const int jobs : {1, 2, 3}) {
+        Recorder recorder;
+        ConversionDriver driver(m_settings, m_files, recorder, jobs);
+        driver.start();
+        while (driver.step()) {
+        }
+        driver.finish();
+        EXPECT_EQ(driver.summary().skipped, 2) << jobs;
+        // The first recording's record, one as each of minutes 16 to 19 begins, the last
+        // interval at the end.
+        EXPECT_EQ(driver.summary().recordsWritten, 6) << jobs;
+        std::ifstream in(m_settings.outputFileName, std::ios::binary);
+        std::vector<std::string> file{std::string(std::istreambuf_iterator<char>(in), {})};
+        if (jobs == 1) {
+            firstEvents = recorder.events;
+            firstFile = file;
+            continue;
+        }
+        EXPECT_EQ(recorder.events, firstEvents) << jobs << " jobs";
+        EXPECT_EQ(file, firstFile) << jobs << " jobs";
+    }
+    EXPECT_NE(std::find(firstEvents.begin(), firstEvents.end(), "skipped:R13.MEM"),
+              firstEvents.end());
+    EXPECT_NE(std::find(firstEvents.begin(), firstEvents.end(), "skipped:R17.MEM"),
+              firstEvents.end());
+}
+
+TEST_F(DriverTest, RunDroppedMidwayStopsItsWorkers) {
+    for (int i = 0; i < 8; ++i)
+        add("R" + std::to_string(i) + ".MEM", circuitAt({2018, 12, 12, 10, 15 + i, 10}));
+    m_files.folder = m_dir;
+    Recorder recorder;
+    {
+        ConversionDriver driver(m_settings, m_files, recorder, 3);
+        driver.start();
+        EXPECT_TRUE(driver.step());
+        driver.abort();
+    }
+    EXPECT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(resultSize(), 256u);
 }
 
 TEST(DriverTexts, RangeOverLooksAtTheVoltagePairAndTheMeasuredFeedersOnly) {

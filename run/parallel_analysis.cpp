@@ -1,0 +1,141 @@
+#include "run/parallel_analysis.h"
+
+#include <algorithm>
+#include <cassert>
+#include <utility>
+
+namespace waveharm {
+
+namespace {
+
+std::string describe(const InputError& e) {
+    std::string text = e.reason();
+    if (e.offset() >= 0) text += " (byte " + std::to_string(e.offset()) + ")";
+    return text;
+}
+
+// Recordings a worker may be ahead of the run, per worker: enough that a slow recording
+// (a whole-table reread) does not hold the others up, few enough that memory stays flat.
+constexpr int kSlotsPerJob = 2;
+
+}  // namespace
+
+void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyzer,
+                      AnalysedRecording& out) {
+    out.index = index;
+    out.headerRead = false;
+    out.skipped.reset();
+    const auto skip = [&](const std::string& reason, ErrorKind kind, std::int64_t offset) {
+        out.skipped = SkippedRecording{index, files.names.at(static_cast<std::size_t>(index)),
+                                       reason, kind, offset};
+    };
+    const ConversionSettings& settings = analyzer.settings();
+    const ReadOptions read = ReadOptions::from(settings);
+    const auto path = files.pathOf(index);
+    try {
+        // Only the rows around the trigger point the analysis reads are decoded.
+        out.recording = readRecording(path, read, [&settings](const RecorderFileHeader& h) {
+            return rowsForAnalysis(h, settings);
+        });
+    } catch (const InputError& e) {
+        skip(describe(e), e.kind(), e.offset());
+        return;
+    }
+    out.headerRead = true;
+    try {
+        try {
+            out.period = analyzer.analyze(out.recording, out.window, out.result);
+        } catch (const RowsNotLoaded&) {
+            // A crossing far from the trigger point, or none: the whole recording.
+            out.recording = readRecording(path, read);
+            out.period = analyzer.analyze(out.recording, out.window, out.result);
+        }
+    } catch (const AnalysisError& e) {
+        skip(e.what(), e.kind(), -1);
+    } catch (const InputError& e) {
+        skip(describe(e), e.kind(), e.offset());
+    }
+}
+
+int defaultJobs() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
+
+ParallelAnalysis::ParallelAnalysis(const ConversionSettings& settings, const FftPlan& plan,
+                                   const WaveformFileList& files, int jobs)
+    : m_files(files),
+      m_jobs(std::max(1, jobs)),
+      m_plan(plan),
+      m_slots(static_cast<std::size_t>(m_jobs == 1 ? 1 : kSlotsPerJob * m_jobs)) {
+    const int orders = static_cast<int>(settings.maxHarmonicOrder);
+    for (Slot& slot : m_slots) slot.item.result.allocate(orders, settings.feederCount);
+    if (m_jobs == 1) {
+        m_ownAnalyzer = std::make_unique<Analyzer>(settings, m_plan);
+        return;
+    }
+    m_workers.reserve(static_cast<std::size_t>(m_jobs));
+    for (int w = 0; w < m_jobs; ++w) m_workers.emplace_back([this, settings] { work(settings); });
+}
+
+ParallelAnalysis::~ParallelAnalysis() {
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& worker : m_workers) worker.join();
+}
+
+void ParallelAnalysis::work(const ConversionSettings& settings) {
+    // Each worker's own transform buffers and scratch, for every recording it takes.
+    Analyzer analyzer(settings, m_plan);
+    for (;;) {
+        int index = 0;
+        {
+            std::unique_lock<std::mutex> hold(m_lock);
+            // Recordings are taken in list order, each once its slot is handed back.
+            m_changed.wait(hold, [this] {
+                return m_stopping || m_nextToAssign >= m_files.count() ||
+                       slotOf(m_nextToAssign).state == SlotState::Free;
+            });
+            if (m_stopping || m_nextToAssign >= m_files.count()) return;
+            index = m_nextToAssign++;
+            slotOf(index).state = SlotState::Busy;
+        }
+        Slot& slot = slotOf(index);
+        try {
+            analyseRecording(m_files, index, analyzer, slot.item);
+        } catch (...) {
+            slot.failure = std::current_exception();
+        }
+        {
+            const std::lock_guard<std::mutex> hold(m_lock);
+            slot.state = SlotState::Ready;
+        }
+        m_changed.notify_all();
+    }
+}
+
+AnalysedRecording* ParallelAnalysis::next() {
+    if (m_nextToHand > 0) {
+        {
+            const std::lock_guard<std::mutex> hold(m_lock);
+            slotOf(m_nextToHand - 1).state = SlotState::Free;
+        }
+        m_changed.notify_all();
+    }
+    if (m_nextToHand >= m_files.count()) return nullptr;
+    const int index = m_nextToHand++;
+    Slot& slot = slotOf(index);
+    if (m_ownAnalyzer) {
+        analyseRecording(m_files, index, *m_ownAnalyzer, slot.item);
+        return &slot.item;
+    }
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_changed.wait(hold, [&slot] { return slot.state == SlotState::Ready; });
+    }
+    assert(slot.item.index == index && "workers fill the slots in list order");
+    if (slot.failure) std::rethrow_exception(std::exchange(slot.failure, nullptr));
+    return &slot.item;
+}
+
+}  // namespace waveharm
