@@ -19,7 +19,6 @@ using Phasor = std::complex<double>;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kSampleRateHz = 10000;           // "10ms" per division at 100 points
-constexpr std::int64_t kSamples = 2000;           // 10 periods at 50 Hz, 12 at 60 Hz
 constexpr double kVoltCounts = 80.0 / 20.0;       // "20V" range, 80 counts per division
 constexpr double kAmpCounts = 80.0 / 0.05 * 0.1;  // "50mV" range, clamp 0.1 V/A
 constexpr double kSecondaryLineVolts = 110.0;     // 6.6 kV / PT 60
@@ -92,13 +91,13 @@ RecordingContent contentFor(const RecordingState& s, const DemoOptions& o, Civil
     content.model = o.model;
     content.frequencyHz = s.frequencyHz;
     content.sampleRateHz = kSampleRateHz;
-    content.totalSamples = kSamples;
+    content.totalSamples = o.samples;
     content.pretriggerPercent = 2;
     content.start = start;
     content.noiseSeed = seed;
     // Shift time so that R-S rises through zero at the trigger point (2 % into the record).
     const double w = 2 * kPi * s.frequencyHz;
-    const double trigger = 0.02 * double(kSamples) / kSampleRateHz;
+    const double trigger = 0.02 * double(o.samples) / kSampleRateHz;
     const double shift = w * trigger + std::arg(rs[0]);
     content.channels.push_back(signalOf(rs, kVoltCounts, shift, "20V"));
     content.channels.push_back(signalOf(ts, kVoltCounts, shift, "20V"));
@@ -131,6 +130,8 @@ std::vector<std::string> writeDemoCampaign(const std::filesystem::path& folder,
                                     " for the " + o.model);
     if (o.count < 1 || o.count > 1000) throw std::invalid_argument("count must be 1..1000");
     if (!(o.intervalSeconds > 0)) throw std::invalid_argument("interval must be positive");
+    if (o.samples < 400 || o.samples > 1000000)
+        throw std::invalid_argument("samples must be 400..1000000 per channel");
     std::filesystem::create_directories(folder);
     std::mt19937 rng(o.seed);
     std::vector<std::string> names;

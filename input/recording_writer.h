@@ -64,6 +64,7 @@ struct DemoOptions {
     int count = 12;               ///< recordings
     double intervalSeconds = 20;  ///< time between recordings
     double frequencyHz = 50;
+    std::int64_t samples = 2000;  ///< per channel, at 10 kS/s (2000: ten 50 Hz periods)
     std::uint32_t seed = 1;
     CivilDateTime start{2018, 12, 12, 9, 0, 0};
 };
