@@ -1,12 +1,15 @@
-// Converting a folder of 500 demo recordings (scan, read, analyse, aggregate, write)
-// against merely reading the same recordings (scan, header read and sample load).
-// Prints recordings per second of both and their ratio at the end.
+// Converting a campaign of 300 recordings of the 8847 layout (seven feeders, 16 channels
+// of 20 000 samples, 640 KB a file) against merely reading the same files whole, as `cat`
+// does. The conversion is the whole run: scan, read, analyse, aggregate and write, with
+// the machine's cores as workers and with one. Prints recordings per second and how many
+// times each conversion takes the plain read.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "input/recording.h"
 #include "input/recording_writer.h"
@@ -18,16 +21,18 @@ namespace {
 using namespace waveharm;
 namespace fs = std::filesystem;
 
-constexpr int kRecordings = 500;
-constexpr int kFeeders = 2;
+constexpr int kRecordings = 300;
+constexpr int kFeeders = 7;
+constexpr std::int64_t kSamples = 20000;
 
 const fs::path& campaignFolder() {
     static const fs::path folder = [] {
         const fs::path dir = fs::temp_directory_path() / "waveharm_bench_convert";
         fs::remove_all(dir);
         DemoOptions options;
-        options.model = "8841";
+        options.model = "8847";
         options.feeders = kFeeders;
+        options.samples = kSamples;
         options.count = kRecordings;
         options.intervalSeconds = 20;
         writeDemoCampaign(dir / "recordings", options);
@@ -36,45 +41,48 @@ const fs::path& campaignFolder() {
     return folder;
 }
 
-// Where the result files go: next to the recordings, or in memory (/dev/shm, where a
-// flush to disk costs nothing) to show the analysis without the per-record disk sync.
-fs::path resultFolder(bool inMemory) {
-    const fs::path shm = "/dev/shm";
-    if (inMemory && fs::is_directory(shm)) return shm;
-    return campaignFolder();
-}
-
-// The settings of the demo campaign: two feeders measured by the two-wattmeter method.
-ConversionSettings campaignSettings(HarmonicOption option, bool inMemory = false) {
+// The campaign's two-wattmeter settings, results written beside the recordings.
+ConversionSettings campaignSettings(HarmonicOption option) {
     ConversionSettings s;
     s.measurementType = MeasurementType::ThreePhase2M;
     s.setHarmonicOption(option);
     s.setFeederCount(kFeeders);
-    s.ctRatio[0] = 100;
-    s.ctRatio[1] = 200;
-    s.outputFileName =
-        (resultFolder(inMemory) / "waveharm_bench_result").string() + s.outputExtension;
+    s.ctRatio.fill(100);
+    s.outputFileName = (campaignFolder() / "waveharm_bench_result").string() + s.outputExtension;
     return s;
 }
 
-void readOnly(benchmark::State& state) {
+// Every file of the folder read whole into one reused buffer, as `cat` does.
+void readWhole(benchmark::State& state) {
     const fs::path folder = campaignFolder() / "recordings";
-    const ReadOptions options = ReadOptions::from(campaignSettings(HarmonicOption::Odd1To49));
+    std::vector<char> buffer(128 * 1024);
+    std::int64_t bytes = 0;
     for (auto _ : state) {
-        const WaveformFileList files = scanFolder(folder, false);
-        for (int i = 0; i < files.count(); ++i)
-            benchmark::DoNotOptimize(readRecording(files.pathOf(i), options));
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            std::FILE* f = std::fopen(entry.path().string().c_str(), "rb");
+            if (!f) {
+                state.SkipWithError("cannot open a recording");
+                return;
+            }
+            std::size_t got = 0;
+            while ((got = std::fread(buffer.data(), 1, buffer.size(), f)) > 0)
+                bytes += static_cast<std::int64_t>(got);
+            std::fclose(f);
+        }
     }
+    state.SetBytesProcessed(bytes);
     state.SetItemsProcessed(state.iterations() * kRecordings);
 }
 
-void convert(benchmark::State& state, HarmonicOption option, bool inMemory) {
+// jobs 0: the machine's cores.
+void convert(benchmark::State& state, HarmonicOption option, int jobs) {
     const fs::path folder = campaignFolder() / "recordings";
-    const ConversionSettings settings = campaignSettings(option, inMemory);
+    const ConversionSettings settings = campaignSettings(option);
+    const int workers = jobs > 0 ? jobs : defaultJobs();
     ConversionObserver quiet;
     int analysed = 0;
     for (auto _ : state) {
-        ConversionDriver driver(settings, scanFolder(folder, false), quiet);
+        ConversionDriver driver(settings, scanFolder(folder, false), quiet, workers);
         driver.start();
         while (driver.step()) {
         }
@@ -84,31 +92,35 @@ void convert(benchmark::State& state, HarmonicOption option, bool inMemory) {
     fs::remove(settings.outputFileName);
     if (analysed != kRecordings) state.SkipWithError("not every recording was analysed");
     state.SetItemsProcessed(state.iterations() * kRecordings);
+    state.SetLabel(std::to_string(workers) + " job(s)");
 }
 
-BENCHMARK(readOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(convert, odd49, HarmonicOption::Odd1To49, false)
+BENCHMARK(readWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(convert, odd49_default_jobs, HarmonicOption::Odd1To49, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(convert, order256, HarmonicOption::HighOrder256, false)
+BENCHMARK_CAPTURE(convert, odd49_one_job, HarmonicOption::Odd1To49, 1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(convert, odd49_results_in_memory, HarmonicOption::Odd1To49, true)
+BENCHMARK_CAPTURE(convert, order256_default_jobs, HarmonicOption::HighOrder256, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Recordings per second of reading alone and of each conversion, and how many times
-// each conversion takes the reading alone, all in real time.
+// Recordings per second of the plain read and of each conversion, and how many times each
+// conversion takes the plain read, in real time.
 void printRatios(const bench::RatioReporter& reporter) {
-    const auto read = reporter.times("readOnly/real_time");
+    const auto read = reporter.times("readWhole/real_time");
     if (!read || read->real <= 0) return;
-    std::printf("\n%d recordings: read only %.0f recordings/s\n", kRecordings,
-                kRecordings / read->real);
-    for (const char* name : {"convert/odd49/real_time", "convert/order256/real_time",
-                             "convert/odd49_results_in_memory/real_time"}) {
+    std::printf("\n%d recordings of %d channels x %lld samples (%d feeders), %d core(s):\n",
+                kRecordings, 2 + 2 * kFeeders, static_cast<long long>(kSamples), kFeeders,
+                defaultJobs());
+    std::printf("  read whole (as cat): %.0f recordings/s\n", kRecordings / read->real);
+    for (const char* name :
+         {"convert/odd49_default_jobs/real_time", "convert/odd49_one_job/real_time",
+          "convert/order256_default_jobs/real_time"}) {
         const auto conversion = reporter.times(name);
         if (!conversion || conversion->real <= 0) continue;
-        std::printf("%s: %.0f recordings/s, %.2f times the read-only time\n", name,
+        std::printf("  %s: %.0f recordings/s, %.2f times the plain read\n", name,
                     kRecordings / conversion->real, conversion->real / read->real);
     }
 }
