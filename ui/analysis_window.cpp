@@ -69,6 +69,7 @@ void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
     view->setReadOnly(true);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("閉じる"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     // After a finished or stopped run the records written so far open in the campaign
     // view; after "終了" the program ends with the dialog.
@@ -88,6 +89,8 @@ void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
         return;
     }
     dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileList files,
@@ -385,8 +388,9 @@ void AnalysisWindow::finishRun() {
     } catch (const OutputError& e) {
         reportError(QStringLiteral("書き込みエラー"), writeError(e));
     }
-    reportSummary(RunEnd::Finished);
+    // The settings screen comes back first, so that the summary stands over it.
     Q_EMIT runFinished();
+    reportSummary(RunEnd::Finished);
     close();
 }
 
@@ -398,9 +402,9 @@ void AnalysisWindow::stopRun(const QString& title, const QString& text) {
         // The files are being given up already; the first error is the one to report.
     }
     reportError(title, text);
+    Q_EMIT runFinished();
     // A run that opened its files tells what it wrote before it stopped.
     if (!m_driver->summary().files.empty()) reportSummary(RunEnd::Stopped);
-    Q_EMIT runFinished();
     close();
 }
 
