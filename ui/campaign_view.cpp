@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
 #include <QThread>
@@ -24,6 +25,7 @@
 #include "display/error_texts.h"
 #include "output/result_writer.h"
 #include "ui/qcustomplot_include.h"
+#include "ui/window_fit.h"
 
 namespace waveharm {
 
@@ -503,6 +505,11 @@ void CampaignView::saveReport() {
 CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent) {
     auto* view = new CampaignView(parent);
     view->setAttribute(Qt::WA_DeleteOnClose);
+    // Smaller than designed on a screen that has no room for it.
+    if (const QScreen* screen = view->screen()) {
+        view->resize(fittedSize(view->size(), view->minimumSize(),
+                                screen->availableGeometry().size(), windowFrameMargins(*view)));
+    }
     if (!resultFiles.isEmpty()) view->loadFiles(resultFiles);
     view->show();
     return view;
