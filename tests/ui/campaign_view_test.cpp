@@ -1,5 +1,5 @@
 // The campaign view over result files that the command-line program converts from
-// demo recordings; with WAVEHARM_SCREENSHOT_DIR set it also writes the README picture.
+// demo recordings.
 
 #include "ui/campaign_view.h"
 
@@ -75,26 +75,6 @@ TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {
     ASSERT_TRUE(view.saveReportTo(out));
     EXPECT_TRUE(fs::exists(dir / "report" / "report.html"));
     EXPECT_TRUE(fs::exists(dir / "report" / "statistics.csv"));
-}
-
-TEST_F(CampaignViewTest, PictureForTheReadme) {
-    const char* target = screenshotFolder();
-    if (!target) GTEST_SKIP() << "WAVEHARM_SCREENSHOT_DIR not set";
-    CampaignView* view = showCampaignView({demoResults(dir, 180)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->data() != nullptr; }, 20000));
-    view->setLimits("jp-6.6kv", 3000, 0);
-    view->resize(1100, 680);
-    // The cursor over the middle of the trend, as a user reading a value sees it.
-    QTest::qWait(300);
-    QWidget* plot = view->trendPlot();
-    QMouseEvent move(QEvent::MouseMove, QPointF(plot->width() * 0.55, plot->height() / 2.0),
-                     plot->mapToGlobal(QPointF(plot->width() * 0.55, plot->height() / 2.0)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(plot, &move);
-    QTest::qWait(300);
-    fs::create_directories(target);
-    ASSERT_TRUE(view->grab().save(QString("%1/campaign_view.png").arg(target)));
-    view->close();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the widget tests: the application object, scratch folders, demo
-// recordings, and the folder the README pictures are written to.
+// Helpers shared by the widget tests: the application object, scratch folders and demo
+// recordings.
 
 #include <gtest/gtest.h>
 
@@ -42,13 +42,6 @@ inline void writeDemoRecordings(const std::filesystem::path& folder, int feeders
     demo.feeders = feeders;
     demo.count = count;
     writeDemoCampaign(folder, demo);
-}
-
-/// The folder named by WAVEHARM_SCREENSHOT_DIR for the README pictures, or null when the
-/// variable is unset or empty (the picture tests then skip).
-inline const char* screenshotFolder() {
-    const char* target = std::getenv("WAVEHARM_SCREENSHOT_DIR");
-    return target && *target ? target : nullptr;
 }
 
 }  // namespace waveharm::testing
