@@ -95,7 +95,8 @@ bool runPictures(const Photographer& camera, const fs::path& work) {
         QFileDialog* dialog = modal<QFileDialog>();
         QTest::qWait(300);
         saved = camera.shoot("save_dialog");
-        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) name->setText("day1");
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+            name->setText(QString::fromStdString((work / "day1").string()));
         static_cast<QDialog*>(dialog)->accept();
     });
     QTest::mouseClick(screen.findChild<QWidget*>("Command10"), Qt::LeftButton);
