@@ -21,6 +21,7 @@
 #include "display/error_texts.h"
 #include "output/result_writer.h"
 #include "ui/campaign_view.h"
+#include "ui/error_message.h"
 #include "ui/picture_view.h"
 #include "ui/results_table_model.h"
 #include "ui/window_fit.h"
@@ -363,7 +364,7 @@ void AnalysisWindow::runStep() {
         return;
     } catch (const std::exception& e) {
         stopRun(QStringLiteral("変換エラー"),
-                QStringLiteral("変換を中止しました。\n%1").arg(QString::fromUtf8(e.what())));
+                QStringLiteral("変換を中止しました。\n%1").arg(errorMessage(e)));
         return;
     }
     if (!more) {

@@ -22,8 +22,8 @@
 
 #include "campaign/report.h"
 #include "campaign/report_charts.h"
-#include "display/error_texts.h"
 #include "output/result_writer.h"
+#include "ui/error_message.h"
 #include "ui/qcustomplot_include.h"
 #include "ui/window_fit.h"
 
@@ -52,21 +52,6 @@ QString timeText(double serial) {
 }
 
 QString number(double v) { return QString::number(v, 'g', 5); }
-
-/// A reading, limit-table or report-writing error in Japanese, naming the file.
-QString errorMessage(const std::exception& e) {
-    std::string text;
-    if (const auto* in = dynamic_cast<const InputError*>(&e)) {
-        text = readErrorMessage(in->kind(), in->file(), in->offset(), in->reason());
-    } else if (const auto* out = dynamic_cast<const OutputError*>(&e)) {
-        text = writeErrorMessage(out->kind(), out->file(), out->systemError());
-    } else if (const auto* limit = dynamic_cast<const LimitError*>(&e)) {
-        text = limitErrorMessage(limit->file(), limit->line(), limit->reason());
-    } else {
-        text = e.what();
-    }
-    return QString::fromStdString(text);
-}
 
 }  // namespace
 
