@@ -287,7 +287,7 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
     for (int f : options.invertCurrentFeeders) s.invertCurrent[f - 1] = true;
     for (int f : options.lineInputFeeders) s.lineVoltageInput[f - 1] = true;
 
-    s.outputFileName = outputFileNameFor(options.outputName, s.outputExtension);
+    s.outputFileName = outputFileNameFor(options.outputName, s.outputExtension());
     return s;
 }
 

@@ -48,7 +48,7 @@ ConversionSettings campaignSettings(HarmonicOption option) {
     s.setHarmonicOption(option);
     s.setFeederCount(kFeeders);
     s.ctRatio.fill(100);
-    s.outputFileName = (campaignFolder() / "waveharm_bench_result").string() + s.outputExtension;
+    s.outputFileName = (campaignFolder() / "waveharm_bench_result").string() + s.outputExtension();
     return s;
 }
 

@@ -570,7 +570,7 @@ void requireRowsLoaded(const Recording& recording, const ConversionSettings& set
 
 FftPlan planFor(const ConversionSettings& settings) {
     const int n = static_cast<int>(settings.sampleCount);
-    const int log2n = settings.sampleCountLog2;
+    const int log2n = settings.sampleCountLog2();
     if (log2n < 2 || log2n > 16 || n != (1 << log2n)) {
         throw std::invalid_argument("sample count " + std::to_string(n) + " is not 2^" +
                                     std::to_string(log2n));

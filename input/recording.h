@@ -39,15 +39,6 @@ class InputError : public std::runtime_error {
 inline constexpr int kSlotCount = 16;       ///< channel slots shown and loaded
 inline constexpr int kRangeSlotCount = 21;  ///< room in `RangePerDiv`
 
-/// Recorder families as numbered in the files' model identification.
-enum class RecorderFamilyCode : std::int16_t {
-    Mr8880 = 80,
-    F8847 = 47,
-    F8841 = 41,
-    F886x = 86,
-    F8840 = 40,
-};
-
 struct ChannelSlotInfo {
     std::string name = "ch--";     ///< "ch" + channel number ("ch1-3" for unit 1, channel 3)
     std::string rangeText = "--";  ///< input range per division as the file writes it

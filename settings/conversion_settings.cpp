@@ -1,5 +1,6 @@
 #include "settings/conversion_settings.h"
 
+#include <bit>
 #include <cassert>
 #include <cerrno>
 #include <cmath>
@@ -10,7 +11,11 @@ namespace waveharm {
 void ConversionSettings::setSampleCount(int count) {
     assert((count == 256 || count == 512 || count == 1024) && "sample count is 256, 512 or 1024");
     sampleCount = static_cast<float>(count);
-    sampleCountLog2 = static_cast<std::int16_t>(count == 256 ? 8 : count == 512 ? 9 : 10);
+}
+
+int ConversionSettings::sampleCountLog2() const {
+    const auto n = static_cast<unsigned>(sampleCount);
+    return n == 0 ? 0 : std::bit_width(n) - 1;
 }
 
 void ConversionSettings::setHarmonicOption(HarmonicOption option) {
@@ -18,14 +23,12 @@ void ConversionSettings::setHarmonicOption(HarmonicOption option) {
     maxHarmonicOrder = maxHarmonicOrderFor(option);
     // 256 orders need a transform long enough that no order aliases.
     if (option == HarmonicOption::HighOrder256) setSampleCount(1024);
-    updateExtension();
 }
 
 void ConversionSettings::setFeederCount(int count) {
     assert(count >= 1 && count <= kMaxFeeders && "feeder count 1..9");
     feederCount = static_cast<std::int16_t>(count);
     applyChannelLayout(*this, count);
-    updateExtension();
 }
 
 void ConversionSettings::setPhaseCorrectionIndex(int index) {
@@ -34,8 +37,8 @@ void ConversionSettings::setPhaseCorrectionIndex(int index) {
     phaseCorrectionDegrees = static_cast<std::int16_t>(phaseCorrectionDegreesFor(index));
 }
 
-void ConversionSettings::updateExtension() {
-    outputExtension = resultExtension(harmonicOption, feederCount);
+std::string ConversionSettings::outputExtension() const {
+    return resultExtension(harmonicOption, feederCount);
 }
 
 int phaseCorrectionDegreesFor(int index) {

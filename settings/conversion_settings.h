@@ -65,7 +65,6 @@ struct ConversionSettings {
     std::int16_t ptRatio = 60;
     SyncMode syncMode = SyncMode::ZeroCross;
     float sampleCount = 1024;
-    std::int16_t sampleCountLog2 = 10;
     InterpolationMode interpolation = InterpolationMode::Linear;
     HarmonicOption harmonicOption = HarmonicOption::HighOrder256;
     float maxHarmonicOrder = 256;
@@ -80,23 +79,20 @@ struct ConversionSettings {
     bool wevFiles = false;
     std::string timeOffset = "0";
     std::string outputFileName;
-    std::string outputExtension = ".hn1";
-    bool wiringConfirmed = false;
-    bool channelSettingsChanged = false;
 
-    /// Sets `sampleCount` (256, 512 or 1024) together with its log2.
-    /// Any other value is a programmer error.
+    /// Sets `sampleCount` (256, 512 or 1024); any other value is a programmer error.
     void setSampleCount(int count);
-    /// Sets `harmonicOption` together with `maxHarmonicOrder` and `outputExtension`;
-    /// `HighOrder256` also forces 1024 samples.
+    /// log2 of `sampleCount`: 8, 9 or 10.
+    int sampleCountLog2() const;
+    /// Sets `harmonicOption` together with `maxHarmonicOrder`; `HighOrder256` also
+    /// forces 1024 samples.
     void setHarmonicOption(HarmonicOption option);
-    /// Sets `feederCount` (1..7 with channels), the channel layout of n feeders and
-    /// the extension that follows from it.
+    /// Sets `feederCount` (1..7 with channels) and the channel layout of n feeders.
     void setFeederCount(int count);
     /// Sets `phaseCorrectionIndex` (0..4) together with its degrees (-90, -30, 0, 30, 90).
     void setPhaseCorrectionIndex(int index);
-    /// Recomputes `outputExtension` from `harmonicOption` and `feederCount`.
-    void updateExtension();
+    /// The result file's extension for `harmonicOption` and `feederCount`.
+    std::string outputExtension() const;
 };
 
 /// Degrees of the phase-correction choice with index 0..4.

@@ -14,11 +14,8 @@ void chooseChannel(ConversionSettings& settings, ChosenQuantity q, int channel) 
     for (int other = 0; other < 4; ++other) {
         if (other == self || settings.channelMap[other] != channel) continue;
         settings.channelMap[other] = previous;
-        if (other == static_cast<int>(ChosenQuantity::CurrentT))
-            settings.channelSettingsChanged = true;
     }
     settings.channelMap[self] = static_cast<std::int16_t>(channel);
-    if (q == ChosenQuantity::CurrentT) settings.channelSettingsChanged = true;
 }
 
 std::string_view defaultText(RatioBox box) {

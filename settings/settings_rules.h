@@ -19,8 +19,7 @@ enum class ChosenQuantity : int { VoltageRS = 0, VoltageTS = 1, CurrentR = 2, Cu
 
 /// Puts quantity `q` on recorder channel `channel` (1..4). Any other of the four
 /// quantities already on that channel moves to the channel `q` leaves, so
-/// `channelMap[0..3]` stay pairwise distinct. Touching the T current (chosen or moved)
-/// sets `channelSettingsChanged`. Channels outside 1..4 are ignored.
+/// `channelMap[0..3]` stay pairwise distinct. Channels outside 1..4 are ignored.
 void chooseChannel(ConversionSettings& settings, ChosenQuantity q, int channel);
 
 /// The text boxes holding ratios and sensor values.

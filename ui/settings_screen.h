@@ -1,21 +1,17 @@
 #pragma once
 // The settings screen (Form01), the program's main window: the input folder and the
 // recording's information, the wiring and scaling, the analysis options, the result
-// file name and the start of a run through the wiring check. It owns the one writable
-// ConversionSettings; every edit is written into it at once.
+// file name and the start of a run through the wiring check. The screen shows and
+// edits a Session, which holds the settings, the recordings and the current one.
 
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <optional>
 #include <string>
 
-#include "input/recording.h"
-#include "settings/conversion_settings.h"
-#include "settings/settings_rules.h"
+#include "run/session.h"
 
-class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -25,11 +21,15 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QRadioButton;
+class QScrollArea;
 class QTimer;
 class QTreeView;
 
 namespace waveharm {
+
+namespace screen {
+class ElidedPathLabel;
+}
 
 class SettingsScreen : public QWidget {
     Q_OBJECT
@@ -42,35 +42,33 @@ class SettingsScreen : public QWidget {
     explicit SettingsScreen(Options options, QWidget* parent = nullptr);
     ~SettingsScreen() override;
 
-    /// Start-up: places the screen at the top-left of the desktop, shows it and the
-    /// information message, and scans the starting folder.
+    /// Start-up: places the screen on the desktop with its title bar reachable, shows
+    /// it and the information message, and scans the starting folder.
     void start();
 
-    const ConversionSettings& settings() const { return m_settings; }
-    const WaveformFileList& files() const { return m_files; }
-    /// Name of the current recording in the input folder (empty when none).
-    const std::string& currentFileName() const { return m_currentFileName; }
-    /// The current recording read under the current settings; null when none is.
-    const Recording* currentRecording() const { return m_recording ? &*m_recording : nullptr; }
-    QString inputFolder() const { return m_folder; }
+    const Session& session() const { return m_session; }
+    const ConversionSettings& settings() const { return m_session.settings(); }
+    const WaveformFileList& files() const { return m_session.files(); }
+    const std::string& currentFileName() const { return m_session.currentFileName(); }
+    const Recording* currentRecording() const { return m_session.recording(); }
 
-    /// Scans a folder and makes its earliest recording current.
+    /// Scans a folder and makes its earliest readable recording current.
     void setInputFolder(const QString& folder);
     /// Makes a file of the input folder current and reads it.
     void selectInputFile(const QString& name);
 
     /// Starts the run once the wiring is confirmed. The screen is hidden before the call;
     /// the launcher shows it again when the run is over. The default runs the
-    /// conversion with a progress dialog.
+    /// conversion in the analysis window.
     using RunLauncher = std::function<void(SettingsScreen& screen)>;
     void setRunLauncher(RunLauncher launcher) { m_launchRun = std::move(launcher); }
-    /// Asks for the result file name; an empty answer means cancelled. The default is
-    /// the save dialog.
-    using FileNameChooser = std::function<QString(QWidget* parent)>;
+    /// Asks for the result file name, starting in `folder`; an empty answer means
+    /// cancelled. The default is the save dialog.
+    using FileNameChooser = std::function<QString(QWidget* parent, const QString& folder)>;
     void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
-    /// Shows the wiring check for the current recording; the default is the modal
-    /// dialog, which sets `wiringConfirmed` on "ＯＫ".
-    using WiringCheckPresenter = std::function<void(ConversionSettings& settings,
+    /// Shows the wiring check for the current recording and answers whether the wiring
+    /// was confirmed; the default is the modal dialog.
+    using WiringCheckPresenter = std::function<bool(const ConversionSettings& settings,
                                                     const Recording& recording, QWidget* parent)>;
     void setWiringCheckPresenter(WiringCheckPresenter presenter) {
         m_presentWiringCheck = std::move(presenter);
@@ -78,11 +76,6 @@ class SettingsScreen : public QWidget {
     /// How messages reach the user (a message box unless replaced, e.g. by tests).
     using MessageReporter = std::function<void(const QString& title, const QString& text)>;
     void setMessageReporter(MessageReporter reporter) { m_report = std::move(reporter); }
-
-    /// The default run: the conversion driver with a progress dialog.
-    static void runWithProgressDialog(SettingsScreen& screen);
-    /// Reports a message through the screen's reporter.
-    void report(const QString& title, const QString& text) const { m_report(title, text); }
 
     /// The lines of the start-up information message.
     static QString aboutText();
@@ -95,61 +88,49 @@ class SettingsScreen : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
-    // Building the screen.
+    // The groups, each built and wired in its own file.
     QWidget* buildFolderGroup();
     QWidget* buildInfoGroup();
     QWidget* buildRangeGroup();
+    void connectFolderGroup();
     QWidget* buildOptionGroups();
+    void connectOptionGroups();
     QWidget* buildChannelGroups();
+    void connectChannelGroups();
     QWidget* buildConversionGroup();
+    void connectConversionGroup();
     QWidget* buildOutputGroup();
-    QButtonGroup* radioGroup(QGroupBox* box, const QString& name, const QStringList& captions,
-                             bool vertical = true);
-    QLineEdit* lineEdit(const QString& name, const QString& text, const QString& tip);
-    void connectHandlers();
+    void connectOutputGroup();
+    QLineEdit* lineEdit(const QString& name, const QString& tip);
+    void connectBox(QLineEdit* edit, SessionBox box, int feeder = 0);
 
-    // Handlers.
-    void sampleCountClicked(int i);
-    void measurementTypeClicked(int i);
-    void channelClicked(ChosenQuantity q, int i);
-    void harmonicOptionClicked(int i);
-    void senseKindClicked(int i);
-    void feederInputClicked(int i);
-    void senseBoxLeft(int i);
-    void feederCountChosen(int n);
-    void chooseOutputFile();
-
-    // Reading and showing the recording.
     void scanFolder(const QString& folder);
-    void readCurrentFile(bool fromScan);
-    void showRecordingInfo(const RecorderFileHeader& header);
-    void clearRecordingInfo();
-    void refillFeederCounts(const RecorderFileHeader& header, bool fromScan);
-    void fillFileList();
+    void chooseOutputFile();
+    void fitToScreen();
 
-    // Showing the settings.
-    void showChannelChoice();
-    void showHarmonicOption();
-    void showFeederLabels();
-    void applyVisibleConversionTexts();
-    void applyOutputName();
-    void updateStartButton();
-    std::array<std::string, 16> channelNames() const;
+    // Showing the session.
+    void showSession();
+    void showFileList();
+    void showRecordingInfo();
+    void showFeederCounts();
+    void showOptions();
+    void showChannels();
+    void showTexts();
+    void showOutput();
 
-    ConversionSettings m_settings;
-    WaveformFileList m_files;
-    std::optional<Recording> m_recording;
-    std::string m_currentFileName;
-    std::string m_chosenName;  ///< name chosen in the save dialog, before the extension
-    QString m_folder;
+    Session m_session;
     Options m_options;
     RunLauncher m_launchRun;
     FileNameChooser m_chooseFileName;
     WiringCheckPresenter m_presentWiringCheck;
     MessageReporter m_report;
+    QString m_listedFolder;  ///< folder whose files `File1` lists
+    bool m_listedWev = false;
 
+    QScrollArea* m_scroll = nullptr;
     QComboBox* m_drive = nullptr;  // Drive1
     QTreeView* m_dirs = nullptr;   // Dir1
     QFileSystemModel* m_dirModel = nullptr;
@@ -197,16 +178,16 @@ class SettingsScreen : public QWidget {
     std::array<QLineEdit*, kMaxFeeders> m_feederCt{};     // Text10
     std::array<QLineEdit*, kMaxFeeders> m_feederClamp{};  // Text11
     std::array<QLabel*, kMaxFeeders> m_feederCaptions{};
-    QComboBox* m_feeders = nullptr;         // Combo1
-    QLineEdit* m_timeOffset = nullptr;      // Text4
-    QCheckBox* m_wev = nullptr;             // Check4
-    QCheckBox* m_underOneMinute = nullptr;  // Check3
-    QCheckBox* m_perPhase = nullptr;        // Check5
-    QLabel* m_outputName = nullptr;         // Label7
-    QPushButton* m_chooseName = nullptr;    // Command10
-    QPushButton* m_start = nullptr;         // Command4
-    QPushButton* m_end = nullptr;           // Command5
-    QTimer* m_endTimer = nullptr;           // Timer1
+    QComboBox* m_feeders = nullptr;                   // Combo1
+    QLineEdit* m_timeOffset = nullptr;                // Text4
+    QCheckBox* m_wev = nullptr;                       // Check4
+    QCheckBox* m_underOneMinute = nullptr;            // Check3
+    QCheckBox* m_perPhase = nullptr;                  // Check5
+    screen::ElidedPathLabel* m_outputName = nullptr;  // Label7
+    QPushButton* m_chooseName = nullptr;              // Command10
+    QPushButton* m_start = nullptr;                   // Command4
+    QPushButton* m_end = nullptr;                     // Command5
+    QTimer* m_endTimer = nullptr;                     // Timer1
 };
 
 }  // namespace waveharm

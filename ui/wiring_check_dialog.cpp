@@ -18,7 +18,7 @@ constexpr double kTwipsPerInch = 1440.0;
 
 }  // namespace
 
-WiringCheckDialog::WiringCheckDialog(ConversionSettings& settings, const Recording& recording,
+WiringCheckDialog::WiringCheckDialog(const ConversionSettings& settings, const Recording& recording,
                                      QWidget* parent)
     : QDialog(parent), m_settings(settings), m_recording(recording) {
     setObjectName("Form02");
@@ -62,10 +62,7 @@ WiringCheckDialog::WiringCheckDialog(ConversionSettings& settings, const Recordi
     layout->addStretch();
     layout->addLayout(buttons);
 
-    connect(m_ok, &QPushButton::clicked, this, [this] {
-        m_settings.wiringConfirmed = true;
-        accept();
-    });
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(this, &QDialog::finished, this, [this] { applyCheckingGeometry(); });
     applyCheckingGeometry();

@@ -21,9 +21,9 @@ class PictureView;
 class WiringCheckDialog : public QDialog {
     Q_OBJECT
   public:
-    /// `settings` is the screen's record: "ＯＫ" sets its `wiringConfirmed`. `recording`
-    /// must outlive the dialog.
-    WiringCheckDialog(ConversionSettings& settings, const Recording& recording,
+    /// "ＯＫ" accepts the dialog (the wiring is confirmed), "キャンセル" rejects it.
+    /// `settings` and `recording` must outlive the dialog.
+    WiringCheckDialog(const ConversionSettings& settings, const Recording& recording,
                       QWidget* parent = nullptr);
 
     /// How messages reach the user (a message box unless replaced, e.g. by tests).
@@ -44,7 +44,7 @@ class WiringCheckDialog : public QDialog {
     void applyResultGeometry();
     QRect twipsRect(int left, int top, int width, int height) const;
 
-    ConversionSettings& m_settings;
+    const ConversionSettings& m_settings;
     const Recording& m_recording;
     MessageReporter m_report;
     std::optional<WiringCheckResult> m_result;

@@ -78,7 +78,7 @@ TEST(ConvertOptions, EveryOptionReachesTheSettings) {
     EXPECT_EQ(s.measurementType, MeasurementType::ThreePhase1M);
     EXPECT_EQ(s.feederCount, 2);
     EXPECT_FLOAT_EQ(s.sampleCount, 512);
-    EXPECT_EQ(s.sampleCountLog2, 9);
+    EXPECT_EQ(s.sampleCountLog2(), 9);
     EXPECT_EQ(s.harmonicOption, HarmonicOption::WithAngleAndUnbalance);
     EXPECT_FLOAT_EQ(s.maxHarmonicOrder, 99);
     EXPECT_EQ(s.saveMode, SaveMode::VoltageThdMax);

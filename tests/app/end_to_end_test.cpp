@@ -207,7 +207,7 @@ class EndToEnd : public ::testing::TestWithParam<Case> {
         if (channelsPerFeeder(c.type) == 1) s.channelMap = {1, 3, 2, 4};
         s.setPhaseCorrectionIndex(c.phaseCorrectionIndex);
         s.ctRatio.fill(static_cast<float>(kCt));
-        s.outputFileName = (m_dir / "driver").string() + s.outputExtension;
+        s.outputFileName = (m_dir / "driver").string() + s.outputExtension();
         return s;
     }
 
@@ -235,7 +235,7 @@ TEST_P(EndToEnd, DriverAndCliWriteTheCircuitsValues) {
 
     const std::vector<std::string> driverFiles = driver.summary().files;
     ConversionSettings cliSettings = settings;
-    cliSettings.outputFileName = (m_dir / "cli").string() + settings.outputExtension;
+    cliSettings.outputFileName = (m_dir / "cli").string() + settings.outputExtension();
     std::vector<std::string> cliFiles{cliSettings.outputFileName};
     if (c.type == MeasurementType::ThreePhase3M) {
         const auto names = phaseFileNames(cliSettings.outputFileName);

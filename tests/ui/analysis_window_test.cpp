@@ -67,7 +67,7 @@ class AnalysisWindowTest : public ::testing::Test {
             m_settings.currentSenseOhms[f] = clampRangeToSenseOhms(2);
         }
         m_settings.outputFileName =
-            outputFileNameFor((m_dir / "gui.dat").string(), m_settings.outputExtension);
+            outputFileNameFor((m_dir / "gui.dat").string(), m_settings.outputExtension());
     }
 
     std::unique_ptr<AnalysisWindow> makeWindow() {
@@ -88,9 +88,7 @@ class AnalysisWindowTest : public ::testing::Test {
     /// The named control; a missing one ends the test as a failure (the exception is
     /// reported by the test runner) instead of crashing it.
     static T* child(AnalysisWindow& w, const char* name) {
-        auto* c = w.findChild<T*>(name);
-        if (!c) throw std::runtime_error(std::string("the window has no control ") + name);
-        return c;
+        return testing::child<T>(w, name);
     }
 
     /// A press on the feeder button's right (+) or left (−) part.
@@ -302,7 +300,7 @@ TEST_F(AnalysisWindowTest, SkippedRecordingsStayListedAndReachTheSummary) {
 /// Runs the driver without a screen over the same recordings and settings.
 std::vector<std::string> convertHeadless(ConversionSettings settings, WaveformFileList files,
                                          const fs::path& name) {
-    settings.outputFileName = outputFileNameFor(name.string(), settings.outputExtension);
+    settings.outputFileName = outputFileNameFor(name.string(), settings.outputExtension());
     NullObserver observer;
     ConversionDriver driver(settings, std::move(files), observer);
     driver.start();
@@ -350,7 +348,7 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
                                 "' --type 3p2m --feeders 3 --harmonics odd49 --ct 100,200,300" +
                                 " > /dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const fs::path cliFile = outputFileNameFor(cliName.string(), m_settings.outputExtension);
+    const fs::path cliFile = outputFileNameFor(cliName.string(), m_settings.outputExtension());
     ASSERT_TRUE(fs::exists(cliFile)) << "the batch converter wrote no " << cliFile;
     EXPECT_TRUE(readBytes(cliFile) == readBytes(gui[0]));
 #endif
@@ -362,10 +360,11 @@ TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
     screen.setMessageReporter([](const QString&, const QString&) {});
     screen.setInputFolder(QString::fromStdString((m_dir / "rec").string()));
     const std::string name = (m_dir / "run.dat").string();
-    screen.setFileNameChooser([&](QWidget*) { return QString::fromStdString(name); });
+    screen.setFileNameChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString(name); });
     screen.findChild<QPushButton*>("Command10")->click();  // "ファイル名設定"
     screen.setWiringCheckPresenter(
-        [](ConversionSettings& s, const Recording&, QWidget*) { s.wiringConfirmed = true; });
+        [](const ConversionSettings&, const Recording&, QWidget*) { return true; });
 
     QPointer<AnalysisWindow> window;
     ConversionSettings runSettings;

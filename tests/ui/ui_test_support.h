@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QString>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "input/recording_writer.h"
@@ -20,6 +22,16 @@ inline void ensureApplication() {
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+}
+
+/// The child `name` of `parent`. A missing one fails the test and ends it with an
+/// exception, so no test goes on to use a null pointer.
+template <class T>
+T* child(const QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (found) return found;
+    ADD_FAILURE() << "no " << T::staticMetaObject.className() << " named " << name.toStdString();
+    throw std::runtime_error("missing widget " + name.toStdString());
 }
 
 /// The empty folder `name` in the temporary directory (emptied when it exists).

@@ -1,0 +1,255 @@
+#include "run/session.h"
+
+#include <algorithm>
+
+#include "display/error_texts.h"
+#include "output/result_writer.h"
+
+namespace waveharm {
+
+void Session::scanFolder(const std::filesystem::path& folder) {
+    m_folder = folder;
+    m_scanNotes.clear();
+    try {
+        m_files = waveharm::scanFolder(folder, m_settings.wevFiles);
+    } catch (const InputError& e) {
+        m_files = WaveformFileList{};
+        m_files.folder = folder;
+        m_scanNotes.push_back(readErrorMessage(e.kind(), e.file(), e.offset(), ""));
+    } catch (const std::exception&) {
+        m_files = WaveformFileList{};
+        m_files.folder = folder;
+        m_scanNotes.push_back("フォルダを読めません：" + folder.string());
+    }
+    for (const auto& r : m_files.renamed) m_scanNotes.push_back(r);
+    for (const auto& p : m_files.problems) m_scanNotes.push_back(p);
+
+    // With one file or none the user picks the file.
+    m_currentFileName.clear();
+    if (m_files.count() <= 1) {
+        readCurrent(true);
+        return;
+    }
+    // The earliest readable recording becomes current. Files whose start could not be
+    // read sort first; they are tried only when no dated one reads.
+    const int first = std::max(0, m_files.firstDatedIndex());
+    std::vector<int> order;
+    for (int i = first; i < m_files.count(); ++i) order.push_back(i);
+    for (int i = 0; i < first; ++i) order.push_back(i);
+    for (const int i : order) {
+        m_currentFileName = m_files.names[static_cast<std::size_t>(i)];
+        readCurrent(true);
+        if (m_recording) return;
+    }
+    // None reads: the earliest stays current with its reason shown.
+    m_currentFileName = m_files.names[static_cast<std::size_t>(order.front())];
+    readCurrent(true);
+}
+
+void Session::setWevFiles(bool on) {
+    m_settings.wevFiles = on;
+    scanFolder(m_folder);
+}
+
+void Session::selectFile(const std::string& name) {
+    m_currentFileName = name;
+    readCurrent(false);
+}
+
+void Session::readCurrent(bool fromScan) {
+    m_readError.clear();
+    m_recording.reset();
+    if (m_currentFileName.empty()) return;
+    const std::filesystem::path path = m_folder / std::filesystem::path(m_currentFileName);
+    ReadOptions options = ReadOptions::from(m_settings);
+    try {
+        m_recording = readRecording(path, options);
+    } catch (const InputError& e) {
+        // No samples are kept under another file's description.
+        m_readError = readErrorMessage(e.kind(), m_currentFileName, e.offset(), e.reason());
+        return;
+    } catch (const std::exception&) {
+        m_readError = "読み込めないファイルです：" + m_currentFileName;
+        return;
+    }
+    // The analysis handles the currents of at most seven feeders.
+    m_offeredFeeders = std::clamp(maxFeederCount(m_recording->header, m_settings.measurementType),
+                                  1, kMaxChannelFeeders);
+    const int current = m_settings.feederCount;
+    const int selected = fromScan ? m_offeredFeeders : std::min(current, m_offeredFeeders);
+    if (fromScan || selected != current) chooseFeederCount(selected);
+}
+
+MeasurementTypeEffects Session::setMeasurementType(MeasurementType type) {
+    const MeasurementTypeEffects e = applyMeasurementType(m_settings, type);
+    // The channels per feeder change the feeder counts the recording offers.
+    readCurrent(false);
+    return e;
+}
+
+void Session::setSwapVoltages(bool on) {
+    m_settings.swapVoltages = on;
+    readCurrent(false);
+}
+
+void Session::setInvertVoltage(int k, bool on) {
+    m_settings.invertVoltage.at(static_cast<std::size_t>(k)) = on;
+    readCurrent(false);
+}
+
+FeederCountEffects Session::chooseFeederCount(int n) {
+    const FeederCountEffects e = applyFeederCount(m_settings, n);
+    settleShownRatios();
+    applyOutputName();
+    return e;
+}
+
+void Session::setHarmonicOption(HarmonicOption option) {
+    m_settings.setHarmonicOption(option);
+    applyOutputName();
+}
+
+void Session::setFeederInput(int box, bool on) {
+    const int b = box >= 14 ? box - 14 : box;
+    const auto feeder = static_cast<std::size_t>(b / 2);
+    if (b % 2 == 0)
+        m_settings.invertCurrent.at(feeder) = on;
+    else
+        m_settings.lineVoltageInput.at(feeder) = on;
+}
+
+void Session::settleShownRatios() {
+    // The boxes shown are the ones the run uses: after the groups are exchanged the
+    // settings take the values of the boxes now on screen.
+    auto settle = [](std::string& text, RatioBox kind) {
+        text = restoredText(kind, text);
+        return static_cast<float>(*positiveValue(kind, text));
+    };
+    if (m_settings.feederCount == 1) {
+        m_settings.ctRatio[0] = settle(m_texts.ctRatio, RatioBox::CtRatio);
+        m_settings.currentSenseOhms[0] = settle(m_texts.sense.shunt, RatioBox::Shunt);
+        return;
+    }
+    for (std::size_t f = 0; f < kMaxFeeders; ++f) {
+        m_settings.ctRatio[f] = settle(m_texts.feederCt[f], RatioBox::CtRatio);
+        m_settings.currentSenseOhms[f] =
+            clampRangeToSenseOhms(settle(m_texts.feederClamp[f], RatioBox::FeederClamp));
+    }
+}
+
+void Session::typeText(SessionBox box, int feeder, const std::string& text) {
+    const auto f = static_cast<std::size_t>(feeder);
+    switch (box) {
+        case SessionBox::PtRatio:
+            m_texts.ptRatio = text;
+            if (auto v = positiveValue(RatioBox::PtRatio, text))
+                m_settings.ptRatio = static_cast<std::int16_t>(*v);
+            return;
+        case SessionBox::CtRatio:
+            m_texts.ctRatio = text;
+            if (auto v = positiveValue(RatioBox::CtRatio, text))
+                m_settings.ctRatio[0] = static_cast<float>(*v);
+            return;
+        case SessionBox::Shunt:
+            // The shunt and the clamp range take effect when their box is left.
+            m_texts.sense.shunt = text;
+            return;
+        case SessionBox::Clamp:
+            m_texts.sense.clamp = text;
+            return;
+        case SessionBox::FeederCt:
+            m_texts.feederCt.at(f) = text;
+            if (auto v = positiveValue(RatioBox::CtRatio, text))
+                m_settings.ctRatio.at(f) = static_cast<float>(*v);
+            return;
+        case SessionBox::FeederClamp:
+            m_texts.feederClamp.at(f) = text;
+            if (auto v = positiveValue(RatioBox::FeederClamp, text))
+                m_settings.currentSenseOhms.at(f) = clampRangeToSenseOhms(*v);
+            return;
+        case SessionBox::TimeOffset: {
+            m_texts.timeOffset = text;
+            double hours = 0;
+            if (!parseTimeOffsetHours(text, hours)) return;
+            // The start time shown and the file order's times carry the correction.
+            m_settings.timeOffset = text;
+            readCurrent(false);
+            return;
+        }
+    }
+}
+
+void Session::leaveBox(SessionBox box, int feeder) {
+    switch (box) {
+        case SessionBox::PtRatio:
+            typeText(box, feeder, restoredText(RatioBox::PtRatio, m_texts.ptRatio));
+            return;
+        case SessionBox::CtRatio:
+            typeText(box, feeder, restoredText(RatioBox::CtRatio, m_texts.ctRatio));
+            return;
+        case SessionBox::Shunt:
+            m_texts.sense = applyShunt(m_settings, m_texts.sense.shunt);
+            return;
+        case SessionBox::Clamp:
+            m_texts.sense = applyClampRange(m_settings, m_texts.sense.clamp);
+            return;
+        case SessionBox::FeederCt:
+            copyCtRatioDown(m_settings, m_texts.feederCt, feeder);
+            return;
+        case SessionBox::FeederClamp:
+            copyClampRangeDown(m_settings, m_texts.feederClamp, feeder);
+            return;
+        case SessionBox::TimeOffset: {
+            double hours = 0;
+            if (!parseTimeOffsetHours(m_texts.timeOffset, hours)) typeText(box, feeder, "0");
+            return;
+        }
+    }
+}
+
+void Session::chooseOutputName(const std::string& chosen) {
+    if (chosen.empty()) return;
+    m_chosenName = chosen;
+    applyOutputName();
+}
+
+void Session::applyOutputName() {
+    if (m_chosenName.empty()) return;
+    m_settings.outputFileName = outputFileNameFor(m_chosenName, m_settings.outputExtension());
+}
+
+std::filesystem::path Session::outputFolder() const {
+    if (!m_chosenName.empty()) {
+        const std::filesystem::path parent = std::filesystem::path(m_chosenName).parent_path();
+        if (!parent.empty()) return parent;
+    }
+    return m_folder;
+}
+
+bool Session::canStart() const {
+    return !m_currentFileName.empty() && m_recording && !m_settings.outputFileName.empty();
+}
+
+const Recording* Session::recordingForCheck() {
+    if (m_currentFileName.empty()) return nullptr;
+    // The check must see the samples as the current channel settings read them.
+    readCurrent(false);
+    return recording();
+}
+
+std::optional<std::string> Session::wiringConfirmed() {
+    if (m_files.count() == 0) return "変換する記録がフォルダにありません。";
+    // The run walks the list from its first entry; the screen keeps a readable
+    // recording current for the next start.
+    const std::string checked = m_currentFileName;
+    const int first = std::max(0, m_files.firstDatedIndex());
+    m_currentFileName = m_files.names[static_cast<std::size_t>(first)];
+    readCurrent(false);
+    if (!m_recording) {
+        m_currentFileName = checked;
+        readCurrent(false);
+    }
+    return std::nullopt;
+}
+
+}  // namespace waveharm

@@ -1,0 +1,124 @@
+#pragma once
+// The session the settings screen edits: the settings of the next run, the input
+// folder's recordings, the current recording read under those settings, the texts of
+// the ratio boxes, the result file's name and what "データ変換開始" may do. The screens
+// drive it and show what it holds; it needs no window system.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input/recording.h"
+#include "settings/conversion_settings.h"
+#include "settings/settings_rules.h"
+
+namespace waveharm {
+
+/// The text boxes whose texts the session keeps.
+enum class SessionBox {
+    PtRatio,      ///< `Text2`
+    CtRatio,      ///< `Text3`, one feeder
+    Shunt,        ///< `Text1`(0)
+    Clamp,        ///< `Text1`(1)
+    FeederCt,     ///< `Text10`(f)
+    FeederClamp,  ///< `Text11`(f)
+    TimeOffset,   ///< `Text4`, hours
+};
+
+/// The texts the ratio and time boxes show.
+struct SessionTexts {
+    std::string ptRatio = "60";
+    std::string ctRatio = "1";
+    SenseTexts sense{"0.1", "2"};
+    FeederTexts feederCt{"1", "1", "1", "1", "1", "1", "1", "1", "1"};
+    FeederTexts feederClamp{"2", "2", "2", "2", "2", "2", "2", "2", "2"};
+    std::string timeOffset = "0";
+};
+
+class Session {
+  public:
+    const ConversionSettings& settings() const { return m_settings; }
+    /// The settings for edits with no further consequence (sync mode, save mode,
+    /// interpolation, phase correction, channel choice, the current's boxes).
+    ConversionSettings& editSettings() { return m_settings; }
+    const SessionTexts& texts() const { return m_texts; }
+    const WaveformFileList& files() const { return m_files; }
+    const std::filesystem::path& folder() const { return m_folder; }
+    /// Renamed duplicates, files that could not be opened, or the folder that could not
+    /// be read, from the latest scan.
+    const std::vector<std::string>& scanNotes() const { return m_scanNotes; }
+
+    /// Name of the current recording in the input folder (empty when none).
+    const std::string& currentFileName() const { return m_currentFileName; }
+    /// The current recording read under the current settings; null when none is.
+    const Recording* recording() const { return m_recording ? &*m_recording : nullptr; }
+    /// Why the current file could not be read, in Japanese; empty when it was.
+    const std::string& readError() const { return m_readError; }
+    /// Feeder counts the current recording's channels allow (1..7; 1 without one).
+    int offeredFeederCounts() const { return m_offeredFeeders; }
+
+    /// Scans `folder` (the 8840 files when `wevFiles` is set) and makes its first
+    /// readable recording current, with the largest feeder count it allows. A folder of
+    /// one file or none leaves no recording current.
+    void scanFolder(const std::filesystem::path& folder);
+    /// Switches between `.MEM` and 8840 files and scans the folder again.
+    void setWevFiles(bool on);
+    /// Makes a file of the input folder current and reads it; the feeder count keeps its
+    /// value when the recording allows it.
+    void selectFile(const std::string& name);
+
+    /// Edits that change how the current recording reads, so it is read again.
+    MeasurementTypeEffects setMeasurementType(MeasurementType type);
+    void setSwapVoltages(bool on);
+    void setInvertVoltage(int k, bool on);
+
+    /// A feeder count from `Combo1`: the forced options, the channel layout, and the
+    /// ratios of the boxes of the group now shown.
+    FeederCountEffects chooseFeederCount(int n);
+    void setHarmonicOption(HarmonicOption option);
+    /// `Check1`(i): i = 2f "反転" and 2f+1 "V入力" of feeder f; 14 and 15 are the first
+    /// feeder's boxes in the one-feeder group.
+    void setFeederInput(int box, bool on);
+
+    /// A box's text changed: kept, and written to the settings when it is usable.
+    void typeText(SessionBox box, int feeder, const std::string& text);
+    /// Focus left a box: unusable texts are restored, shunt and clamp follow each other,
+    /// per-feeder texts are copied down to the later feeders.
+    void leaveBox(SessionBox box, int feeder);
+
+    /// The name chosen in the save dialog; the result file's extension follows the
+    /// harmonic option and the feeder count.
+    void chooseOutputName(const std::string& chosen);
+    /// The folder the save dialog opens in: that of the last chosen name, else the
+    /// input folder.
+    std::filesystem::path outputFolder() const;
+
+    /// "データ変換開始" is offered: a readable recording is current and a result file
+    /// is named.
+    bool canStart() const;
+    /// The start's first step: the current recording read again under the settings now
+    /// in force, for the wiring check; null (see `readError`) when it cannot be read.
+    const Recording* recordingForCheck();
+    /// The wiring was confirmed: the run starts from the earliest recording, which is
+    /// made current. The reason, when the folder holds nothing to convert.
+    std::optional<std::string> wiringConfirmed();
+
+  private:
+    void readCurrent(bool fromScan);
+    void applyOutputName();
+    void settleShownRatios();
+
+    ConversionSettings m_settings;
+    SessionTexts m_texts;
+    WaveformFileList m_files;
+    std::filesystem::path m_folder;
+    std::vector<std::string> m_scanNotes;
+    std::string m_currentFileName;
+    std::optional<Recording> m_recording;
+    std::string m_readError;
+    int m_offeredFeeders = 1;
+    std::string m_chosenName;  ///< as chosen in the save dialog, before the extension
+};
+
+}  // namespace waveharm

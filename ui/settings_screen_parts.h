@@ -1,0 +1,73 @@
+#pragma once
+// Small pieces the settings screen's groups are built from.
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QResizeEvent>
+#include <QSignalBlocker>
+#include <QString>
+#include <QStringList>
+#include <string>
+
+namespace waveharm::screen {
+
+/// The object name of element `i` of a control array: "Option2_3".
+inline QString indexed(const QString& name, int i) { return name + "_" + QString::number(i); }
+
+inline QString qText(const std::string& s) { return QString::fromStdString(s); }
+
+inline QLabel* caption(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
+
+/// A framed label showing a value read from the recording.
+QLabel* valueLabel(const QString& name, QWidget* parent);
+
+/// Option buttons `name`_0.. with `captions` in `box`, one above the other or in a row.
+QButtonGroup* radioGroup(QGroupBox* box, const QString& name, const QStringList& captions,
+                         bool vertical = true);
+
+/// Checks button `id` of an exclusive group without running its handlers.
+void check(QButtonGroup* group, int id);
+
+/// Shows `text` in `edit` unless it shows it already, without running its handlers, so
+/// the cursor of a box being typed in stays where it is.
+void showText(QLineEdit* edit, const std::string& text);
+
+}  // namespace waveharm::screen
+
+namespace waveharm::screen {
+
+/// A path elided in the middle, so that its file name and extension stay readable
+/// however long its folders are; the whole path is the tooltip.
+class ElidedPathLabel : public QLabel {
+  public:
+    explicit ElidedPathLabel(QWidget* parent) : QLabel(parent) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    void setPath(const QString& path) {
+        if (path == m_path) return;
+        m_path = path;
+        setToolTip(path);
+        elide();
+    }
+    const QString& path() const { return m_path; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+  private:
+    void elide() {
+        setText(fontMetrics().elidedText(m_path, Qt::ElideMiddle, contentsRect().width()));
+    }
+    QString m_path;
+};
+
+/// The save dialog "ファイル名設定" opened in `folder`; the chosen path, or empty when
+/// cancelled.
+QString chooseResultFileName(QWidget* parent, const QString& folder);
+
+}  // namespace waveharm::screen
