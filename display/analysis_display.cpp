@@ -6,7 +6,7 @@
 
 namespace waveharm {
 
-AnalysisDisplay showResults(int displayMode, const GraphInputs& in) {
+AnalysisDisplay showResults(DisplayMode displayMode, const GraphInputs& in) {
     AnalysisDisplay display;
     if (isTableMode(displayMode)) {
         display.showsGrids = true;
@@ -16,20 +16,20 @@ AnalysisDisplay showResults(int displayMode, const GraphInputs& in) {
         return display;
     }
     switch (displayMode) {
-        case 1:
+        case DisplayMode::Charts:
             drawChartPage(in, display.picture);
             break;
-        case 6:
+        case DisplayMode::Waveforms:
             drawWaveforms(in, display.picture);
             break;
-        case 7:
+        case DisplayMode::DistortionWaveforms:
             drawDistortionWaveforms(in, display.picture);
             break;
-        case 8:
+        case DisplayMode::WaveformsAndDistortion:
             drawWaveforms(in, display.picture);
             drawDistortionWaveforms(in, display.picture);
             break;
-        case 9:
+        case DisplayMode::HarmonicPhasors:
             drawHarmonicPhasorPage(in, display.picture);
             break;
         default:

@@ -19,9 +19,9 @@ struct AnalysisDisplay {
     Picture picture;    ///< filled in modes 1 and 6..9
 };
 
-/// Redraws one recording's results in display mode 1..9: graphs (1), tables (2..5),
-/// waveforms (6), residual waveforms (7), both (8), harmonic phasors (9).
-AnalysisDisplay showResults(int displayMode, const GraphInputs& in);
+/// Redraws one recording's results in a display mode: the charts, a table, the
+/// waveforms, their distortion, both, or the harmonic phasors.
+AnalysisDisplay showResults(DisplayMode displayMode, const GraphInputs& in);
 
 /// The displayed feeder after a press on the feeder button at `x` of a button `width`
 /// wide: the right half (beyond 362 of 725) goes to the next feeder, the left half to

@@ -29,7 +29,7 @@ double distortionPart(double rms, double fundamental) {
     return std::sqrt(rms * rms - fundamental * fundamental);
 }
 
-void setHeaders(int mode, ResultGrids& grids) {
+void setHeaders(DisplayMode mode, ResultGrids& grids) {
     static const char* const kHeaders[4][5] = {
         {"電圧", "歪み率", "電流", "歪み率", "位相差"},
         {"電圧１", "電圧２", "電圧３", "", ""},
@@ -38,44 +38,48 @@ void setHeaders(int mode, ResultGrids& grids) {
     };
     for (auto& grid : grids) {
         grid.at(0, 0) = "次数";
-        for (int c = 1; c < grid.columns(); ++c) grid.at(0, c) = kHeaders[mode - 2][c - 1];
+        for (int c = 1; c < grid.columns(); ++c)
+            grid.at(0, c) = kHeaders[static_cast<int>(mode) - 2][c - 1];
     }
 }
 
-void fillOrderRow(int mode, const HarmonicResult& r, std::size_t f, int n, TableGrid& grid,
+void fillOrderRow(DisplayMode mode, const HarmonicResult& r, std::size_t f, int n, TableGrid& grid,
                   int row) {
     grid.at(row, 0) = formatNumber(n, "##次");
     switch (mode) {
-        case 2:
+        case DisplayMode::TotalsTable:
             grid.at(row, 1) = formatNumber(r.voltageRms[n], kVolts);
             grid.at(row, 2) = percentText(n == 1 ? 100.0 : r.voltageHarmonicPercent[n]);
             grid.at(row, 3) = formatNumber(r.currentRms(f, n), kAmperes);
             grid.at(row, 4) = percentText(n == 1 ? 100.0 : r.currentHarmonicPercent(f, n));
             grid.at(row, 5) = formatNumber(r.phaseAngleDeg(f, n), kDegrees);
             break;
-        case 3:
+        case DisplayMode::VoltageTable:
             for (int c = 0; c < 3; ++c) {
                 grid.at(row, c + 1) = formatNumber(r.voltageHarmonicMagnitude(c, n), kVolts);
             }
             break;
-        case 4:
+        case DisplayMode::CurrentTable:
             for (int c = 0; c < 3; ++c) {
                 grid.at(row, c + 1) = formatNumber(r.currentHarmonicMagnitude(f, c, n), kAmperes);
             }
             break;
-        case 5:
+        case DisplayMode::AngleTable:
             grid.at(row, 1) = formatNumber(r.voltageRms[n], kVolts);
             grid.at(row, 2) = formatNumber(r.voltageAngleDeg[n], kDegrees);
             grid.at(row, 3) = formatNumber(r.currentRms(f, n), kAmperes);
             grid.at(row, 4) = formatNumber(r.currentRefAngleDeg(f, n), kDegrees);
             grid.at(row, 5) = formatNumber(r.phaseAngleDeg(f, n), kDegrees);
             break;
+        default:  // the graphic modes have no grids
+            break;
     }
 }
 
-void fillTotalsRow(int mode, const HarmonicResult& r, std::size_t f, TableGrid& grid, int row) {
+void fillTotalsRow(DisplayMode mode, const HarmonicResult& r, std::size_t f, TableGrid& grid,
+                   int row) {
     grid.at(row, 0) = "総合";
-    if (mode == 2) {
+    if (mode == DisplayMode::TotalsTable) {
         grid.at(row, 1) = formatNumber(r.voltageDistortionSum, kVolts);
         grid.at(row, 2) = ratioText(r.voltageDistortionSum, r.voltageRms[1], "#0.0%");
         grid.at(row, 3) = formatNumber(r.currentDistortionSum[f], kAmperes);
@@ -85,15 +89,16 @@ void fillTotalsRow(int mode, const HarmonicResult& r, std::size_t f, TableGrid& 
         return;
     }
     for (int c = 0; c < 3; ++c) {
-        grid.at(row, c + 1) = mode == 3 ? formatNumber(r.voltageDistortionByPhase[c], kVolts)
-                                        : formatNumber(r.currentDistortionByPhase(c, f), kAmperes);
+        grid.at(row, c + 1) = mode == DisplayMode::VoltageTable
+                                  ? formatNumber(r.voltageDistortionByPhase[c], kVolts)
+                                  : formatNumber(r.currentDistortionByPhase(c, f), kAmperes);
     }
 }
 
-void fillRmsRow(int mode, const HarmonicResult& r, std::size_t f, int usedPhases, TableGrid& grid,
-                int row) {
+void fillRmsRow(DisplayMode mode, const HarmonicResult& r, std::size_t f, int usedPhases,
+                TableGrid& grid, int row) {
     grid.at(row, 0) = "実効値";
-    if (mode == 2) {
+    if (mode == DisplayMode::TotalsTable) {
         double v = 0, i = 0;
         for (int c = 0; c < usedPhases; ++c) {
             v += r.voltageRmsByPhase[c];
@@ -104,22 +109,25 @@ void fillRmsRow(int mode, const HarmonicResult& r, std::size_t f, int usedPhases
         return;
     }
     for (int c = 0; c < 3; ++c) {
-        grid.at(row, c + 1) = mode == 3 ? formatNumber(r.voltageRmsByPhase[c], kVolts)
-                                        : formatNumber(r.currentRmsByPhase(c, f), kAmperes);
+        grid.at(row, c + 1) = mode == DisplayMode::VoltageTable
+                                  ? formatNumber(r.voltageRmsByPhase[c], kVolts)
+                                  : formatNumber(r.currentRmsByPhase(c, f), kAmperes);
     }
 }
 
-void fillDistortionRow(int mode, const HarmonicResult& r, std::size_t f, TableGrid& grid, int row) {
+void fillDistortionRow(DisplayMode mode, const HarmonicResult& r, std::size_t f, TableGrid& grid,
+                       int row) {
     grid.at(row, 0) = "全歪";
-    if (mode == 2) return;
+    if (mode == DisplayMode::TotalsTable) return;
     for (int c = 0; c < 3; ++c) {
         grid.at(row, c + 1) =
-            mode == 3 ? formatNumber(distortionPart(r.voltageRmsByPhase[c],
-                                                    r.voltageHarmonicMagnitude(c, 1)),
-                                     kVolts)
-                      : formatNumber(distortionPart(r.currentRmsByPhase(c, f),
-                                                    r.currentHarmonicMagnitude(f, c, 1)),
-                                     kAmperes);
+            mode == DisplayMode::VoltageTable
+                ? formatNumber(
+                      distortionPart(r.voltageRmsByPhase[c], r.voltageHarmonicMagnitude(c, 1)),
+                      kVolts)
+                : formatNumber(distortionPart(r.currentRmsByPhase(c, f),
+                                              r.currentHarmonicMagnitude(f, c, 1)),
+                               kAmperes);
     }
 }
 
@@ -139,12 +147,14 @@ void TableGrid::resize(int rows, int columns) {
 
 int initialGridRows(int maxOrder) { return maxOrder / 2 + 2; }
 
-ResultGrids buildResultGrids(int displayMode, const HarmonicResult& result, int feeder,
+ResultGrids buildResultGrids(DisplayMode displayMode, const HarmonicResult& result, int feeder,
                              int maxOrder, MeasurementType type) {
     assert(isTableMode(displayMode) && "only the numeric modes have grids");
     const int half = maxOrder / 2;
-    const int columns = displayMode == 3 || displayMode == 4 ? 4 : 6;
-    const int rows = displayMode == 5 ? half + 2 : half + 3;
+    const int columns =
+        displayMode == DisplayMode::VoltageTable || displayMode == DisplayMode::CurrentTable ? 4
+                                                                                             : 6;
+    const int rows = displayMode == DisplayMode::AngleTable ? half + 2 : half + 3;
     ResultGrids grids{TableGrid(rows, columns), TableGrid(rows, columns)};
     setHeaders(displayMode, grids);
 
@@ -153,7 +163,7 @@ ResultGrids buildResultGrids(int displayMode, const HarmonicResult& result, int 
     for (int n = 1; n <= lastOrder; ++n) {
         fillOrderRow(displayMode, result, f, n, grids[gridOfOrder(n)], rowOfOrder(n));
     }
-    if (displayMode == 5) return grids;  // no totals, RMS or distortion rows
+    if (displayMode == DisplayMode::AngleTable) return grids;  // no totals, RMS or distortion rows
     fillTotalsRow(displayMode, result, f, grids[1], half + 1);
     fillRmsRow(displayMode, result, f, lastVoltageColumn(type) + 1, grids[0], half + 2);
     fillDistortionRow(displayMode, result, f, grids[1], half + 2);

@@ -54,13 +54,31 @@ inline int rowOfOrder(int order) { return (order + 1) / 2; }
 inline constexpr int kOrderColumnTwips = 500;
 inline constexpr int kValueColumnTwips = 700;
 
-/// True for the numeric display modes 2..5.
-inline bool isTableMode(int displayMode) { return displayMode >= 2 && displayMode <= 5; }
+/// What the analysis window shows, numbered 1..9 as its display buttons `Command3`(0..8).
+enum class DisplayMode : int {
+    Charts = 1,                  ///< "グラフ"
+    TotalsTable = 2,             ///< "数値Σ"
+    VoltageTable = 3,            ///< "数値Ｖ"
+    CurrentTable = 4,            ///< "数値Ｉ"
+    AngleTable = 5,              ///< "数値Ｒ"
+    Waveforms = 6,               ///< "波形"
+    DistortionWaveforms = 7,     ///< "歪波形"
+    WaveformsAndDistortion = 8,  ///< "波＋歪"
+    HarmonicPhasors = 9,         ///< "ﾍﾞｸﾄﾙ"
+};
 
-/// Fills the grids for table mode 2 ("数値Σ"), 3 ("数値Ｖ"), 4 ("数値Ｉ") or 5 ("数値Ｒ")
-/// from one recording's results for the displayed feeder. Orders 1..maxOrder; the RMS row
-/// averages the phases the measurement type uses.
-ResultGrids buildResultGrids(int displayMode, const HarmonicResult& result, int feeder,
+/// The mode of display button `index` (0..8).
+inline DisplayMode displayModeOfButton(int index) { return static_cast<DisplayMode>(index + 1); }
+
+/// True for the numeric display modes.
+inline bool isTableMode(DisplayMode mode) {
+    return mode >= DisplayMode::TotalsTable && mode <= DisplayMode::AngleTable;
+}
+
+/// Fills the grids of a numeric mode ("数値Σ", "数値Ｖ", "数値Ｉ" or "数値Ｒ") from one
+/// recording's results for the displayed feeder. Orders 1..maxOrder; the RMS row averages
+/// the phases the measurement type uses.
+ResultGrids buildResultGrids(DisplayMode displayMode, const HarmonicResult& result, int feeder,
                              int maxOrder, MeasurementType type);
 
 }  // namespace waveharm

@@ -295,7 +295,7 @@ void AnalysisWindow::togglePause() {
 }
 
 void AnalysisWindow::selectDisplayButton(int index) {
-    m_displayMode = index + 1;
+    m_displayMode = displayModeOfButton(index);
     for (auto* b : m_displayButtons) {
         QFont f = b->font();
         f.setBold(false);

@@ -47,7 +47,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
                    QWidget* parent = nullptr);
     ~AnalysisWindow() override;
 
-    int displayMode() const { return m_displayMode; }
+    DisplayMode displayMode() const { return m_displayMode; }
     int displayFeeder() const { return m_displayFeeder; }
     bool isRunning() const { return m_running; }
     /// True while the pause button reads "再開".
@@ -123,7 +123,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     void buildControls();
 
     std::unique_ptr<ConversionDriver> m_driver;
-    int m_displayMode = 1;
+    DisplayMode m_displayMode = DisplayMode::Charts;
     int m_displayFeeder = 0;
     bool m_running = false;
     bool m_waitingForTimer = false;

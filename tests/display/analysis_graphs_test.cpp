@@ -328,13 +328,13 @@ TEST_F(GraphTest, DisplayModesDispatchToTablesOrGraphs) {
     make(MeasurementType::ThreePhase2M);
     result.voltageRms[1] = 100;
     for (int mode = 1; mode <= 9; ++mode) {
-        const auto d = showResults(mode, inputs());
+        const auto d = showResults(static_cast<DisplayMode>(mode), inputs());
         EXPECT_EQ(d.showsGrids, mode >= 2 && mode <= 5) << mode;
         EXPECT_EQ(d.picture.empty(), d.showsGrids) << mode;
     }
-    const auto both = showResults(8, inputs());
+    const auto both = showResults(DisplayMode::WaveformsAndDistortion, inputs());
     EXPECT_EQ(itemsOf<PicturePolyline>(both.picture).size(), 12u);
-    const auto charts = showResults(1, inputs());
+    const auto charts = showResults(DisplayMode::Charts, inputs());
     for (const char* t : {"電圧歪み率(%)", "高次電圧歪み率(%)", "電流歪み率(%)", "位　相　角(ﾟ)"}) {
         EXPECT_TRUE(hasText(charts.picture, t)) << t;
     }

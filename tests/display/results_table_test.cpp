@@ -15,7 +15,7 @@ class ResultGridTest : public ::testing::Test {
     }
     ResultGrids grids(int mode, MeasurementType type = MeasurementType::ThreePhase2M,
                       int feeder = 0) {
-        return buildResultGrids(mode, r, feeder, m_maxOrder, type);
+        return buildResultGrids(static_cast<DisplayMode>(mode), r, feeder, m_maxOrder, type);
     }
 
     HarmonicResult r;

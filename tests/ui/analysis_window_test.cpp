@@ -111,7 +111,7 @@ class AnalysisWindowTest : public ::testing::Test {
 TEST_F(AnalysisWindowTest, LoadSetsUpTheControls) {
     makeCampaign(1, 1);
     auto w = makeWindow();
-    EXPECT_EQ(w->displayMode(), 1);
+    EXPECT_EQ(w->displayMode(), DisplayMode::Charts);
     EXPECT_TRUE(child(*w, "Command3_0")->font().bold());
     EXPECT_FALSE(child(*w, "Command3_1")->font().bold());
     EXPECT_TRUE(child(*w, "Command4")->isHidden());  // one feeder
@@ -128,7 +128,7 @@ TEST_F(AnalysisWindowTest, LoadSetsUpTheControls) {
 
     // Before the first recording the display buttons change the mode but draw nothing.
     QTest::mouseClick(child(*w, "Command3_5"), Qt::LeftButton);
-    EXPECT_EQ(w->displayMode(), 6);
+    EXPECT_EQ(w->displayMode(), DisplayMode::Waveforms);
     EXPECT_TRUE(child(*w, "Command3_5")->font().bold());
     EXPECT_FALSE(child(*w, "Command3_0")->font().bold());
     EXPECT_TRUE(w->picture().empty());
