@@ -97,8 +97,14 @@ class SettingsScreen : public QWidget {
     QWidget* buildRangeGroup();
     void connectFolderGroup();
     QWidget* buildOptionGroups();
+    QGroupBox* buildMeasurementGroup(QWidget* panel);
+    std::array<QGroupBox*, 2> buildTransformGroups(QWidget* panel);  ///< samples, interpolation
+    /// Synchronisation, save format, harmonic option, phase correction.
+    std::array<QGroupBox*, 4> buildRunGroups(QWidget* panel);
     void connectOptionGroups();
     QWidget* buildChannelGroups();
+    QGroupBox* buildSeveralFeederChannels(QWidget* panel);
+    QGroupBox* buildOneFeederChannels(QWidget* panel);
     void connectChannelGroups();
     QWidget* buildConversionGroup();
     void connectConversionGroup();

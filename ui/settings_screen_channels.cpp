@@ -47,8 +47,13 @@ QWidget* SettingsScreen::buildChannelGroups() {
     countRow->addWidget(m_feeders);
     countRow->addStretch();
     layout->addLayout(countRow);
+    layout->addWidget(buildSeveralFeederChannels(panel));
+    layout->addWidget(buildOneFeederChannels(panel));
+    return panel;
+}
 
-    // Several feeders: fixed channel pairs, per-feeder inversion and line-voltage input.
+QGroupBox* SettingsScreen::buildSeveralFeederChannels(QWidget* panel) {
+    // Fixed channel pairs, per-feeder inversion and line-voltage input.
     m_channelsSeveral = new QGroupBox("入力チャンネル設定", panel);
     m_channelsSeveral->setObjectName("ChannelsSeveral");
     auto* several = new QGridLayout(m_channelsSeveral);
@@ -74,9 +79,11 @@ QWidget* SettingsScreen::buildChannelGroups() {
         several->addWidget(invert, f + 1, 1);
         several->addWidget(line, f + 1, 2);
     }
-    layout->addWidget(m_channelsSeveral);
+    return m_channelsSeveral;
+}
 
-    // One feeder: each quantity on any of the first four channels.
+QGroupBox* SettingsScreen::buildOneFeederChannels(QWidget* panel) {
+    // Each quantity on any of the first four channels.
     m_channelsOne = new QGroupBox("入力チャンネル", panel);
     m_channelsOne->setObjectName("ChannelsOne");
     auto* one = new QGridLayout(m_channelsOne);
@@ -102,8 +109,7 @@ QWidget* SettingsScreen::buildChannelGroups() {
     m_feederInputs[15]->setToolTip(kLineVoltageTip);
     one->addWidget(m_feederInputs[14], 1, 2);
     one->addWidget(m_feederInputs[15], 1, 3);
-    layout->addWidget(m_channelsOne);
-    return panel;
+    return m_channelsOne;
 }
 
 QWidget* SettingsScreen::buildConversionGroup() {

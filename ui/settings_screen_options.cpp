@@ -17,7 +17,13 @@ QWidget* SettingsScreen::buildOptionGroups() {
     auto* panel = new QWidget(this);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(buildMeasurementGroup(panel));
+    for (QGroupBox* box : buildTransformGroups(panel)) layout->addWidget(box);
+    for (QGroupBox* box : buildRunGroups(panel)) layout->addWidget(box);
+    return panel;
+}
 
+QGroupBox* SettingsScreen::buildMeasurementGroup(QWidget* panel) {
     auto* measurement = new QGroupBox("測定種別", panel);
     measurement->setObjectName("MeasurementGroup");
     m_measurement = radioGroup(measurement, "Option2",
@@ -27,7 +33,10 @@ QWidget* SettingsScreen::buildOptionGroups() {
     m_measurement->button(3)->setToolTip("三相の内どれか１相のみで計測する簡易測定法です");
     m_measurement->button(4)->setToolTip(
         "三相の各相別に出力ファイルが作られる最も高精度の測定法です");
+    return measurement;
+}
 
+std::array<QGroupBox*, 2> SettingsScreen::buildTransformGroups(QWidget* panel) {
     auto* samples = new QGroupBox("ｻﾝﾌﾟﾘﾝｸﾞ数", panel);
     samples->setObjectName("SampleCountGroup");
     samples->setToolTip("サンプリング数が多いほど精度が上がります");
@@ -58,7 +67,10 @@ QWidget* SettingsScreen::buildOptionGroups() {
     m_interpolationLoss->setToolTip(
         "直線補間による49次高調波の振幅誤差（この記録のサンプリング速度）");
     interpolationRows->addWidget(m_interpolationLoss);
+    return {samples, interpolation};
+}
 
+std::array<QGroupBox*, 4> SettingsScreen::buildRunGroups(QWidget* panel) {
     auto* sync = new QGroupBox("同期検出", panel);
     sync->setObjectName("SyncGroup");
     sync->setToolTip("測定電圧にノイズが多いとき固定を選択して下さい");
@@ -97,13 +109,7 @@ QWidget* SettingsScreen::buildOptionGroups() {
         radioGroup(m_phaseBox, "Option9", {"-９０", "-３０", "　０", "+３０", "+９０"}, false);
     for (int i = 0; i < 5; ++i)
         m_phase->button(i)->setToolTip("線間電圧に対する測定電流の位相差を指定します。");
-
-    for (QWidget* w : {static_cast<QWidget*>(measurement), static_cast<QWidget*>(samples),
-                       static_cast<QWidget*>(interpolation), static_cast<QWidget*>(sync),
-                       static_cast<QWidget*>(save), static_cast<QWidget*>(option),
-                       static_cast<QWidget*>(m_phaseBox)})
-        layout->addWidget(w);
-    return panel;
+    return {sync, save, option, m_phaseBox};
 }
 
 void SettingsScreen::connectOptionGroups() {

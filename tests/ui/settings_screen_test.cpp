@@ -338,7 +338,11 @@ TEST_F(SettingsScreenTest, WiringDialogWarnsAboutFewSamplesPerCycle) {
     RecordingContent slow;
     slow.sampleRateHz = 5000;  // 50 samples in half a 50 Hz cycle
     slow.totalSamples = 1000;
-    for (int c = 0; c < 4; ++c) slow.channels.push_back({{{1, 800, 60.0 * c}}});
+    for (int c = 0; c < 4; ++c) {
+        ChannelSignal signal;
+        signal.tones = {{1, 800, 60.0 * c}};
+        slow.channels.push_back(signal);
+    }
     writeRecording(m_dir / "slow.MEM", slow);
     const Recording rec = readRecording(m_dir / "slow.MEM", ReadOptions{});
     ConversionSettings s;
