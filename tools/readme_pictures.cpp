@@ -135,9 +135,13 @@ bool runPictures(const Photographer& camera, const fs::path& work) {
     for (int i = 0; i < kDisplayModeCount; ++i) {
         QTest::mouseClick(window->findChild<QWidget*>(QString("Command3_%1").arg(i)),
                           Qt::LeftButton);
-        if (i == 2) {
-            // 数値Ｖ at the end of the orders: the totals under the headers that stay.
-            for (auto* grid : window->findChildren<QTableView*>()) grid->scrollToBottom();
+        // 数値Ｖ at the end of the orders: the totals under the headers that stay; the
+        // other tables from their first order.
+        for (auto* grid : window->findChildren<QTableView*>()) {
+            if (i == 2)
+                grid->scrollToBottom();
+            else
+                grid->scrollToTop();
         }
         if (!camera.shoot("analysis_mode" + std::to_string(i + 1))) return false;
     }
