@@ -132,9 +132,6 @@ inline constexpr double kGraphHeight = 400;
 struct TextScale {
     double x = 1;
     double y = 1;
-    static TextScale forSurface(double scaleWidth, double scaleHeight) {
-        return {scaleWidth / 640.0, scaleHeight / 360.0};
-    }
 };
 
 }  // namespace waveharm
