@@ -81,10 +81,9 @@ RecorderFileHeader parse8840Header(ByteReader& reader, const ReadOptions& option
     return h;
 }
 
-SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& h, const ReadOptions& options,
-                       RowRange rows) {
-    SampleTable table(h.totalSamples, h.channelCount);
-    table.setLoadedRows(rows);
+void decode8840(ByteReader& reader, const RecorderFileHeader& h, const ReadOptions& options,
+                RowRange rows, SampleTable& table) {
+    table.reset(h.totalSamples, h.channelCount, rows);
     reader.seek(h.sampleOffset, "sample data");
     reader.requireItems(h.totalSamples, std::int64_t{2} * h.channelCount, "declared samples");
     for (int j = 0; j < h.channelCount; ++j) {
@@ -99,7 +98,6 @@ SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& h, const Re
             column[i] = place.negate ? negateSaturated(v) : v;
         }
     }
-    return table;
 }
 
 }  // namespace waveharm::detail

@@ -88,8 +88,8 @@ std::int64_t firstSampleOffset(ByteReader& reader, std::int64_t base) {
 
 }  // namespace
 
-SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& options,
-                       RowRange rows) {
+void decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& options,
+                RowRange rows, SampleTable& table) {
     const std::int64_t base = h.sampleOffset;
     if (tagAt(reader, base, "information section") != "LWBBWINF")
         throw InputError(ErrorKind::BrokenLayout, reader.file(), base,
@@ -104,8 +104,7 @@ SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOpti
     reader.requireItems(h.totalSamples, std::int64_t{2} * channels, "declared samples");
     const auto raw = reader.bytes(h.totalSamples * 2 * channels, "sample data");
 
-    SampleTable table(h.totalSamples, channels);
-    table.setLoadedRows(rows);
+    table.reset(h.totalSamples, channels, rows);
     std::vector<std::int16_t*> columns;
     std::vector<char> negate;
     slotTargets(table, options, columns, negate);
@@ -123,7 +122,6 @@ SampleTable decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOpti
             columns[j][i] = negate[j] ? negateSaturated(v) : v;
         }
     }
-    return table;
 }
 
 }  // namespace waveharm::detail

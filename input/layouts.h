@@ -60,14 +60,15 @@ void applyVoltageNegation(SampleTable& table, const ReadOptions& options);
 
 /// Frame families 80, 47 and 41: one read of the sample section, decoded from memory.
 /// Each decoder checks the whole sample section and decodes the rows `rows` (within
-/// 0..totalSamples); the table's other rows stay 0.
-SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& header,
-                         const ReadOptions& options, RowRange rows);
+/// 0..totalSamples) into `table` (reset to the recording's dimensions); the table's other
+/// rows are 0.
+void decodeFrames(ByteReader& reader, const RecorderFileHeader& header, const ReadOptions& options,
+                  RowRange rows, SampleTable& table);
 /// The 886x tagged-section chain; fills the header's channel scales and ranges.
-SampleTable decode886x(ByteReader& reader, RecorderFileHeader& header, const ReadOptions& options,
-                       RowRange rows);
+void decode886x(ByteReader& reader, RecorderFileHeader& header, const ReadOptions& options,
+                RowRange rows, SampleTable& table);
 /// The 8840 layout, channel after channel.
-SampleTable decode8840(ByteReader& reader, const RecorderFileHeader& header,
-                       const ReadOptions& options, RowRange rows);
+void decode8840(ByteReader& reader, const RecorderFileHeader& header, const ReadOptions& options,
+                RowRange rows, SampleTable& table);
 
 }  // namespace waveharm::detail

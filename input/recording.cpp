@@ -32,6 +32,23 @@ SampleTable::SampleTable(std::int64_t totalSamples, int channelCount)
     m_loaded = {0, totalSamples};
 }
 
+void SampleTable::reset(std::int64_t totalSamples, int channelCount, RowRange rows) {
+    assert(totalSamples >= 0 && channelCount >= 0 && "sample table dimensions");
+    const auto size = static_cast<std::size_t>((totalSamples + 1) * channelCount);
+    if (totalSamples != m_samples || channelCount != m_channels || m_data.size() != size) {
+        *this = SampleTable(totalSamples, channelCount);
+    } else if (!m_loaded.empty()) {
+        // Only the rows decoded last time can be other than 0.
+        for (int slot = 0; slot < m_channels; ++slot) {
+            const auto held =
+                column(slot).subspan(static_cast<std::size_t>(m_loaded.first),
+                                     static_cast<std::size_t>(m_loaded.end - m_loaded.first));
+            std::fill(held.begin(), held.end(), std::int16_t{0});
+        }
+    }
+    m_loaded = rows;
+}
+
 std::size_t SampleTable::index(std::int64_t i, int slot) const {
     assert(i >= 0 && i <= m_samples && slot >= 0 && slot < m_channels && "sample index");
     return static_cast<std::size_t>(slot * (m_samples + 1) + i);
@@ -75,24 +92,31 @@ RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptio
 SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
                           const ReadOptions& options, const std::string& name,
                           std::optional<RowRange> rows) {
+    SampleTable table;
+    decodeSamples(bytes, header, options, name, rows, table);
+    return table;
+}
+
+void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
+                   const ReadOptions& options, const std::string& name,
+                   std::optional<RowRange> rows, SampleTable& table) {
     ByteReader reader(bytes, name);
     RowRange span{0, header.totalSamples};
     if (rows) {
         span.first = std::clamp<std::int64_t>(rows->first, 0, header.totalSamples);
         span.end = std::clamp<std::int64_t>(rows->end, span.first, header.totalSamples);
     }
-    SampleTable table;
     switch (header.recorderFamily) {
         case 40:
-            table = detail::decode8840(reader, header, options, span);
+            detail::decode8840(reader, header, options, span, table);
             break;
         case 86:
-            table = detail::decode886x(reader, header, options, span);
+            detail::decode886x(reader, header, options, span, table);
             break;
         case 80:
         case 47:
         case 41:
-            table = detail::decodeFrames(reader, header, options, span);
+            detail::decodeFrames(reader, header, options, span, table);
             break;
         default:
             throw InputError(ErrorKind::NotARecording, name, -1,
@@ -100,10 +124,15 @@ SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& 
                                  " has no known sample layout");
     }
     detail::applyVoltageNegation(table, options);
-    return table;
 }
 
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
+    std::vector<std::byte> bytes;
+    readFileBytes(path, bytes);
+    return bytes;
+}
+
+void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& bytes) {
     const std::string name = path.string();
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
@@ -118,21 +147,27 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     const std::streamoff size = in.tellg();
     if (size < 0) throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
     in.seekg(0, std::ios::beg);
-    std::vector<std::byte> bytes(static_cast<std::size_t>(size));
+    // A buffer that held a file of the same size keeps its storage: nothing is cleared.
+    bytes.resize(static_cast<std::size_t>(size));
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
         throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
-    return bytes;
 }
 
 Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
                         const RowChooser& rows) {
-    const std::vector<std::byte> bytes = readFileBytes(path);
-    const std::string name = path.filename().string();
     Recording r;
-    r.header = parseHeader(bytes, options, name);
-    r.samples = decodeSamples(bytes, r.header, options, name,
-                              rows ? rows(r.header) : std::optional<RowRange>{});
+    std::vector<std::byte> bytes;
+    readRecording(path, options, rows, r, bytes);
     return r;
+}
+
+void readRecording(const std::filesystem::path& path, const ReadOptions& options,
+                   const RowChooser& rows, Recording& into, std::vector<std::byte>& buffer) {
+    readFileBytes(path, buffer);
+    const std::string name = path.filename().string();
+    into.header = parseHeader(buffer, options, name);
+    decodeSamples(buffer, into.header, options, name,
+                  rows ? rows(into.header) : std::optional<RowRange>{}, into.samples);
 }
 
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options) {

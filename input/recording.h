@@ -97,11 +97,15 @@ class SampleTable {
     SampleTable() = default;
     SampleTable(std::int64_t totalSamples, int channelCount);
 
+    /// Makes this an all-zero table of these dimensions whose rows `rows` are about to
+    /// be filled. A table of the same dimensions keeps its storage and clears only the
+    /// rows it held, so a run of recordings of one layout allocates once.
+    void reset(std::int64_t totalSamples, int channelCount, RowRange rows);
+
     std::int64_t totalSamples() const { return m_samples; }  ///< N (rows 0..N-1 hold data)
     /// The rows decoded from the file (all N unless a span was asked for); the others
     /// read 0.
     RowRange loadedRows() const { return m_loaded; }
-    void setLoadedRows(RowRange rows) { m_loaded = rows; }
     int channelCount() const { return m_channels; }
     std::int16_t at(std::int64_t i, int slot) const { return m_data[index(i, slot)]; }
     std::int16_t& at(std::int64_t i, int slot) { return m_data[index(i, slot)]; }
@@ -147,17 +151,28 @@ RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptio
 SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
                           const ReadOptions& options, const std::string& name,
                           std::optional<RowRange> rows = std::nullopt);
+/// The same into `table`, reusing its storage (see SampleTable::reset).
+void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
+                   const ReadOptions& options, const std::string& name,
+                   std::optional<RowRange> rows, SampleTable& table);
 
 /// The rows a reader of a recording needs, chosen from its header; nothing for all.
 using RowChooser = std::function<std::optional<RowRange>(const RecorderFileHeader&)>;
 
 /// Reads a whole file into memory; throws InputError when it cannot be read.
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
+/// The same into `bytes`, whose storage is reused (a reader of many files keeps one).
+void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& bytes);
 
 /// Header + samples of one file: every row, or the rows `rows` chooses from the header.
 /// Throws InputError.
 Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
                         const RowChooser& rows = {});
+/// The same into `into`, reusing its sample table and `buffer` (the file's bytes) from
+/// the previous recording, so that a run allocates nothing per recording of one layout.
+/// On InputError `into` holds no valid recording.
+void readRecording(const std::filesystem::path& path, const ReadOptions& options,
+                   const RowChooser& rows, Recording& into, std::vector<std::byte>& buffer);
 
 /// Header only (reads the whole file). Throws InputError.
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options);

@@ -81,15 +81,14 @@ void slotTargets(SampleTable& table, const ReadOptions& options,
     }
 }
 
-SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& h,
-                         const ReadOptions& options, RowRange rows) {
+void decodeFrames(ByteReader& reader, const RecorderFileHeader& h, const ReadOptions& options,
+                  RowRange rows, SampleTable& table) {
     const std::int64_t frameBytes = 2 * (h.channelCount + (h.recorderFamily == 47 ? 1 : 0));
     reader.seek(h.sampleOffset, "sample data");
     reader.requireItems(h.totalSamples, frameBytes, "declared samples");
     const auto raw = reader.bytes(h.totalSamples * frameBytes, "sample data");
 
-    SampleTable table(h.totalSamples, h.channelCount);
-    table.setLoadedRows(rows);
+    table.reset(h.totalSamples, h.channelCount, rows);
     std::vector<std::int16_t*> columns;
     std::vector<char> negate;
     slotTargets(table, options, columns, negate);
@@ -99,7 +98,6 @@ SampleTable decodeFrames(ByteReader& reader, const RecorderFileHeader& h,
         decodeFrameWords(raw, frameBytes, columns, negate, rows, F8847Word{});
     else
         decodeFrameWords(raw, frameBytes, columns, negate, rows, F8841Word{});
-    return table;
 }
 
 }  // namespace waveharm::detail

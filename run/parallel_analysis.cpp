@@ -21,7 +21,7 @@ constexpr int kSlotsPerJob = 2;
 }  // namespace
 
 void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyzer,
-                      AnalysedRecording& out) {
+                      AnalysedRecording& out, std::vector<std::byte>& fileBuffer) {
     out.index = index;
     out.headerRead = false;
     out.skipped.reset();
@@ -34,9 +34,10 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
     const auto path = files.pathOf(index);
     try {
         // Only the rows around the trigger point the analysis reads are decoded.
-        out.recording = readRecording(path, read, [&settings](const RecorderFileHeader& h) {
-            return rowsForAnalysis(h, settings);
-        });
+        readRecording(
+            path, read,
+            [&settings](const RecorderFileHeader& h) { return rowsForAnalysis(h, settings); },
+            out.recording, fileBuffer);
     } catch (const InputError& e) {
         skip(describe(e), e.kind(), e.offset());
         return;
@@ -47,7 +48,7 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
             out.period = analyzer.analyze(out.recording, out.window, out.result);
         } catch (const RowsNotLoaded&) {
             // A crossing far from the trigger point, or none: the whole recording.
-            out.recording = readRecording(path, read);
+            readRecording(path, read, {}, out.recording, fileBuffer);
             out.period = analyzer.analyze(out.recording, out.window, out.result);
         }
     } catch (const AnalysisError& e) {
@@ -87,6 +88,7 @@ ParallelAnalysis::~ParallelAnalysis() {
 void ParallelAnalysis::work(const ConversionSettings& settings) {
     // Each worker's own transform buffers and scratch, for every recording it takes.
     Analyzer analyzer(settings, m_plan);
+    std::vector<std::byte> fileBuffer;
     for (;;) {
         int index = 0;
         {
@@ -102,7 +104,7 @@ void ParallelAnalysis::work(const ConversionSettings& settings) {
         }
         Slot& slot = slotOf(index);
         try {
-            analyseRecording(m_files, index, analyzer, slot.item);
+            analyseRecording(m_files, index, analyzer, slot.item, fileBuffer);
         } catch (...) {
             slot.failure = std::current_exception();
         }
@@ -126,7 +128,7 @@ AnalysedRecording* ParallelAnalysis::next() {
     const int index = m_nextToHand++;
     Slot& slot = slotOf(index);
     if (m_ownAnalyzer) {
-        analyseRecording(m_files, index, *m_ownAnalyzer, slot.item);
+        analyseRecording(m_files, index, *m_ownAnalyzer, slot.item, m_ownFileBuffer);
         return &slot.item;
     }
     {

@@ -3,6 +3,7 @@
 // lies far from the trigger point or is missing (then the whole recording is read).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -132,6 +133,32 @@ INSTANTIATE_TEST_SUITE_P(
                                          SyncMode::Fixed60Hz, SyncMode::Fourier),
                        ::testing::Values(Crossing::NearTrigger, Crossing::FarFromTrigger,
                                          Crossing::Missing)));
+
+// A run decodes every recording into the table of the one before: the rows that table
+// held and the new recording does not are 0 again, as in a table of its own.
+TEST(ReusedSampleTable, HoldsExactlyWhatAFreshTableHolds) {
+    for (const std::string model : {"MR8880", "8847", "8841", "8860", "8840"}) {
+        ReadOptions read;
+        read.wevFiles = model == "8840";
+        read.invertVoltage[0] = true;
+        const auto first = recordingBytes(model, Crossing::FarFromTrigger);
+        const auto second = recordingBytes(model, Crossing::NearTrigger);
+        RecorderFileHeader h1 = parseHeader(first, read, "a");
+        RecorderFileHeader h2 = parseHeader(second, read, "b");
+        SampleTable table;
+        decodeSamples(first, h1, read, "a", std::nullopt, table);
+        decodeSamples(second, h2, read, "b", RowRange{300, 900}, table);
+        const SampleTable fresh = decodeSamples(second, h2, read, "b", RowRange{300, 900});
+        ASSERT_EQ(table.loadedRows().first, 300) << model;
+        ASSERT_EQ(table.channelCount(), fresh.channelCount()) << model;
+        for (int slot = 0; slot < fresh.channelCount(); ++slot) {
+            const auto a = table.column(slot);
+            const auto b = fresh.column(slot);
+            EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()))
+                << model << " slot " << slot;
+        }
+    }
+}
 
 TEST(RowsForAnalysis, WholeRecordForTheBandLimitedModeAndFromZeroForAFixedPeriod) {
     RecorderFileHeader h;
