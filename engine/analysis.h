@@ -186,6 +186,10 @@ class Analyzer {
     ConversionSettings m_settings;
     FftPlan m_plan;
     FftWorkspace m_work;
+
+    /// `computeQuantities` on a window known to hold only numbers.
+    void quantities(const RecorderFileHeader& header, WindowWaveforms& window,
+                    HarmonicResult& result);
     std::vector<float> m_re, m_im;
 };
 

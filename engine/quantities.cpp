@@ -96,8 +96,12 @@ double rangeOfSlot(const RecorderFileHeader& header, int slot) {
     return header.rangePerDiv[static_cast<std::size_t>(slot)];
 }
 
-void requireFinite(double value, const std::string& what) {
-    if (!std::isfinite(value)) throw AnalysisError(what + " is not a finite number");
+// `feeder` (from 1) is named after `what` when given; the text is only built for a fault.
+void requireFinite(double value, const char* what, int feeder = 0) {
+    if (std::isfinite(value)) return;
+    std::string text = what;
+    if (feeder > 0) text += " of feeder " + std::to_string(feeder);
+    throw AnalysisError(text + " is not a finite number");
 }
 
 Scales scalesOf(const RecorderFileHeader& header, const ConversionSettings& settings,
@@ -112,8 +116,8 @@ Scales scalesOf(const RecorderFileHeader& header, const ConversionSettings& sett
     for (int f = 0; f < layout.feeders; ++f) {
         const auto fi = static_cast<std::size_t>(f);
         const double sense = settings.currentSenseOhms[fi];
-        requireFinite(sense, "current sense of feeder " + std::to_string(f + 1));
-        requireFinite(settings.ctRatio[fi], "CT ratio of feeder " + std::to_string(f + 1));
+        requireFinite(sense, "current sense", f + 1);
+        requireFinite(settings.ctRatio[fi], "CT ratio", f + 1);
         if (sense == 0) {
             throw AnalysisError("current sense of feeder " + std::to_string(f + 1) + " is 0");
         }
@@ -124,14 +128,14 @@ Scales scalesOf(const RecorderFileHeader& header, const ConversionSettings& sett
         const std::array<double, 3> range{rangeOfSlot(header, rSlot), rangeOfSlot(header, tSlot),
                                           rangeOfSlot(header, rSlot)};
         for (std::size_t c = 0; c < 3; ++c) {
-            requireFinite(range[c], "a current range of feeder " + std::to_string(f + 1));
+            requireFinite(range[c], "a current range", f + 1);
             scales.current[fi][c] = range[c] / d * settings.ctRatio[fi] / sense;
         }
     }
     return scales;
 }
 
-void checkWindow(const WindowWaveforms& window, const Layout& layout) {
+void checkWindowShape(const WindowWaveforms& window, const Layout& layout) {
     const auto& columns = window.columns;
     if (columns.rows() != static_cast<std::size_t>(layout.columns()) ||
         columns.cols() != static_cast<std::size_t>(layout.n + 1)) {
@@ -140,12 +144,26 @@ void checkWindow(const WindowWaveforms& window, const Layout& layout) {
                             std::to_string(layout.columns()) + " of " +
                             std::to_string(layout.n + 1));
     }
+}
+
+// A window handed in from outside the resampler (whose values are interpolated counts, so
+// always finite) may hold anything.
+void checkWindowValues(const WindowWaveforms& window) {
+    const auto& columns = window.columns;
     for (std::size_t r = 0; r < columns.rows(); ++r) {
         const float* w = columns.row(r);
         for (std::size_t i = 0; i < columns.cols(); ++i) {
             if (!std::isfinite(w[i])) throw AnalysisError("the analysis window holds a non-number");
         }
     }
+}
+
+// |im + j·re| of a phasor held in floats: the squares are exact in double, so this is the
+// float hypotenuse without the library call's overflow handling, which floats never need.
+double magnitude(float im, float re) {
+    const double x = im;
+    const double y = re;
+    return static_cast<float>(std::sqrt(x * x + y * y));
 }
 
 // Cosine and sine coefficients of the fundamental of one period of N points, from the
@@ -346,7 +364,7 @@ void magnitudes(Context& ctx) {
         const auto uk = static_cast<std::size_t>(k);
         double voltageSum = 0;
         for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
-            const double m = std::hypot(r.voltageHarmonicIm(c, uk), r.voltageHarmonicRe(c, uk));
+            const double m = magnitude(r.voltageHarmonicIm(c, uk), r.voltageHarmonicRe(c, uk));
             r.voltageHarmonicMagnitude(c, uk) = static_cast<float>(m);
             voltageSum += m;
         }
@@ -355,7 +373,7 @@ void magnitudes(Context& ctx) {
             double currentSum = 0;
             for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
                 const double m =
-                    std::hypot(r.currentHarmonicIm(f, c, uk), r.currentHarmonicRe(f, c, uk));
+                    magnitude(r.currentHarmonicIm(f, c, uk), r.currentHarmonicRe(f, c, uk));
                 r.currentHarmonicMagnitude(f, c, uk) = static_cast<float>(m);
                 currentSum += m;
             }
@@ -595,14 +613,20 @@ AnalysisPeriod Analyzer::analyze(const Recording& recording, WindowWaveforms& wi
     const AnalysisPeriod period = findAnalysisPeriod(recording, m_settings);
     requireRowsLoaded(recording, m_settings, period);
     resampleWindow(recording, m_settings, period, window);
-    computeQuantities(recording.header, window, result);
+    quantities(recording.header, window, result);
     return period;
 }
 
 void Analyzer::computeQuantities(const RecorderFileHeader& header, WindowWaveforms& window,
                                  HarmonicResult& result) {
+    checkWindowValues(window);
+    quantities(header, window, result);
+}
+
+void Analyzer::quantities(const RecorderFileHeader& header, WindowWaveforms& window,
+                          HarmonicResult& result) {
     const Layout layout = layoutOf(m_settings, m_plan.n);
-    checkWindow(window, layout);
+    checkWindowShape(window, layout);
     Context ctx{m_settings, m_plan, layout, scalesOf(header, m_settings, layout), window, result,
                 m_re,       m_im,   m_work};
     checkLineVoltage(window, m_plan);
