@@ -155,7 +155,8 @@ int convert(const ConvertOptions& options) {
     // Files the scan could not read stay in the list: the run reports them as skipped
     // when it reaches them.
     ConsoleReporter reporter(files.count(), options.verbose);
-    ConversionDriver driver(settings, std::move(files), reporter);
+    ConversionDriver driver(settings, std::move(files), reporter,
+                            options.jobs > 0 ? options.jobs : defaultJobs());
     try {
         driver.start();
         while (driver.step()) {

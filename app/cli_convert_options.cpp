@@ -173,6 +173,9 @@ void declareRun(CLI::App& command, ConvertOptions& o) {
                  s.timeOffset = v;
              });
     addFlag(command, "--verbose", "one line per recording", [&o] { o.verbose = true; });
+    addValue(command, "--jobs", "N",
+             "recordings analysed at once [the machine's\ncores]; the files are the same for any N",
+             [&o](const std::string& v) { o.jobs = int(wholeNumberValue("--jobs", v, 1, 256)); });
 }
 
 // The checks that need several options at once, as the settings screen makes them.

@@ -40,6 +40,10 @@ Command declareDemo(CLI::App& program) {
     addValue(command, "--count", "N", "recordings, 1..1000 [12]", [demo](const std::string& v) {
         demo->options.count = int(wholeNumberValue("--count", v, 1, 1000));
     });
+    addValue(command, "--samples", "N", "samples per channel at 10 kS/s, 400..1000000 [2000]",
+             [demo](const std::string& v) {
+                 demo->options.samples = wholeNumberValue("--samples", v, 400, 1000000);
+             });
     addValue(command, "--interval", "SECONDS", "time between recordings [20]",
              [demo](const std::string& v) {
                  demo->options.intervalSeconds = positiveValue("--interval", v);

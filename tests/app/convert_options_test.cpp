@@ -232,6 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "--invert-voltage: 'r' is not one of rs, ts"},
         BadOptions{withOutput({"--time-offset", "nine"}),
                    "--time-offset: 'nine' is not a number of hours within ±48"},
+        BadOptions{withOutput({"--jobs", "0"}), "--jobs: '0' is not a whole number from 1 to 256"},
         BadOptions{withOutput({"--frobnicate", "1"}), "unknown option '--frobnicate'"},
         BadOptions{withOutput({"--pt"}), "--pt: a value is missing"}));
 
