@@ -95,33 +95,40 @@ void convert(benchmark::State& state, HarmonicOption option, int jobs) {
     state.SetLabel(std::to_string(workers) + " job(s)");
 }
 
-BENCHMARK(readWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(readWhole)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK_CAPTURE(convert, odd49_default_jobs, HarmonicOption::Odd1To49, 0)
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 BENCHMARK_CAPTURE(convert, odd49_one_job, HarmonicOption::Odd1To49, 1)
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 BENCHMARK_CAPTURE(convert, order256_default_jobs, HarmonicOption::HighOrder256, 0)
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 // Recordings per second of the plain read and of each conversion, and how many times each
-// conversion takes the plain read, in real time.
+// conversion takes the plain read, in real time and in CPU time of the whole process (on a
+// busy machine the CPU time says what the run itself costs).
 void printRatios(const bench::RatioReporter& reporter) {
-    const auto read = reporter.times("readWhole/real_time");
+    const auto read = reporter.times("readWhole/process_time/real_time");
     if (!read || read->real <= 0) return;
     std::printf("\n%d recordings of %d channels x %lld samples (%d feeders), %d core(s):\n",
                 kRecordings, 2 + 2 * kFeeders, static_cast<long long>(kSamples), kFeeders,
                 defaultJobs());
     std::printf("  read whole (as cat): %.0f recordings/s\n", kRecordings / read->real);
-    for (const char* name :
-         {"convert/odd49_default_jobs/real_time", "convert/odd49_one_job/real_time",
-          "convert/order256_default_jobs/real_time"}) {
+    for (const char* name : {"convert/odd49_default_jobs/process_time/real_time",
+                             "convert/odd49_one_job/process_time/real_time",
+                             "convert/order256_default_jobs/process_time/real_time"}) {
         const auto conversion = reporter.times(name);
         if (!conversion || conversion->real <= 0) continue;
-        std::printf("  %s: %.0f recordings/s, %.2f times the plain read\n", name,
-                    kRecordings / conversion->real, conversion->real / read->real);
+        std::printf(
+            "  %s: %.0f recordings/s, %.2f times the plain read (%.2f in the "
+            "process's CPU time)\n",
+            name, kRecordings / conversion->real, conversion->real / read->real,
+            read->cpu > 0 ? conversion->cpu / read->cpu : 0.0);
     }
 }
 
