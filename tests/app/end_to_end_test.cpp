@@ -16,6 +16,7 @@
 #include "output/result_writer.h"
 #include "run/circuit_fixture.h"
 #include "run/conversion_driver.h"
+#include "support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -174,14 +175,7 @@ struct Case {
 
 class EndToEnd : public ::testing::TestWithParam<Case> {
   protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / (std::string("waveharm_e2e_") + GetParam().name);
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir / "rec");
-    }
-    void TearDown() override {
-        if (!HasFailure()) fs::remove_all(m_dir);
-    }
+    void SetUp() override { fs::create_directories(m_dir / "rec"); }
 
     // Three recordings of the same circuit: the first makes the 10:15 record, the
     // second waits in the interval and the third closes it as the 10:16 record, an
@@ -211,7 +205,8 @@ class EndToEnd : public ::testing::TestWithParam<Case> {
         return s;
     }
 
-    fs::path m_dir;
+    ScratchFolder m_scratch;
+    const fs::path m_dir = m_scratch.path();
     Circuit m_circuit;
 };
 
@@ -293,16 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class CliRun : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("waveharm_cli_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir / "rec");
-    }
-    void TearDown() override {
-        if (!HasFailure()) fs::remove_all(m_dir);
-    }
+    void SetUp() override { fs::create_directories(m_dir / "rec"); }
     void write(const std::string& name, CivilDateTime t) {
         writeRecording(m_dir / "rec" / name,
                        recordingOf(channelsFor(Circuit{}, MeasurementType::ThreePhase2M), t));
@@ -311,7 +297,8 @@ class CliRun : public ::testing::Test {
         return "convert \"" + (m_dir / "rec").string() + "\" --output \"" +
                (m_dir / "out" / "result").string() + "\" " + options;
     }
-    fs::path m_dir;
+    ScratchFolder m_scratch;
+    const fs::path m_dir = m_scratch.path();
 };
 
 TEST_F(CliRun, UnreadableRecordingInTheMiddleKeepsTheOthers) {

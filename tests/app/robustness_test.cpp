@@ -29,6 +29,7 @@
 #include "output/result_writer.h"
 #include "run/circuit_fixture.h"
 #include "run/conversion_driver.h"
+#include "support/scratch_folder.h"
 
 namespace waveharm {
 namespace {
@@ -81,17 +82,11 @@ class Quiet : public ConversionObserver {
 class RobustnessTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("waveharm_robust_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                 "_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "rec");
         m_settings.setHarmonicOption(HarmonicOption::Odd1To49);
         m_settings.outputUnderOneMinute = true;  // one record per recording
         m_settings.outputFileName = (m_dir / "result.hm1").string();
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     /// A recording of the test circuit, one per minute from 10:00.
     RecordingContent circuit(int minute) const {
@@ -121,7 +116,8 @@ class RobustnessTest : public ::testing::Test {
         return {"convert", folder.string(), "--output", output, "--harmonics", "odd49"};
     }
 
-    fs::path m_dir;
+    ScratchFolder m_scratch;
+    const fs::path m_dir = m_scratch.path();
     ConversionSettings m_settings;
 };
 

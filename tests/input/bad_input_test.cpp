@@ -56,7 +56,9 @@ TEST_P(BadInputs, AreRefusedWithTheirReason) {
         EXPECT_EQ(e.file(), "bad.MEM");
         EXPECT_NE(e.reason().find(c.reason), std::string::npos) << e.what();
         EXPECT_NE(std::string(e.what()).find("bad.MEM"), std::string::npos);
-        EXPECT_LE(e.offset(), std::int64_t(bytes.size()) + 64);
+        // The offset names a byte of the file (or its end), or no position at all.
+        EXPECT_GE(e.offset(), -1);
+        EXPECT_LE(e.offset(), std::int64_t(bytes.size())) << e.what();
     }
 }
 

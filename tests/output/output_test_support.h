@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the result-file tests: a scratch folder, file bytes, settings.
+// Helpers shared by the result-file tests: file bytes, settings (and the scratch folder).
 
 #include <gtest/gtest.h>
 
@@ -13,30 +13,9 @@
 #include "engine/harmonic_result.h"
 #include "input/date_time.h"
 #include "settings/conversion_settings.h"
+#include "support/scratch_folder.h"
 
 namespace waveharm::testing {
-
-/// A fresh folder per test, removed afterwards.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("waveharm_") + info->test_suite_name() + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        m_path = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-  private:
-    std::filesystem::path m_path;
-};
 
 inline std::vector<unsigned char> fileBytes(const std::string& name) {
     std::ifstream in(name, std::ios::binary);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/scratch_folder.h"
 #include "ui/qcustomplot_include.h"
 #include "ui_test_support.h"
 
@@ -39,10 +40,9 @@ class CampaignViewTest : public ::testing::Test {
     void SetUp() override {
         if (!fs::exists(WAVEHARM_CLI)) GTEST_SKIP() << "waveharm-cli not built";
         ensureApplication();
-        dir = freshTestFolder("campaign_view");
     }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    ScratchFolder scratch;
+    const fs::path dir = scratch.path();
 };
 
 TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {

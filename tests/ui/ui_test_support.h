@@ -42,10 +42,12 @@ inline std::filesystem::path freshFolder(const std::string& name) {
     return dir;
 }
 
-/// An empty folder for the running test: `prefix` followed by the test's name.
+/// An empty folder for the running test: `prefix` followed by the test's name and the
+/// process, so that test programs running side by side never share one.
 inline std::filesystem::path freshTestFolder(const std::string& prefix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return freshFolder(prefix + info->name());
+    return freshFolder(prefix + info->name() + "_" +
+                       std::to_string(QCoreApplication::applicationPid()));
 }
 
 /// Writes `count` demo recordings of `feeders` feeders into `folder`.
