@@ -131,11 +131,11 @@ void printSummary(const ConversionSummary& s, double seconds, const char* verb) 
 
 int convert(const ConvertOptions& options) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(options.inputDir, ec))
+    if (!std::filesystem::is_directory(utf8Path(options.inputDir), ec))
         return usageError("'" + options.inputDir + "' is not a folder");
     WaveformFileList files;
     try {
-        files = scanFolder(options.inputDir, options.settings.wevFiles);
+        files = scanFolder(utf8Path(options.inputDir), options.settings.wevFiles);
     } catch (const InputError& e) {
         return usageError(options.inputDir + ": " + e.reason());
     }

@@ -5,6 +5,7 @@
 
 #include "app/cli_commands.h"
 #include "input/recording_writer.h"
+#include "input/utf8_path.h"
 
 namespace waveharm::cli {
 
@@ -54,13 +55,14 @@ Command declareDemo(CLI::App& program) {
              [demo](const std::string& v) {
                  demo->options.seed = std::uint32_t(wholeNumberValue("--seed", v, 0, 4294967295LL));
              });
-    return {
-        &command, [demo] {
-            const std::vector<std::string> names = writeDemoCampaign(demo->folder, demo->options);
-            std::printf("%zu demo recordings (%s, %d feeders) written to %s\n", names.size(),
-                        demo->options.model.c_str(), demo->options.feeders, demo->folder.c_str());
-            return 0;
-        }};
+    return {&command, [demo] {
+                const std::vector<std::string> names =
+                    writeDemoCampaign(utf8Path(demo->folder), demo->options);
+                std::printf("%zu demo recordings (%s, %d feeders) written to %s\n", names.size(),
+                            demo->options.model.c_str(), demo->options.feeders,
+                            demo->folder.c_str());
+                return 0;
+            }};
 }
 
 }  // namespace waveharm::cli

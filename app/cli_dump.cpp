@@ -107,7 +107,7 @@ bool writeOut(const std::string& text) {
 }
 
 int dumpFile(const DumpOptions& opt) {
-    const std::filesystem::path path(std::u8string(opt.file.begin(), opt.file.end()));
+    const std::filesystem::path path = utf8Path(opt.file);
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw InputError(ErrorKind::NotARegularFile, opt.file, -1,

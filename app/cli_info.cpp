@@ -39,7 +39,7 @@ void printLine(const char* caption, const std::string& value) {
 
 void printRecording(const std::filesystem::path& path, const Recording& r) {
     const RecorderFileHeader& h = r.header;
-    std::printf("入力ファイル情報: %s\n", path.filename().string().c_str());
+    std::printf("入力ファイル情報: %s\n", utf8Text(path.filename()).c_str());
     printLine("測定器形式", h.model);
     printLine("測定年月日", h.dateText());
     printLine("測定開始時間", h.timeText());
@@ -84,11 +84,11 @@ void printFolder(const WaveformFileList& list, const ReadOptions& options) {
 bool looks8840(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::is_directory(path, ec))
-        return matchesRecordingPattern(path.filename().string(), true);
+        return matchesRecordingPattern(utf8Text(path.filename()), true);
     bool mem = false;
     bool wev = false;
     for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8Text(entry.path().filename());
         mem = mem || matchesRecordingPattern(name, false);
         wev = wev || matchesRecordingPattern(name, true);
     }
@@ -103,7 +103,7 @@ Command declareInfo(CLI::App& program) {
         addCommand(program, "info",
                    "show a recording's information, or a folder's time-ordered list", kInfoDetails);
     addArgument(command, "PATH", "a recording or a folder of recordings", false,
-                [info](const std::string& v) { info->path = v; });
+                [info](const std::string& v) { info->path = utf8Path(v); });
     addFlag(command, "--8840", "read the 8840 layout (*.wav, *.wev) instead of *.MEM",
             [info] { info->options.wevFiles = true; });
     addValue(

@@ -8,6 +8,7 @@
 #include "input/byte_reader.h"
 #include "input/layouts.h"
 #include "input/recording.h"
+#include "input/utf8_path.h"
 
 namespace waveharm {
 
@@ -31,16 +32,16 @@ std::vector<std::byte> readHead(const fs::path& path, std::size_t length) {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (!ec && !fs::is_regular_file(status))
-        throw InputError(ErrorKind::NotARegularFile, path.filename().string(), -1,
+        throw InputError(ErrorKind::NotARegularFile, utf8Text(path.filename()), -1,
                          "is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw InputError(ErrorKind::CannotOpen, path.filename().string(), -1, "cannot be opened");
+        throw InputError(ErrorKind::CannotOpen, utf8Text(path.filename()), -1, "cannot be opened");
     std::vector<std::byte> head(length);
     in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(length));
     head.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad())
-        throw InputError(ErrorKind::CannotRead, path.filename().string(), -1, "cannot be read");
+        throw InputError(ErrorKind::CannotRead, utf8Text(path.filename()), -1, "cannot be read");
     return head;
 }
 
@@ -49,11 +50,11 @@ std::vector<std::string> listMatches(const fs::path& folder, bool wevFiles) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     if (ec)
-        throw InputError(ErrorKind::FolderUnreadable, folder.string(), -1,
+        throw InputError(ErrorKind::FolderUnreadable, utf8Text(folder), -1,
                          "folder cannot be read: " + ec.message());
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : it) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8Text(entry.path().filename());
         if (!entry.is_directory(ec) && matchesRecordingPattern(name, wevFiles))
             names.push_back(name);
     }
@@ -136,15 +137,15 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
             // An 8840 recording keeps its own extension, so that it still matches the
             // folder's pattern after the rename.
             const std::string extension =
-                wevFiles ? fs::path(name).extension().string() : std::string(".MEM");
+                wevFiles ? utf8Text(utf8Path(name).extension()) : std::string(".MEM");
             const std::string fresh = nextAutoName(
                 counter,
                 [&](const std::string& n) {
-                    return present.count(lowerCase(n)) > 0 || fs::exists(folder / n);
+                    return present.count(lowerCase(n)) > 0 || fs::exists(folder / utf8Path(n));
                 },
                 extension);
             std::error_code ec;
-            fs::rename(folder / name, folder / fresh, ec);
+            fs::rename(folder / utf8Path(name), folder / utf8Path(fresh), ec);
             if (!ec) {
                 present.insert(lowerCase(fresh));
                 list.renamed.push_back(name + " -> " + fresh);
@@ -157,7 +158,7 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
         // reported, and shown without a date.
         DateTime start;
         try {
-            const auto known = quickStartTime(readHead(folder / name, 128), wevFiles);
+            const auto known = quickStartTime(readHead(folder / utf8Path(name), 128), wevFiles);
             if (known) {
                 start = *known;
             } else {

@@ -133,7 +133,7 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
 }
 
 void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& bytes) {
-    const std::string name = path.string();
+    const std::string name = utf8Text(path);
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (std::filesystem::is_directory(status))
@@ -164,14 +164,14 @@ Recording readRecording(const std::filesystem::path& path, const ReadOptions& op
 void readRecording(const std::filesystem::path& path, const ReadOptions& options,
                    const RowChooser& rows, Recording& into, std::vector<std::byte>& buffer) {
     readFileBytes(path, buffer);
-    const std::string name = path.filename().string();
+    const std::string name = utf8Text(path.filename());
     into.header = parseHeader(buffer, options, name);
     decodeSamples(buffer, into.header, options, name,
                   rows ? rows(into.header) : std::optional<RowRange>{}, into.samples);
 }
 
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options) {
-    return parseHeader(readFileBytes(path), options, path.filename().string());
+    return parseHeader(readFileBytes(path), options, utf8Text(path.filename()));
 }
 
 }  // namespace waveharm

@@ -15,6 +15,7 @@
 
 #include "input/date_time.h"
 #include "input/error_kind.h"
+#include "input/utf8_path.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
@@ -186,7 +187,7 @@ struct WaveformFileList {
     std::vector<std::string> problems;  ///< files that could not be opened, with the reason
 
     int count() const { return static_cast<int>(names.size()); }
-    std::filesystem::path pathOf(int index) const { return folder / names.at(index); }
+    std::filesystem::path pathOf(int index) const { return folder / utf8Path(names.at(index)); }
     /// Index of the earliest recording whose start could be read; -1 when none.
     int firstDatedIndex() const;
     /// "yyyy/mm/dd hh:mm:ss" of entry `index`, "-" when its start could not be read.

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "input/header_text.h"
+#include "input/utf8_path.h"
 
 namespace waveharm {
 
@@ -288,7 +289,7 @@ void writeRecording(const std::filesystem::path& path, const RecordingContent& c
     const Bytes bytes = encodeRecording(content);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out) throw std::runtime_error(path.string() + ": cannot be written");
+    if (!out) throw std::runtime_error(utf8Text(path) + ": cannot be written");
 }
 
 }  // namespace waveharm

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs every Debian package waveharm needs to build, test, fuzz and take
-# screenshots. Does nothing when they are all present.
+# Installs every Debian package waveharm needs to build, test, fuzz, take
+# screenshots and cross-build for Windows. Does nothing when they are all present.
 set -euo pipefail
 packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libcli11-dev clang-format
   fonts-ipafont-gothic xvfb x11-apps imagemagick chromium openbox
+  g++-mingw-w64-x86-64-posix wine64 googletest
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -16,11 +16,8 @@
 #include "output/result_writer.h"
 #include "run/circuit_fixture.h"
 #include "run/conversion_driver.h"
+#include "support/cli_runner.h"
 #include "support/scratch_folder.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace waveharm {
 namespace {
@@ -33,17 +30,6 @@ constexpr double kPt = 60;
 constexpr double kSense = 0.1;  // the initial 2 A clamp
 const double kVoltsPerPeakCount = kVoltsPerCount * kPt / std::sqrt(2.0);
 const double kAmperesPerPeakCount = kCurrentVoltsPerCount * kCt / kSense / std::sqrt(2.0);
-
-int runCli(const std::string& arguments, const fs::path& log) {
-    const std::string command =
-        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + " >\"" + log.string() + "\" 2>&1";
-    const int status = std::system(command.c_str());
-#ifdef _WIN32
-    return status;
-#else
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
 
 std::string fileText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -224,9 +210,12 @@ TEST_P(EndToEnd, DriverAndCliWriteTheCircuitsValues) {
     EXPECT_EQ(driver.summary().analysed, 3);
     EXPECT_EQ(driver.summary().recordsWritten, 2);
 
-    const std::string cli = "convert \"" + (m_dir / "rec").string() + "\" --output \"" +
-                            (m_dir / "cli.dat").string() + "\" --ct 100 " + c.cliOptions;
-    ASSERT_EQ(runCli(cli, m_dir / "cli.log"), 0) << fileText(m_dir / "cli.log");
+    std::vector<std::string> cli{"convert",  (m_dir / "rec").string(),
+                                 "--output", (m_dir / "cli.dat").string(),
+                                 "--ct",     "100"};
+    for (const std::string& option : words(c.cliOptions)) cli.push_back(option);
+    const CliResult run = runCli(cli);
+    ASSERT_EQ(run.status, 0) << run.output;
 
     const std::vector<std::string> driverFiles = driver.summary().files;
     ConversionSettings cliSettings = settings;
@@ -238,7 +227,7 @@ TEST_P(EndToEnd, DriverAndCliWriteTheCircuitsValues) {
     }
     ASSERT_EQ(driverFiles.size(), cliFiles.size());
     for (std::size_t f = 0; f < cliFiles.size(); ++f) {
-        EXPECT_NE(fileText(m_dir / "cli.log").find(cliFiles[f]), std::string::npos)
+        EXPECT_NE(run.output.find(cliFiles[f]), std::string::npos)
             << "the converter names the files it wrote";
         EXPECT_EQ(fileText(driverFiles[f]), fileText(cliFiles[f])) << cliFiles[f];
     }
@@ -293,9 +282,11 @@ class CliRun : public ::testing::Test {
         writeRecording(m_dir / "rec" / name,
                        recordingOf(channelsFor(Circuit{}, MeasurementType::ThreePhase2M), t));
     }
-    std::string convert(const std::string& options) const {
-        return "convert \"" + (m_dir / "rec").string() + "\" --output \"" +
-               (m_dir / "out" / "result").string() + "\" " + options;
+    CliResult convert(const std::string& options) const {
+        std::vector<std::string> args{"convert", (m_dir / "rec").string(), "--output",
+                                      (m_dir / "out" / "result").string()};
+        for (const std::string& option : words(options)) args.push_back(option);
+        return runCli(args);
     }
     ScratchFolder m_scratch;
     const fs::path m_dir = m_scratch.path();
@@ -309,8 +300,9 @@ TEST_F(CliRun, UnreadableRecordingInTheMiddleKeepsTheOthers) {
     fs::resize_file(m_dir / "rec" / "B.MEM", fs::file_size(m_dir / "rec" / "B.MEM") / 2);
     fs::create_directories(m_dir / "out");
 
-    EXPECT_EQ(runCli(convert("--harmonics odd49"), m_dir / "log"), 1) << fileText(m_dir / "log");
-    const std::string log = fileText(m_dir / "log");
+    const CliResult run = convert("--harmonics odd49");
+    EXPECT_EQ(run.status, 1) << run.output;
+    const std::string& log = run.output;
     EXPECT_NE(log.find("B.MEM"), std::string::npos) << log;
     EXPECT_NE(log.find("skipped: 1"), std::string::npos) << log;
     const ResultFileContents file = readResultFile((m_dir / "out" / "result.hm1").string());
@@ -326,8 +318,9 @@ TEST_F(CliRun, InvalidOptionsStopBeforeAnythingIsWritten) {
          {"--ct 0", "--feeders 2", "--samples 512", "--channels 1,1,2,3",
           "--type 3p2m --phase-correction 30", "--bogus", "--time-offset 1e300",
           "--time-offset nan", "--time-offset inf", "--time-offset 49"}) {
-        EXPECT_EQ(runCli(convert(options), m_dir / "log"), 2) << options;
-        const std::string log = fileText(m_dir / "log");
+        const CliResult run = convert(options);
+        EXPECT_EQ(run.status, 2) << options;
+        const std::string& log = run.output;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
         EXPECT_TRUE(fs::is_empty(m_dir / "out")) << options;
     }
@@ -338,16 +331,16 @@ TEST_F(CliRun, DottedNamesAndFoldersGetExactlyTheChosenFiles) {
     const fs::path work = m_dir / "work";
     fs::create_directories(work / "rev2.1");
     fs::create_directories(work / "a.h");
-    const std::string convertRec = "convert \"" + (m_dir / "rec").string() + "\" --harmonics ";
     for (const char* options : {"odd49 --output ./day1.dat", "angle --output rev2.1/out",
                                 "odd49 --type 3p3m --output a.h/x"}) {
-        const std::string command = "cd \"" + work.string() + "\" && \"" + WAVEHARM_CLI + "\" " +
-                                    convertRec + options + " >/dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0) << options;
+        std::vector<std::string> args{"convert", (m_dir / "rec").string(), "--harmonics"};
+        for (const std::string& option : words(options)) args.push_back(option);
+        EXPECT_EQ(runCli(args, {.directory = work}).status, 0) << options;
     }
     std::set<std::string> written;
     for (const auto& entry : fs::recursive_directory_iterator(work))
-        if (entry.is_regular_file()) written.insert(fs::relative(entry.path(), work).string());
+        if (entry.is_regular_file())
+            written.insert(fs::relative(entry.path(), work).generic_string());
     EXPECT_EQ(written, (std::set<std::string>{"day1.hm1", "rev2.1/out.ha4", "a.h/x.Rhm1",
                                               "a.h/x.Thm1", "a.h/x.Shm1"}));
 }
@@ -361,10 +354,12 @@ TEST_F(CliRun, InterpolationChoiceReachesTheResultFiles) {
     std::map<std::string, std::string> written;
     for (const char* mode : {"", "linear", "sinc"}) {
         const std::string name = std::string("mode") + mode;
-        const std::string command = "convert \"" + (m_dir / "rec").string() + "\" --output \"" +
-                                    (m_dir / "out" / name).string() + "\" --harmonics odd49" +
-                                    (*mode ? std::string(" --interpolation ") + mode : "");
-        ASSERT_EQ(runCli(command, m_dir / "log"), 0) << fileText(m_dir / "log");
+        std::vector<std::string> args{"convert",     (m_dir / "rec").string(),
+                                      "--output",    (m_dir / "out" / name).string(),
+                                      "--harmonics", "odd49"};
+        if (*mode) args.insert(args.end(), {"--interpolation", mode});
+        const CliResult run = runCli(args);
+        ASSERT_EQ(run.status, 0) << run.output;
         written[mode] = (m_dir / "out" / (name + ".hm1")).string();
     }
     EXPECT_EQ(fileText(written[""]), fileText(written["linear"]));
@@ -374,9 +369,9 @@ TEST_F(CliRun, InterpolationChoiceReachesTheResultFiles) {
 
 TEST_F(CliRun, ResultFolderThatDoesNotExistIsAnOutputError) {
     write("A.MEM", {2018, 12, 12, 10, 15, 10});
-    EXPECT_EQ(runCli(convert(""), m_dir / "log"), 2);
-    EXPECT_NE(fileText(m_dir / "log").find("result.hn1"), std::string::npos)
-        << fileText(m_dir / "log");
+    const CliResult run = convert("");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("result.hn1"), std::string::npos) << run.output;
 }
 
 }  // namespace

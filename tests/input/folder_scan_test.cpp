@@ -12,6 +12,10 @@
 #include "input/recording_writer.h"
 #include "input_test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace waveharm {
 namespace {
 
@@ -105,8 +109,18 @@ TEST(FolderScan, Layout8840FilesAreOrderedByTheirOwnStartTime) {
 TEST(FolderScan, UnreadableFilesStayListedAndAreReported) {
     const auto dir = testing::freshFolder("unreadable");
     writeRecording(dir / "a.MEM", recordingAt("8841", 10));
+#ifdef _WIN32
+    // A file another program holds open without sharing (a copy still under way).
+    std::ofstream(dir / "dangling.MEM") << "being copied";
+    const HANDLE held = CreateFileW((dir / "dangling.MEM").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const WaveformFileList list = scanFolder(dir, false);
+    CloseHandle(held);
+#else
     std::filesystem::create_symlink(dir / "missing", dir / "dangling.MEM");
     const WaveformFileList list = scanFolder(dir, false);
+#endif
     EXPECT_EQ(list.names, (std::vector<std::string>{"dangling.MEM", "a.MEM"}));
     ASSERT_EQ(list.problems.size(), 1u);
     EXPECT_EQ(list.problems[0], "dangling.MEM: cannot be opened");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "input/folder_scan.h"
 #include "input/recording.h"
@@ -78,8 +79,9 @@ TEST_P(WriterRoundTrip, SampleValues) {
     const int hi = model == "8860" ? 2047 : 32767;
     for (int i = 0; i < 400; ++i) {
         ASSERT_EQ(r.samples.at(i, 0), std::clamp(10 * i - 2000, lo, hi)) << i;
-        const double t = 2 * M_PI * 50 * i / 20000.0;
-        const double tone = 1500 * std::sin(t + M_PI / 6) + 200 * std::sin(5 * t - M_PI / 3);
+        const double t = 2 * std::numbers::pi * 50 * i / 20000.0;
+        const double tone = 1500 * std::sin(t + std::numbers::pi / 6) +
+                            200 * std::sin(5 * t - std::numbers::pi / 3);
         ASSERT_NEAR(r.samples.at(i, 1), tone, 0.5 + 1e-9) << i;
         ASSERT_EQ(r.samples.at(i, 2), std::clamp(i == 1 ? 30000 : -30000, lo, hi)) << i;
     }

@@ -11,39 +11,17 @@
 
 #include "output/result_writer.h"
 #include "output_test_support.h"
-
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-constexpr const char* kDiscardErrors = " 2>NUL";
-int exitStatus(int raw) { return raw; }
-#else
-#include <sys/wait.h>
-constexpr const char* kDiscardErrors = " 2>/dev/null";
-int exitStatus(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1; }
-#endif
+#include "support/cli_runner.h"
 
 namespace waveharm {
 namespace {
 
 using namespace waveharm::testing;
 
-struct CommandResult {
-    int status = -1;
-    std::string out;
-};
-
-CommandResult runCli(const std::string& arguments) {
-    CommandResult r;
-    const std::string command =
-        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + kDiscardErrors;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-    const int raw = pclose(pipe);
-    r.status = exitStatus(raw);
-    return r;
+CliResult dump(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"dump"};
+    all.insert(all.end(), args.begin(), args.end());
+    return runCli(all, {.withErrors = false});
 }
 
 class DumpCommandTest : public ::testing::Test {
@@ -68,9 +46,9 @@ TEST_F(DumpCommandTest, PrintsAHeaderNamingEveryColumnAndOneLinePerRecord) {
     }
     w->close();
 
-    const CommandResult r = runCli("dump \"" + dir.file("feb.Rhv2") + "\"");
+    const CliResult r = dump({dir.file("feb.Rhv2")});
     ASSERT_EQ(r.status, 0);
-    std::istringstream lines(r.out);
+    std::istringstream lines(r.output);
     std::string header, first, second, extra;
     std::getline(lines, header);
     std::getline(lines, first);
@@ -91,12 +69,13 @@ TEST_F(DumpCommandTest, PrintsAHeaderNamingEveryColumnAndOneLinePerRecord) {
 TEST_F(DumpCommandTest, MalformedFilesAndUsageErrorsExitWithStatus2) {
     std::ofstream(dir.file("bad.hm1"), std::ios::binary) << std::string(255, '\0');
     std::ofstream(dir.file("plain.txt"), std::ios::binary) << std::string(256, '\0');
-    for (const char* args : {"bad.hm1", "plain.txt", "missing.hm1", "plain.txt --harmonics x"})
-        EXPECT_EQ(runCli("dump " + dir.file(args)).status, 2) << args;
+    for (const char* name : {"bad.hm1", "plain.txt", "missing.hm1"})
+        EXPECT_EQ(dump({dir.file(name)}).status, 2) << name;
+    EXPECT_EQ(dump({dir.file("plain.txt"), "--harmonics", "x"}).status, 2);
     // An unknown extension is readable once the layout is given.
-    const CommandResult given = runCli("dump " + dir.file("plain.txt") + " --harmonics odd49");
+    const CliResult given = dump({dir.file("plain.txt"), "--harmonics", "odd49"});
     EXPECT_EQ(given.status, 0);
-    EXPECT_EQ(std::count(given.out.begin(), given.out.end(), '\n'), 2);
+    EXPECT_EQ(std::count(given.output.begin(), given.output.end(), '\n'), 2);
 }
 
 }  // namespace
