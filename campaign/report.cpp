@@ -1,11 +1,13 @@
 #include "campaign/report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "campaign/report_charts.h"
 #include "input/date_time.h"
+#include "input/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
@@ -226,7 +228,7 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
-    if (!out) throw OutputError(ErrorKind::CannotWrite, path.string(), "cannot write the file");
+    if (!out) throw OutputError(ErrorKind::CannotWrite, utf8Text(path), "cannot write the file");
 }
 
 }  // namespace
@@ -241,6 +243,18 @@ std::string statisticsCsv(const CampaignData& data) {
         csv += "," + std::string(verdictText(r.verdict)) + "\n";
     }
     return csv;
+}
+
+std::string spreadsheetCsv(const std::string& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::string out = ascii ? "" : "\xEF\xBB\xBF";
+    out.reserve(out.size() + text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
 }
 
 std::string reportHtml(const CampaignData& data, const ReportSettings& settings) {
@@ -265,7 +279,7 @@ void writeReportFiles(const std::string& dir, const CampaignData& data,
     // Both texts are built before anything is written.
     const std::string csv = statisticsCsv(data);
     const std::string html = reportHtml(data, settings);
-    const std::filesystem::path folder(std::u8string(dir.begin(), dir.end()));
+    const std::filesystem::path folder = utf8Path(dir);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec || !std::filesystem::is_directory(folder))
@@ -274,7 +288,7 @@ void writeReportFiles(const std::string& dir, const CampaignData& data,
             "cannot create the output folder" + (ec ? ": " + ec.message() : std::string()));
     const auto csvPath = folder / "statistics.csv", htmlPath = folder / "report.html";
     try {
-        writeText(csvPath, csv);
+        writeText(csvPath, spreadsheetCsv(csv));
         writeText(htmlPath, html);
     } catch (const OutputError&) {
         std::filesystem::remove(csvPath, ec);

@@ -19,6 +19,11 @@ struct ReportSettings {
 /// without values leaves its statistics empty.
 std::string statisticsCsv(const CampaignData& data);
 
+/// `text` (lines ending in LF) as a CSV file that Excel on a Japanese Windows opens
+/// correctly: CR LF line ends, and a UTF-8 byte-order mark when the text holds anything
+/// beyond ASCII (without the mark Excel reads the file in the system's Shift_JIS).
+std::string spreadsheetCsv(const std::string& text);
+
 /// The HTML report: site summary, distortion trends, per-order bars against the
 /// limits and the statistics table with failing rows marked.
 std::string reportHtml(const CampaignData& data, const ReportSettings& settings);

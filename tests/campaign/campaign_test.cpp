@@ -13,10 +13,7 @@
 #include "campaign/report.h"
 #include "output/output_test_support.h"
 #include "output/result_writer.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
+#include "support/cli_runner.h"
 
 namespace waveharm {
 namespace {
@@ -102,6 +99,11 @@ TEST(Campaign, VerdictsFollowCp95AgainstTheLimit) {
     EXPECT_EQ(html.find("<script"), std::string::npos);
 }
 
+TEST(Campaign, SpreadsheetCsvEndsLinesWithCrLfAndMarksUtf8OnlyWhenNeeded) {
+    EXPECT_EQ(spreadsheetCsv("a,b\n1,2\n"), "a,b\r\n1,2\r\n");
+    EXPECT_EQ(spreadsheetCsv("系統,V\n"), "\xEF\xBB\xBF系統,V\r\n");
+}
+
 TEST(Campaign, RefusesFilesOfAnotherKindOrWithoutTimeStamps) {
     ScratchFolder dir;
     writeRecords(dir.file("a.hm1"), 0, {1}, {1});
@@ -119,16 +121,7 @@ TEST(Campaign, RefusesFilesOfAnotherKindOrWithoutTimeStamps) {
 
 // ---- the report command -------------------------------------------------------
 
-int run(const std::string& arguments) {
-    const std::string command =
-        std::string("\"") + WAVEHARM_CLI + "\" " + arguments + " >/dev/null 2>&1";
-    const int raw = std::system(command.c_str());
-#ifdef _WIN32
-    return raw;
-#else
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-}
+int run(const std::vector<std::string>& args) { return runCli(args).status; }
 
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -142,20 +135,22 @@ class ReportCommand : public ::testing::Test {
     void SetUp() override {
         if (!std::filesystem::exists(WAVEHARM_CLI)) GTEST_SKIP() << "waveharm-cli not built";
     }
-    std::string q(const std::string& name) const { return "\"" + dir.file(name) + "\""; }
+    std::string q(const std::string& name) const { return dir.file(name); }
     ScratchFolder dir;
 };
 
 TEST_F(ReportCommand, WritesStatisticsAndReportForDemoResults) {
-    ASSERT_EQ(run("demo " + q("rec") + " --feeders 2 --count 6 --interval 60"), 0);
+    ASSERT_EQ(run({"demo", q("rec"), "--feeders", "2", "--count", "6", "--interval", "60"}), 0);
     std::filesystem::create_directories(dir.file("out"));
-    ASSERT_EQ(run("convert " + q("rec") + " --output " + q("out/site") +
-                  " --harmonics odd49 --feeders 2 --ct 40"),
+    ASSERT_EQ(run({"convert", q("rec"), "--output", q("out/site"), "--harmonics", "odd49",
+                   "--feeders", "2", "--ct", "40"}),
               0);
-    ASSERT_EQ(run("report " + q("out/site.hm2") + " --output " + q("rep") +
-                  " --limits jp-6.6kv --contract-kw 2000"),
+    ASSERT_EQ(run({"report", q("out/site.hm2"), "--output", q("rep"), "--limits", "jp-6.6kv",
+                   "--contract-kw", "2000"}),
               0);
-    const std::string csv = readText(dir.file("rep/statistics.csv"));
+    std::string csv = readText(dir.file("rep/statistics.csv"));
+    EXPECT_EQ(csv.rfind("series,unit,count,min,mean,max,cp95,limit,verdict\r\nV_h1,V,", 0), 0u);
+    std::erase(csv, '\r');
     std::istringstream lines(csv);
     std::string line;
     int count = 0, failing = 0;
@@ -177,17 +172,23 @@ TEST_F(ReportCommand, WritesStatisticsAndReportForDemoResults) {
 TEST_F(ReportCommand, BadLimitsOrOptionsExitWith2AndWriteNothing) {
     writeRecords(dir.file("a.hm1"), 0, {33, 34}, {1, 2});
     std::ofstream(dir.file("bad.txt")) << "source: x\nI 5 -2 A\n";
-    const std::string base = "report " + q("a.hm1") + " --output " + q("rep");
-    for (const std::string& args :
-         {base + " --limits " + q("bad.txt"), base + " --limits nosuch",
-          base + " --limits jp-6.6kv", base + " --limits jp-6.6kv --contract-kw -5",
-          base + " --limits ieee519", base + " --contract-kw x", base + " --frobnicate",
-          base + " --harmonics 12", "report " + q("a.hm1"),
-          "report " + q("missing.hm1") + " --output " + q("rep")}) {
-        EXPECT_EQ(run(args), 2) << args;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("rep"))) << args;
+    const std::vector<std::string> base{"report", q("a.hm1"), "--output", q("rep")};
+    const auto with = [&](const std::vector<std::string>& options) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    };
+    for (const std::vector<std::string>& args :
+         {with({"--limits", q("bad.txt")}), with(words("--limits nosuch")),
+          with(words("--limits jp-6.6kv")), with(words("--limits jp-6.6kv --contract-kw -5")),
+          with(words("--limits ieee519")), with(words("--contract-kw x")),
+          with(words("--frobnicate")), with(words("--harmonics 12")),
+          std::vector<std::string>{"report", q("a.hm1")},
+          std::vector<std::string>{"report", q("missing.hm1"), "--output", q("rep")}}) {
+        EXPECT_EQ(run(args), 2) << args.back();
+        EXPECT_FALSE(std::filesystem::exists(dir.file("rep"))) << args.back();
     }
-    EXPECT_EQ(run(base + " --limits ieee519 --nominal-kv 6.6"), 0);
+    EXPECT_EQ(run(with(words("--limits ieee519 --nominal-kv 6.6"))), 0);
     EXPECT_TRUE(std::filesystem::exists(dir.file("rep/report.html")));
 }
 
