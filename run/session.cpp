@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "display/error_texts.h"
+#include "input/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
@@ -19,7 +20,7 @@ void Session::scanFolder(const std::filesystem::path& folder) {
     } catch (const std::exception&) {
         m_files = WaveformFileList{};
         m_files.folder = folder;
-        m_scanNotes.push_back("フォルダを読めません：" + folder.string());
+        m_scanNotes.push_back("フォルダを読めません：" + utf8Text(folder));
     }
     for (const auto& r : m_files.renamed) m_scanNotes.push_back(r);
     for (const auto& p : m_files.problems) m_scanNotes.push_back(p);
@@ -60,7 +61,7 @@ void Session::readCurrent(bool fromScan) {
     m_readError.clear();
     m_recording.reset();
     if (m_currentFileName.empty()) return;
-    const std::filesystem::path path = m_folder / std::filesystem::path(m_currentFileName);
+    const std::filesystem::path path = m_folder / utf8Path(m_currentFileName);
     ReadOptions options = ReadOptions::from(m_settings);
     try {
         m_recording = readRecording(path, options);
@@ -220,7 +221,7 @@ void Session::applyOutputName() {
 
 std::filesystem::path Session::outputFolder() const {
     if (!m_chosenName.empty()) {
-        const std::filesystem::path parent = std::filesystem::path(m_chosenName).parent_path();
+        const std::filesystem::path parent = utf8Path(m_chosenName).parent_path();
         if (!parent.empty()) return parent;
     }
     return m_folder;

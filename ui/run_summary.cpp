@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "display/error_texts.h"
+#include "input/utf8_path.h"
 
 namespace waveharm {
 
@@ -11,8 +12,8 @@ namespace {
 
 std::string fullPath(const std::string& name) {
     std::error_code ec;
-    const std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(name), ec);
-    return ec ? name : p.lexically_normal().string();
+    const std::filesystem::path p = std::filesystem::absolute(utf8Path(name), ec);
+    return ec ? name : utf8Text(p.lexically_normal());
 }
 
 std::string count(int n) { return std::to_string(n) + " 件"; }

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <map>
 
+#include "input/utf8_path.h"
 #include "settings/interpolation_loss.h"
 #include "ui/settings_screen.h"
 #include "ui/settings_screen_parts.h"
@@ -158,7 +159,7 @@ void SettingsScreen::scanFolder(const QString& folder) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_notice->setText("日時データロード中");
     m_notice->show();
-    m_session.scanFolder(folder.toStdString());
+    m_session.scanFolder(utf8Path(folder.toStdString()));
     m_notice->hide();
     m_listedFolder.clear();  // renamed duplicates change the listing
     showSession();
@@ -170,7 +171,7 @@ void SettingsScreen::scanFolder(const QString& folder) {
 void SettingsScreen::showFileList() {
     const bool wev = m_session.settings().wevFiles;
     m_pattern->setText(wev ? "*.wav" : "*.MEM");
-    const QString folder = QString::fromStdString(m_session.folder().string());
+    const QString folder = QString::fromStdString(utf8Text(m_session.folder()));
     if (folder != m_listedFolder || wev != m_listedWev) {
         m_listedFolder = folder;
         m_listedWev = wev;

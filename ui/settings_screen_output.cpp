@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
+#include "input/utf8_path.h"
 #include "ui/campaign_view.h"
 #include "ui/settings_screen.h"
 #include "ui/settings_screen_parts.h"
@@ -82,7 +83,7 @@ void SettingsScreen::connectOutputGroup() {
 }
 
 void SettingsScreen::chooseOutputFile() {
-    const QString folder = qText(m_session.outputFolder().string());
+    const QString folder = qText(utf8Text(m_session.outputFolder()));
     const QString chosen = m_chooseFileName(this, folder);
     if (chosen.isEmpty()) return;
     m_session.chooseOutputName(chosen.toStdString());
