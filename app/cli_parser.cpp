@@ -100,6 +100,9 @@ void prepareCommand(CLI::App& command, const std::string& details) {
     command.option_defaults()->group("options");
     command.set_help_flag("-h,--help", "print this help");
     command.allow_extras();  // refused by whenParsed, with the word named
+    // On Windows CLI11 would also read "/name" as an option and swallow a path given
+    // from the drive's root ("/計測/記録"); every option here is written "--name".
+    command.allow_windows_style_options(false);
     command.footer(details);
 }
 
