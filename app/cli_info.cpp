@@ -70,7 +70,7 @@ void printFolder(const WaveformFileList& list, const ReadOptions& options) {
         std::printf("%-16s %-19s  %s\n", list.names[i].c_str(), list.startText(i).c_str(),
                     details.c_str());
     }
-    for (const std::string& p : list.problems) std::printf("problem: %s\n", p.c_str());
+    for (const ScanProblem& p : list.problems) std::printf("problem: %s\n", p.text().c_str());
     for (const std::string& r : list.renamed) std::printf("renamed: %s\n", r.c_str());
     if (list.count() >= 2) {
         std::printf("first: %s\n", list.firstStartText().c_str());

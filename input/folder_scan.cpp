@@ -151,7 +151,8 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
                 list.renamed.push_back(name + " -> " + fresh);
                 list.names.back() = fresh;
             } else {
-                list.problems.push_back(name + ": cannot be renamed: " + ec.message());
+                list.problems.push_back(
+                    {name, ErrorKind::CannotCreate, -1, "cannot be renamed: " + ec.message()});
             }
         }
         // Files whose start cannot be read keep the zero time and sort first; each is
@@ -162,10 +163,11 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
             if (known) {
                 start = *known;
             } else {
-                list.problems.push_back(name + ": not a recognised recorder waveform file");
+                list.problems.push_back({name, ErrorKind::NotARecording, -1,
+                                         "not a recognised recorder waveform file"});
             }
         } catch (const InputError& e) {
-            list.problems.push_back(name + ": " + e.reason());
+            list.problems.push_back({name, e.kind(), e.offset(), e.reason()});
         }
         list.names.push_back(name);
         list.startTimes.push_back(start);

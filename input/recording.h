@@ -178,13 +178,24 @@ void readRecording(const std::filesystem::path& path, const ReadOptions& options
 /// Header only (reads the whole file). Throws InputError.
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options);
 
+/// A file of a folder that could not be listed as a recording: its kind lets the screens
+/// say it in the user's language, `text()` says it in English.
+struct ScanProblem {
+    std::string file;
+    ErrorKind kind = ErrorKind::NotARecording;
+    std::int64_t offset = -1;  ///< byte position of the fault, -1 when not tied to one
+    std::string reason;
+
+    std::string text() const { return file + ": " + reason; }
+};
+
 /// The time-ordered list of a folder's recordings.
 struct WaveformFileList {
     std::filesystem::path folder;
     std::vector<std::string> names;     ///< file names in recording order
     std::vector<DateTime> startTimes;   ///< parallel to names; zero time when unrecognised
     std::vector<std::string> renamed;   ///< "old -> new" notes of duplicate-name renames
-    std::vector<std::string> problems;  ///< files that could not be opened, with the reason
+    std::vector<ScanProblem> problems;  ///< files that could not be opened, with the reason
 
     int count() const { return static_cast<int>(names.size()); }
     std::filesystem::path pathOf(int index) const { return folder / utf8Path(names.at(index)); }

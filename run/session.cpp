@@ -22,8 +22,14 @@ void Session::scanFolder(const std::filesystem::path& folder) {
         m_files.folder = folder;
         m_scanNotes.push_back("フォルダを読めません：" + utf8Text(folder));
     }
-    for (const auto& r : m_files.renamed) m_scanNotes.push_back(r);
-    for (const auto& p : m_files.problems) m_scanNotes.push_back(p);
+    for (const auto& r : m_files.renamed)
+        m_scanNotes.push_back("同じ名前のファイルを改名しました：" + r);
+    // The scan's only write is the rename of a duplicate name; every other problem is a
+    // file that does not read as a recording.
+    for (const ScanProblem& p : m_files.problems)
+        m_scanNotes.push_back(p.kind == ErrorKind::CannotCreate
+                                  ? p.file + "：名前を変更できません（" + p.reason + "）"
+                                  : readErrorMessage(p.kind, p.file, p.offset, ""));
 
     // With one file or none the user picks the file.
     m_currentFileName.clear();

@@ -144,6 +144,8 @@ void SettingsScreen::connectFolderGroup() {
             [this](QListWidgetItem* item) { selectInputFile(item->text()); });
     connect(m_wev, &QCheckBox::clicked, this, [this](bool checked) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        // The list's pattern reads "*.MEM" until the box is first clicked, then follows it.
+        m_pattern->setText(checked ? "*.wav" : "*.mem");
         m_session.setWevFiles(checked);
         showSession();
         QApplication::restoreOverrideCursor();
@@ -170,7 +172,6 @@ void SettingsScreen::scanFolder(const QString& folder) {
 
 void SettingsScreen::showFileList() {
     const bool wev = m_session.settings().wevFiles;
-    m_pattern->setText(wev ? "*.wav" : "*.MEM");
     const QString folder = QString::fromStdString(utf8Text(m_session.folder()));
     if (folder != m_listedFolder || wev != m_listedWev) {
         m_listedFolder = folder;

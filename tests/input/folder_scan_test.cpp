@@ -87,8 +87,9 @@ TEST(FolderScan, ListsRecordingsInTimeOrder) {
     EXPECT_EQ(list.startTimes[1], at(9));
     EXPECT_EQ(list.startTimes[3], at(11));
     EXPECT_EQ(list.pathOf(1), dir / "b.mem");
-    EXPECT_EQ(list.problems,
-              std::vector<std::string>{"broken.MEM: not a recognised recorder waveform file"});
+    ASSERT_EQ(list.problems.size(), 1u);
+    EXPECT_EQ(list.problems[0].text(), "broken.MEM: not a recognised recorder waveform file");
+    EXPECT_EQ(list.problems[0].kind, ErrorKind::NotARecording);
     EXPECT_EQ(list.startText(0), "-");
     EXPECT_EQ(list.firstStartText(), "2018/12/12 09:00:00");
     EXPECT_EQ(list.lastStartText(), "2018/12/12 11:00:00");
@@ -123,7 +124,7 @@ TEST(FolderScan, UnreadableFilesStayListedAndAreReported) {
 #endif
     EXPECT_EQ(list.names, (std::vector<std::string>{"dangling.MEM", "a.MEM"}));
     ASSERT_EQ(list.problems.size(), 1u);
-    EXPECT_EQ(list.problems[0], "dangling.MEM: cannot be opened");
+    EXPECT_EQ(list.problems[0].text(), "dangling.MEM: cannot be opened");
     std::filesystem::remove_all(dir);
 }
 
@@ -165,7 +166,8 @@ TEST(FolderScan, UndatedRecordingsAreReportedAndShownWithoutADate) {
                static_cast<std::streamsize>(bytes.size()));
     const WaveformFileList list = scanFolder(dir, false);
     ASSERT_EQ(list.problems.size(), 1u);
-    EXPECT_EQ(list.problems[0], "bad.MEM: start time \"25:61:00\" cannot be converted");
+    EXPECT_EQ(list.problems[0].text(), "bad.MEM: start time \"25:61:00\" cannot be converted");
+    EXPECT_EQ(list.problems[0].kind, ErrorKind::InvalidHeaderValue);
     EXPECT_EQ(list.firstDatedIndex(), -1);
     EXPECT_EQ(list.firstStartText(), "-");
     EXPECT_EQ(list.lastStartText(), "-");

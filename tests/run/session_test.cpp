@@ -59,6 +59,12 @@ TEST_F(SessionTest, ScanSkipsUnreadableFilesForTheFirstReadableRecording) {
     ASSERT_NE(m_session.recording(), nullptr);
     EXPECT_TRUE(m_session.readError().empty());
     EXPECT_EQ(files.firstStartText(), files.startText(2));
+    // The files the scan could not date are told in Japanese with their names.
+    ASSERT_EQ(m_session.scanNotes().size(), 2u);
+    for (const std::string& note : m_session.scanNotes()) {
+        EXPECT_TRUE(note.starts_with("AAA.MEM：") || note.starts_with("AAB.MEM：")) << note;
+        EXPECT_EQ(note.find("not a"), std::string::npos) << note;
+    }
     // The recording's six channels give two feeders; the scan takes the largest.
     EXPECT_EQ(m_session.offeredFeederCounts(), 2);
     EXPECT_EQ(m_session.settings().feederCount, 2);

@@ -397,7 +397,7 @@ TEST_F(SettingsScreenTest, PatternLabelFollowsThe8840Box) {
     EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.wav");
     EXPECT_EQ(m_screen->files().count(), 0);
     click("Check4");
-    EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.MEM");
+    EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.mem");
     EXPECT_EQ(m_screen->files().count(), 2);
 }
 
