@@ -36,7 +36,7 @@ std::filesystem::path recordingFile(int feeders, int periods) {
     for (int c = 0; c < 2 + 2 * feeders; ++c) {
         ChannelSignal ch;
         ch.tones = {{1, 1300, 30.0 * c}};
-        for (int h = 2; h <= 49; ++h) ch.tones.push_back({h, 26 + h % 13, 37.0 * h + c});
+        for (int h = 2; h <= 49; ++h) ch.tones.push_back({h, 26.0 + h % 13, 37.0 * h + c});
         ch.noise = 1;
         ch.rangeText = c < 2 ? "20V" : "50mV";
         content.channels.push_back(ch);

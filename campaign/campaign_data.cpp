@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "input/byte_reader.h"
 #include "input/date_time.h"
@@ -19,6 +20,19 @@ constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
 std::filesystem::path pathOf(const std::string& name) {
     return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+// A row before its values are in: statistics, limit and verdict come later.
+SeriesRow rowOf(std::string name, std::string unit, SeriesKind kind, ColumnQuantity quantity,
+                int order, int feeder) {
+    SeriesRow row;
+    row.name = std::move(name);
+    row.unit = std::move(unit);
+    row.kind = kind;
+    row.quantity = quantity;
+    row.order = order;
+    row.feeder = feeder;
+    return row;
 }
 
 std::string describeLayout(const ResultLayout& l) {
@@ -187,8 +201,8 @@ std::vector<SeriesDefinition> seriesDefinitions(const std::vector<ResultColumn>&
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const ResultColumn& col = columns[c];
         SeriesDefinition d;
-        d.row = {col.name,  unitOf(col.quantity), SeriesKind::Column, col.quantity, col.order,
-                 col.feeder};
+        d.row = rowOf(col.name, unitOf(col.quantity), SeriesKind::Column, col.quantity, col.order,
+                      col.feeder);
         d.column = static_cast<int>(c);
         defs.push_back(d);
     }
@@ -202,25 +216,22 @@ std::vector<SeriesDefinition> seriesDefinitions(const std::vector<ResultColumn>&
     const int v1 = find("V_h1");
     for (int c : harmonicsOf("V")) {
         SeriesDefinition d;
-        d.row = {"V_pct_h" + std::to_string(columns[c].order),
-                 "%",
-                 SeriesKind::VoltagePercent,
-                 ColumnQuantity::VoltageRms,
-                 columns[c].order,
-                 0};
+        d.row = rowOf("V_pct_h" + std::to_string(columns[c].order), "%", SeriesKind::VoltagePercent,
+                      ColumnQuantity::VoltageRms, columns[c].order, 0);
         d.column = c;
         d.reference = v1;
         defs.push_back(d);
     }
     SeriesDefinition v;
-    v.row = {"V_thd", "%", SeriesKind::VoltageThd, ColumnQuantity::VoltageRms, 0, 0};
+    v.row = rowOf("V_thd", "%", SeriesKind::VoltageThd, ColumnQuantity::VoltageRms, 0, 0);
     v.reference = v1;
     v.harmonics = harmonicsOf("V");
     defs.push_back(v);
     for (int k = 1; k <= feederCount; ++k) {
         const std::string prefix = "I" + std::to_string(k);
         SeriesDefinition d;
-        d.row = {prefix + "_thd", "%", SeriesKind::CurrentThd, ColumnQuantity::CurrentRms, 0, k};
+        d.row =
+            rowOf(prefix + "_thd", "%", SeriesKind::CurrentThd, ColumnQuantity::CurrentRms, 0, k);
         d.reference = find(prefix + "_h1");
         d.harmonics = harmonicsOf(prefix);
         defs.push_back(d);

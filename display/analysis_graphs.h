@@ -21,7 +21,7 @@ struct GraphInputs {
     const WindowWaveforms& window;
     const HarmonicResult& result;
     int feeder = 0;  ///< displayed feeder, 0-based
-    TextScale textScale;
+    TextScale textScale{};
 };
 
 /// Voltage phases shown for a measurement type: 1, 2 or 3.

@@ -23,14 +23,14 @@ struct ToneComponent {
 /// + uniform noise of ±noise counts. Rounded half to even and clamped to the
 /// layout's value range.
 struct ChannelSignal {
-    std::vector<ToneComponent> tones;
+    std::vector<ToneComponent> tones{};
     double offset = 0;
     double noise = 0;
     std::string rangeText = "200V";  ///< input range per division as written in the file
     bool off = false;                ///< written as a channel block marked "OFF" (`.MEM` only)
     int channelNumber = 0;           ///< number written in the channel block; 0 = position + 1
     /// Explicit raw samples instead of tones (length = totalSamples); empty = use tones.
-    std::vector<std::int16_t> raw;
+    std::vector<std::int16_t> raw{};
 };
 
 /// Everything one recording file holds.

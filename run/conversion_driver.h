@@ -44,16 +44,16 @@ class ConversionObserver {
     virtual ~ConversionObserver() = default;
     /// "データ読み込み中", "周波数確認中", "ＦＦＴ演算中", "各種演算中", "データ表示中",
     /// "レンジオーバー".
-    virtual void onStatus(const std::string& text) {}
-    virtual void onTimeStamp(const std::string& text) {}
-    virtual void onFrequency(const std::string& text) {}
-    virtual void onStatusLine(const std::string& text) {}
-    virtual void onRecordingAnalysed(const RecordingReport& report) {}
+    virtual void onStatus(const std::string& /*text*/) {}
+    virtual void onTimeStamp(const std::string& /*text*/) {}
+    virtual void onFrequency(const std::string& /*text*/) {}
+    virtual void onStatusLine(const std::string& /*text*/) {}
+    virtual void onRecordingAnalysed(const RecordingReport& /*report*/) {}
     /// A recording that could not be read or analysed; the run goes on.
-    virtual void onRecordingSkipped(int index, const std::string& fileName,
-                                    const std::string& reason) {}
+    virtual void onRecordingSkipped(int /*index*/, const std::string& /*fileName*/,
+                                    const std::string& /*reason*/) {}
     /// A record was appended (one per result file set).
-    virtual void onRecordWritten(const std::string& stampText) {}
+    virtual void onRecordWritten(const std::string& /*stampText*/) {}
 };
 
 struct ConversionSummary {

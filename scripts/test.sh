@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, and runs every test:
+# Installs what is missing, checks the formatting, builds everything (warnings are
+# errors) and runs every test:
+#  0. every tracked .cpp/.h as the project's .clang-format lays it out;
 #  1. the full build (core, CLI, GUI) with ctest;
 #  2. the core libraries and CLI again under AddressSanitizer + UBSan, on the engine's
 #     own radix-2 transform (the one the Windows build uses);
@@ -7,6 +9,20 @@
 #  4. the fuzz harnesses over their committed corpora plus a short bounded run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/deps.sh"
+
+echo "== formatting"
+if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  list_sources() { git -C "$root" ls-files -z -- '*.cpp' '*.h'; }
+else
+  list_sources() { find . \( -path './build*' -o -path ./out \) -prune -o \
+    \( -name '*.cpp' -o -name '*.h' \) -print0; }
+fi
+if ! (cd "$root" && list_sources | xargs -0 clang-format --dry-run --Werror); then
+  echo "formatting differs from .clang-format: run 'clang-format -i' on the files named above"
+  exit 1
+fi
+
 "$root/scripts/build.sh"
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen

@@ -253,7 +253,9 @@ TEST(AccuracyTable, MagnitudeErrorAtLowerSamplingRates) {
                     std::printf("%9.3f/%5.2f", (ratio - 1) * 100, angle);
                     EXPECT_NEAR(ratio, linear ? sinc2(h * f1 / fs) : 1.0, 0.005)
                         << h << " at " << fs;
-                    if (!linear) EXPECT_NEAR(angle, 0, 0.5) << h << " at " << fs;
+                    if (!linear) {
+                        EXPECT_NEAR(angle, 0, 0.5) << h << " at " << fs;
+                    }
                 }
                 std::printf("\n");
             }

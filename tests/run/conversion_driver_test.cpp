@@ -39,7 +39,8 @@ class Recorder : public ConversionObserver {
         reports.back().window = nullptr;
         reports.back().recording = nullptr;
     }
-    void onRecordingSkipped(int index, const std::string& name, const std::string& why) override {
+    void onRecordingSkipped(int /*index*/, const std::string& name,
+                            const std::string& why) override {
         events.push_back("skipped:" + name);
         reasons.push_back(why);
     }
