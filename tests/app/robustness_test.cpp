@@ -49,7 +49,7 @@ std::string fileText(const fs::path& path) {
 
 /// Runs waveharm-cli with `args`, its output into `log` (see CliOptions).
 int runCli(const std::vector<std::string>& args, const fs::path& log, long fileSizeLimit = 0) {
-    const CliResult r = testing::runCli(args, {.fileSizeLimit = fileSizeLimit});
+    const CliResult r = testing::runCli(args, {.fileSizeLimit = fileSizeLimit, .directory = {}});
     std::ofstream(log, std::ios::binary) << r.output;
     return r.status;
 }

@@ -21,7 +21,7 @@ using namespace waveharm::testing;
 CliResult dump(const std::vector<std::string>& args) {
     std::vector<std::string> all{"dump"};
     all.insert(all.end(), args.begin(), args.end());
-    return runCli(all, {.withErrors = false});
+    return runCli(all, {.withErrors = false, .fileSizeLimit = 0, .directory = {}});
 }
 
 class DumpCommandTest : public ::testing::Test {

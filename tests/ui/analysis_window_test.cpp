@@ -26,6 +26,7 @@
 #include "display/error_texts.h"
 #include "input/recording_writer.h"
 #include "output/result_writer.h"
+#include "support/cli_runner.h"
 #include "ui/analysis_launch.h"
 #include "ui/picture_view.h"
 #include "ui/results_table_model.h"
@@ -343,11 +344,10 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
 #ifdef WAVEHARM_CLI
     // The batch converter with the same choices writes the same bytes.
     const fs::path cliName = m_dir / "cli.dat";
-    const std::string command = std::string(WAVEHARM_CLI) + " convert '" +
-                                (m_dir / "rec").string() + "' --output '" + cliName.string() +
-                                "' --type 3p2m --feeders 3 --harmonics odd49 --ct 100,200,300" +
-                                " > /dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const CliResult run =
+        runCli({"convert", (m_dir / "rec").string(), "--output", cliName.string(), "--type", "3p2m",
+                "--feeders", "3", "--harmonics", "odd49", "--ct", "100,200,300"});
+    ASSERT_EQ(run.status, 0) << run.output;
     const fs::path cliFile = outputFileNameFor(cliName.string(), m_settings.outputExtension());
     ASSERT_TRUE(fs::exists(cliFile)) << "the batch converter wrote no " << cliFile;
     EXPECT_TRUE(readBytes(cliFile) == readBytes(gui[0]));

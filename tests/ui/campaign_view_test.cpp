@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <cstdlib>
 #include <filesystem>
 
+#include "support/cli_runner.h"
 #include "support/scratch_folder.h"
 #include "ui/qcustomplot_include.h"
 #include "ui_test_support.h"
@@ -19,19 +19,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace waveharm::testing;
 
-bool cli(const std::string& arguments) {
-    return std::system(
-               ("\"" + std::string(WAVEHARM_CLI) + "\" " + arguments + " >/dev/null").c_str()) == 0;
-}
+bool cli(const std::vector<std::string>& arguments) { return runCli(arguments).status == 0; }
 
 // Demo recordings of two feeders, one a minute, converted into a .hm2 result file.
 QString demoResults(const fs::path& dir, int recordings) {
     const std::string rec = (dir / "rec").string(), out = (dir / "site").string();
     fs::create_directories(dir);
-    EXPECT_TRUE(cli("demo \"" + rec + "\" --feeders 2 --interval 60 --count " +
-                    std::to_string(recordings)));
-    EXPECT_TRUE(cli("convert \"" + rec + "\" --output \"" + out +
-                    "\" --harmonics odd49 --feeders 2 --ct 40"));
+    EXPECT_TRUE(cli({"demo", rec, "--feeders", "2", "--interval", "60", "--count",
+                     std::to_string(recordings)}));
+    EXPECT_TRUE(cli(
+        {"convert", rec, "--output", out, "--harmonics", "odd49", "--feeders", "2", "--ct", "40"}));
     return QString::fromStdString(out + ".hm2");
 }
 
