@@ -87,7 +87,7 @@ FftWorkspace::FftWorkspace(int n)
     assert(n >= 2 && "a transform of at least two points");
 }
 
-FftPlan FftPlan::make(int n, int log2n, TransformKind kind) {
+FftPlan FftPlan::make(int n, int log2n, [[maybe_unused]] TransformKind kind) {
     assert(log2n >= 1 && log2n <= 16 && n == (1 << log2n) && "transform length is 2^log2n");
     FftPlan plan;
     plan.n = n;
@@ -185,7 +185,7 @@ void library(const FftPlan& plan, std::span<const float> column, std::vector<flo
 }  // namespace
 
 void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
-                std::vector<float>& im, FftWorkspace& work) {
+                std::vector<float>& im, [[maybe_unused]] FftWorkspace& work) {
     const auto n = static_cast<std::size_t>(plan.n);
     assert(column.size() >= n && "a window column holds at least N points");
     re.resize(n + 1);
