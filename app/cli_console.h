@@ -21,7 +21,7 @@ class Utf8Console {
     Utf8Console& operator=(const Utf8Console&) = delete;
 
   private:
-    unsigned m_previousCodePage = 0;
+    [[maybe_unused]] unsigned m_previousCodePage = 0;  // used on Windows only
 };
 
 }  // namespace waveharm::cli
