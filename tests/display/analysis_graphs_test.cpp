@@ -232,7 +232,7 @@ TEST_F(GraphTest, PhasorPageKeepsLabelsAndDiagramsApart) {
     result.voltageHarmonicRe(1, 1) = 86.6f;
     Picture p;
     drawHarmonicPhasorPage(inputs(), p);
-    const PictureLine& rs = itemsOf<PictureLine>(p)[0];
+    const PictureLine rs = itemsOf<PictureLine>(p).at(0);
     EXPECT_NEAR(std::hypot(rs.to.x - rs.from.x, rs.to.y - rs.from.y), 106, 1.5);
 }
 
