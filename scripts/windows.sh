@@ -46,7 +46,10 @@ trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX" "$work"' EXIT
 wincli() { "$wine" "$win/app/waveharm-cli.exe" "$@"; }
 
 echo "== core test suites under Wine"
-(cd "$win" && ctest --output-on-failure -j "$jobs")
+# Wine now and then loses a child process's exit status (seen as -1 in the dump tests):
+# a failed suite runs once more on its own, and a second failure stops the script.
+(cd "$win" && { ctest --output-on-failure -j "$jobs" ||
+  { echo "windows: suites failed under Wine, running them once more"; ctest --rerun-failed --output-on-failure; }; })
 
 echo "== Windows CLI against Linux"
 wincli --version | tr -d '\r'
