@@ -3,6 +3,8 @@
 // of every used column and the electrical quantities. Tables are built once per
 // run ("plan once, run many") and reused for every recording.
 
+#include <array>
+#include <complex>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,6 +55,9 @@ struct FftPlan {
     int log2n = 0;
     std::vector<std::int32_t> bitReverse;   ///< [0..N-1]
     std::vector<float> cosTable, sinTable;  ///< [0..N/2], cos/sin(−6.283185/N·k)
+    /// [0..N−1]: the tables unfolded over the whole period, cos and sin(+6.283185/N·i),
+    /// for projecting a column on its fundamental without a branch per point.
+    std::vector<float> projectionCos, projectionSin;
     /// Null when the radix-2 transform serves.
     std::shared_ptr<const LibraryFftPlan> library;
 
@@ -87,9 +92,11 @@ class FftWorkspace {
 
 /// Transform of points 0..N−1 of `column`, input divided by N. `re`, `im` are resized to
 /// N + 1; bin k is (re[k], im[k]) for k = 0..N−1 (bins above N/2 mirror those below as
-/// complex conjugates) and bin N is 0. `work` is resized to N when it is not.
+/// complex conjugates) and bin N is 0. `work` is resized to N when it is not. A caller
+/// that reads only the orders up to `highestBin` (0..N) gets bins 0..highestBin and
+/// N − highestBin..N, the same values; the bins between may be left from an earlier call.
 void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
-                std::vector<float>& im, FftWorkspace& work);
+                std::vector<float>& im, FftWorkspace& work, int highestBin = -1);
 /// The same with buffers of its own (for single transforms and tests).
 void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
                 std::vector<float>& im);
@@ -191,6 +198,7 @@ class Analyzer {
     void quantities(const RecorderFileHeader& header, WindowWaveforms& window,
                     HarmonicResult& result);
     std::vector<float> m_re, m_im;
+    std::array<std::vector<std::complex<double>>, 3> m_voltageTurns, m_backTurns;
 };
 
 }  // namespace waveharm

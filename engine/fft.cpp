@@ -111,6 +111,15 @@ FftPlan FftPlan::make(int n, int log2n, [[maybe_unused]] TransformKind kind) {
         plan.cosTable[static_cast<std::size_t>(k)] = static_cast<float>(std::cos(angle));
         plan.sinTable[static_cast<std::size_t>(k)] = static_cast<float>(std::sin(angle));
     }
+    plan.projectionCos.resize(static_cast<std::size_t>(n));
+    plan.projectionSin.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const bool firstHalf = i <= n / 2;
+        const auto k = static_cast<std::size_t>(firstHalf ? i : n - i);
+        plan.projectionCos[static_cast<std::size_t>(i)] = plan.cosTable[k];
+        plan.projectionSin[static_cast<std::size_t>(i)] =
+            firstHalf ? -plan.sinTable[k] : plan.sinTable[k];
+    }
 #ifdef WAVEHARM_HAVE_FFTW
     if (kind == TransformKind::Library) plan.library = makeLibraryPlan(n);
 #endif
@@ -164,18 +173,21 @@ void radix2(const FftPlan& plan, std::span<const float> column, std::vector<floa
 // division by N (a power of two, so exact) is applied to the N/2 + 1 bins rather than to
 // the N inputs: the same values.
 void library(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
-             std::vector<float>& im, FftWorkspace& work) {
+             std::vector<float>& im, FftWorkspace& work, int highestBin) {
     const auto n = static_cast<std::size_t>(plan.n);
     const float scale = 1.0f / static_cast<float>(plan.n);
     float* in = work.input();
     std::copy(column.begin(), column.begin() + static_cast<std::ptrdiff_t>(n), in);
     float* out = work.output();
     fftwf_execute_dft_r2c(plan.library->plan, in, reinterpret_cast<fftwf_complex*>(out));
-    for (std::size_t k = 0; k <= n / 2; ++k) {
+    const std::size_t lower = highestBin < 0 ? n / 2 : std::min(std::size_t(highestBin), n / 2);
+    for (std::size_t k = 0; k <= lower; ++k) {
         re[k] = out[2 * k] * scale;
         im[k] = out[2 * k + 1] * scale;
     }
-    for (std::size_t k = n / 2 + 1; k < n; ++k) {
+    const std::size_t upper =
+        highestBin < 0 ? n / 2 + 1 : std::max(n / 2 + 1, n - std::min(std::size_t(highestBin), n));
+    for (std::size_t k = upper; k < n; ++k) {
         re[k] = re[n - k];
         im[k] = -im[n - k];
     }
@@ -185,7 +197,8 @@ void library(const FftPlan& plan, std::span<const float> column, std::vector<flo
 }  // namespace
 
 void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<float>& re,
-                std::vector<float>& im, [[maybe_unused]] FftWorkspace& work) {
+                std::vector<float>& im, [[maybe_unused]] FftWorkspace& work,
+                [[maybe_unused]] int highestBin) {
     const auto n = static_cast<std::size_t>(plan.n);
     assert(column.size() >= n && "a window column holds at least N points");
     re.resize(n + 1);
@@ -195,7 +208,7 @@ void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<
 #ifdef WAVEHARM_HAVE_FFTW
     if (plan.library) {
         if (work.size() != plan.n) work = FftWorkspace(plan.n);
-        library(plan, column, re, im, work);
+        library(plan, column, re, im, work, highestBin);
         return;
     }
 #endif

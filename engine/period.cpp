@@ -385,19 +385,26 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
         resampleWindowBandLimited(recording, settings, period, window);
         return;
     }
+    // The rows under the window, converted once per column: each row serves about five
+    // points of a 1024-point window.
+    const std::size_t firstRow = below.front();
+    std::vector<double> rowValues(below.back() + 2 - firstRow);
+    for (std::size_t& k : below) k -= firstRow;
     for (int e = 0; e <= 2 * (feeders - 1) + 3; e += step) {
         const auto x = recording.samples.column(recordedSlot(recording, settings, e));
+        for (std::size_t r = 0; r < rowValues.size(); ++r) rowValues[r] = x[firstRow + r];
         float* column = window.columns.row(static_cast<std::size_t>(e + e / 2));
-        int peak = 0;
+        // The peak is the largest magnitude rounded to a count (rounding is monotonic, so
+        // rounding once at the end gives what rounding every new maximum would).
+        double largest = 0;
         for (std::size_t i = 0; i < points; ++i) {
             const std::size_t k = below[i];
-            const double x0 = x[k];
-            const double value = fraction[i] * (x[k + 1] - x0) + x0;
+            const double x0 = rowValues[k];
+            const double value = fraction[i] * (rowValues[k + 1] - x0) + x0;
             column[i] = static_cast<float>(value);
-            if (std::fabs(value) > peak) {
-                peak = std::min(32767, static_cast<int>(std::nearbyint(std::fabs(value))));
-            }
+            largest = std::max(largest, std::fabs(value));
         }
+        const int peak = std::min(32767, static_cast<int>(std::nearbyint(largest)));
         window.peakTable[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(peak);
     }
 }

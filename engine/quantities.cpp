@@ -70,6 +70,9 @@ struct Context {
     std::vector<float>& re;
     std::vector<float>& im;
     FftWorkspace& work;
+    /// Per voltage phase: turning back by k times its fundamental angle, k = 0..orders.
+    std::array<std::vector<std::complex<double>>, 3>& voltageTurns;
+    std::array<std::vector<std::complex<double>>, 3>& backTurns;
 };
 
 Layout layoutOf(const ConversionSettings& settings, int n) {
@@ -167,19 +170,27 @@ double magnitude(float im, float re) {
 }
 
 // Cosine and sine coefficients of the fundamental of one period of N points, from the
-// transform's twiddle tables (cos and sin of −2πk/N for k = 0..N/2).
+// plan's projection tables. Four partial sums each keep the additions independent, so the
+// loop runs at the processor's throughput rather than its addition latency.
 std::array<double, 2> projectFundamental(const FftPlan& plan, const float* w) {
     const int n = plan.n;
-    double a = 0, b = 0;
-    for (int i = 0; i < n; ++i) {
-        const bool firstHalf = i <= n / 2;
-        const auto k = static_cast<std::size_t>(firstHalf ? i : n - i);
-        const double c = plan.cosTable[k];
-        const double s = firstHalf ? -plan.sinTable[k] : plan.sinTable[k];
-        a += w[i] * c;
-        b += w[i] * s;
+    const float* c = plan.projectionCos.data();
+    const float* s = plan.projectionSin.data();
+    std::array<double, 4> a{}, b{};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        for (int l = 0; l < 4; ++l) {
+            a[l] += static_cast<double>(w[i + l]) * c[i + l];
+            b[l] += static_cast<double>(w[i + l]) * s[i + l];
+        }
     }
-    return {2 * a / n, 2 * b / n};
+    for (; i < n; ++i) {
+        a[0] += static_cast<double>(w[i]) * c[i];
+        b[0] += static_cast<double>(w[i]) * s[i];
+    }
+    const double sumA = (a[0] + a[1]) + (a[2] + a[3]);
+    const double sumB = (b[0] + b[1]) + (b[2] + b[3]);
+    return {2 * sumA / n, 2 * sumB / n};
 }
 
 void checkLineVoltage(const WindowWaveforms& window, const FftPlan& plan) {
@@ -219,14 +230,18 @@ void deriveWaveforms(WindowWaveforms& window, const ConversionSettings& settings
             lineToPhase(w.row(b), w.row(b + 1), w.row(b + 2), points);
             continue;
         }
-        for (std::size_t i = 0; i < points; ++i) {
-            const double first = w(b, i);
-            const double second = w(b + 1, i);
-            if (threeMeter) {
-                w(b + 2, i) = static_cast<float>(-first - second);
-            } else {
-                w(b + 2, i) = static_cast<float>(lineValues ? first - second : second + first);
-            }
+        const float* first = w.row(b);
+        const float* second = w.row(b + 1);
+        float* third = w.row(b + 2);
+        if (threeMeter) {
+            for (std::size_t i = 0; i < points; ++i)
+                third[i] = static_cast<float>(-static_cast<double>(first[i]) - second[i]);
+        } else if (lineValues) {
+            for (std::size_t i = 0; i < points; ++i)
+                third[i] = static_cast<float>(static_cast<double>(first[i]) - second[i]);
+        } else {
+            for (std::size_t i = 0; i < points; ++i)
+                third[i] = static_cast<float>(static_cast<double>(second[i]) + first[i]);
         }
     }
 }
@@ -238,7 +253,7 @@ void prepareResult(HarmonicResult& result, const Layout& layout) {
 Spectrum transformColumn(Context& ctx, int column) {
     const float* w = ctx.window.columns.row(static_cast<std::size_t>(column));
     computeFft(ctx.plan, std::span<const float>(w, static_cast<std::size_t>(ctx.layout.n + 1)),
-               ctx.re, ctx.im, ctx.work);
+               ctx.re, ctx.im, ctx.work, ctx.layout.orders);
     assert(ctx.re.size() == static_cast<std::size_t>(ctx.layout.n + 1) && "bins 0..N");
     Spectrum spectrum{ctx.re.data(), ctx.im.data(), ctx.layout.n};
     ctx.result.fundamentalCos[static_cast<std::size_t>(column)] =
@@ -252,12 +267,12 @@ using Turns = std::vector<std::complex<double>>;
 
 // cos(k·angle) + j·sin(k·angle) for k = 0..orders, by repeated turning in double
 // precision (drift below 1e-13 over 256 orders).
-Turns turnsOf(double angle, int orders) {
-    Turns turns(static_cast<std::size_t>(orders + 1));
+// `turns` keeps its storage from recording to recording.
+void turnsOf(double angle, int orders, Turns& turns) {
+    turns.resize(static_cast<std::size_t>(orders + 1));
     const std::complex<double> step = std::polar(1.0, angle);
     turns[0] = 1;
     for (std::size_t k = 1; k < turns.size(); ++k) turns[k] = turns[k - 1] * step;
-    return turns;
 }
 
 // Turns the phasor (x = sine part, y = cosine part) by the angle whose cosine and sine
@@ -267,10 +282,9 @@ void turn(double im, double re, std::complex<double> by, float& turnedIm, float&
     turnedRe = static_cast<float>(complexMulIm(im, re, by.real(), by.imag()));
 }
 
-// Voltage phasors of every order, primary RMS volts; returns the angle that puts each
-// phase's fundamental on the x-axis.
-std::array<double, 3> extractVoltages(Context& ctx) {
-    std::array<double, 3> reference{};
+// Voltage phasors of every order, primary RMS volts, and each phase's turns by the angle
+// that puts its fundamental on the x-axis.
+void extractVoltages(Context& ctx) {
     HarmonicResult& r = ctx.result;
     const double scale = ctx.scales.voltage / kSqrt2;
     for (int c = 0; c <= ctx.layout.lastColumn; ++c) {
@@ -281,8 +295,10 @@ std::array<double, 3> extractVoltages(Context& ctx) {
             r.voltageHarmonicRe(uc, uk) = static_cast<float>(spectrum.cosPart(k) * scale);
             r.voltageHarmonicIm(uc, uk) = static_cast<float>(spectrum.sinPart(k) * scale);
         }
-        reference[uc] = -phaseAngle(r.voltageHarmonicIm(uc, 1), r.voltageHarmonicRe(uc, 1));
-        const Turns turns = turnsOf(reference[uc], ctx.layout.orders);
+        const double reference =
+            -phaseAngle(r.voltageHarmonicIm(uc, 1), r.voltageHarmonicRe(uc, 1));
+        Turns& turns = ctx.voltageTurns[uc];
+        turnsOf(reference, ctx.layout.orders, turns);
         for (std::size_t k = 1; k < turns.size(); ++k) {
             turn(r.voltageHarmonicIm(uc, k), r.voltageHarmonicRe(uc, k), turns[k],
                  r.voltageHarmonicIm(uc + 3, k), r.voltageHarmonicRe(uc + 3, k));
@@ -290,20 +306,16 @@ std::array<double, 3> extractVoltages(Context& ctx) {
         r.fundamentalRawRe[uc] = static_cast<float>(spectrum.cosPart(1));
         r.fundamentalRawIm[uc] = static_cast<float>(spectrum.sinPart(1));
     }
-    return reference;
 }
 
 // Current phasors of every order, primary RMS amperes, turned like their voltage: with
 // three wattmeters by the fundamental angle of their own phase, else by that of the last
 // voltage column.
-void extractCurrents(Context& ctx, const std::array<double, 3>& reference) {
+void extractCurrents(Context& ctx) {
     HarmonicResult& r = ctx.result;
     const Layout& layout = ctx.layout;
     const bool ownPhase = layout.type == MeasurementType::ThreePhase3M;
-    std::array<Turns, 3> turnsByPhase;
-    for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
-        turnsByPhase[c] = turnsOf(reference[c], layout.orders);
-    }
+    const std::array<Turns, 3>& turnsByPhase = ctx.voltageTurns;
     for (int f = 0; f < layout.feeders; ++f) {
         const auto uf = static_cast<std::size_t>(f);
         for (int c = 0; c <= layout.lastColumn; ++c) {
@@ -336,9 +348,14 @@ void projectUntransformedColumns(Context& ctx) {
 }
 
 double rmsOfColumn(const float* w, int n) {
-    double sum = 0;
-    for (int i = 0; i < n; ++i) sum += static_cast<double>(w[i]) * w[i];
-    return std::sqrt(sum / n);
+    // Four partial sums, as in the projection: independent additions.
+    std::array<double, 4> sum{};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        for (int l = 0; l < 4; ++l) sum[l] += static_cast<double>(w[i + l]) * w[i + l];
+    }
+    for (; i < n; ++i) sum[0] += static_cast<double>(w[i]) * w[i];
+    return std::sqrt(((sum[0] + sum[1]) + (sum[2] + sum[3])) / n);
 }
 
 void rmsFromSamples(Context& ctx) {
@@ -413,8 +430,8 @@ void powerAndReferences(Context& ctx) {
         layout.type == MeasurementType::ThreePhase1M && ctx.settings.phaseCorrectionDegrees != 0;
     const auto phases = static_cast<std::size_t>(layout.powerPhases());
     // Turning back by k times each phase's fundamental angle (cos β, sin β).
-    std::array<Turns, 3> back;
-    for (std::size_t c = 0; c < phases; ++c) back[c] = turnsOf(r.voltageAngle[c], layout.orders);
+    std::array<Turns, 3>& back = ctx.backTurns;
+    for (std::size_t c = 0; c < phases; ++c) turnsOf(r.voltageAngle[c], layout.orders, back[c]);
     for (std::size_t k = 1; k <= static_cast<std::size_t>(layout.orders); ++k) {
         if (correct) applyPhaseCorrection(ctx, k);
         double vx = 0, vy = 0;
@@ -627,13 +644,14 @@ void Analyzer::quantities(const RecorderFileHeader& header, WindowWaveforms& win
                           HarmonicResult& result) {
     const Layout layout = layoutOf(m_settings, m_plan.n);
     checkWindowShape(window, layout);
-    Context ctx{m_settings, m_plan, layout, scalesOf(header, m_settings, layout), window, result,
-                m_re,       m_im,   m_work};
+    Context ctx{m_settings, m_plan,         layout,     scalesOf(header, m_settings, layout),
+                window,     result,         m_re,       m_im,
+                m_work,     m_voltageTurns, m_backTurns};
     checkLineVoltage(window, m_plan);
     deriveWaveforms(window, m_settings, layout);
     prepareResult(result, layout);
-    const std::array<double, 3> reference = extractVoltages(ctx);
-    extractCurrents(ctx, reference);
+    extractVoltages(ctx);
+    extractCurrents(ctx);
     projectUntransformedColumns(ctx);
     rmsFromSamples(ctx);
     magnitudes(ctx);
