@@ -1,5 +1,7 @@
 // Reading one recording: header read + sample load of a 16-channel, 20 000-sample
-// recording against merely reading the file's bytes. Prints the ratio at the end.
+// recording against merely reading the file's bytes, and the read of the rows a conversion
+// analyses (the header and a few periods around the trigger point, fetched from the disk
+// in pieces). Prints the ratios at the end.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +10,8 @@
 #include <map>
 #include <string>
 
+#include "engine/analysis.h"
+#include "input/file_pieces.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "ratio_reporter.h"
@@ -48,10 +52,29 @@ void headerAndLoad(benchmark::State& state, const std::string& model) {
     state.SetBytesProcessed(state.iterations() * std::int64_t(std::filesystem::file_size(path)));
 }
 
+// As a conversion reads each recording: only the rows its analysis needs, buffers reused.
+void rowsForConversion(benchmark::State& state, const std::string& model) {
+    const auto path = recordingFile(model);
+    const ConversionSettings settings;
+    const ReadOptions options = ReadOptions::from(settings);
+    const RowChooser rows = [&settings](const RecorderFileHeader& h) {
+        return rowsForAnalysis(h, settings);
+    };
+    Recording recording;
+    FilePieces file;
+    for (auto _ : state) {
+        readRecording(path, options, rows, recording, file);
+        benchmark::DoNotOptimize(recording.samples.column(0).data());
+    }
+    state.counters["fetched_bytes"] = static_cast<double>(file.bytesFetched());
+}
+
 BENCHMARK_CAPTURE(readBytesOnly, 8841, std::string("8841"));
 BENCHMARK_CAPTURE(headerAndLoad, 8841, std::string("8841"));
 BENCHMARK_CAPTURE(readBytesOnly, 8860, std::string("8860"));
 BENCHMARK_CAPTURE(headerAndLoad, 8860, std::string("8860"));
+BENCHMARK_CAPTURE(rowsForConversion, 8841, std::string("8841"));
+BENCHMARK_CAPTURE(rowsForConversion, 8860, std::string("8860"));
 
 // How many times the header read and sample load take merely reading the file's bytes.
 void printRatio(const bench::RatioReporter& reporter, const std::string& model) {
@@ -61,6 +84,12 @@ void printRatio(const bench::RatioReporter& reporter, const std::string& model) 
         "%s: header read + load takes %.2f times the plain file read "
         "(%.2f in CPU time)\n",
         model.c_str(), r->real, r->cpu);
+    const auto rows = reporter.ratio("rowsForConversion/" + model, "readBytesOnly/" + model);
+    if (!rows) return;
+    std::printf(
+        "%s: the rows a conversion analyses take %.2f times the plain file read "
+        "(%.2f in CPU time)\n",
+        model.c_str(), rows->real, rows->cpu);
 }
 
 }  // namespace

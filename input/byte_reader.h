@@ -1,7 +1,8 @@
 #pragma once
-// A bounds-checked cursor over a file held in memory. Every read past the end
-// raises InputError naming the file, the byte offset and what was being read, so
-// parsers never touch memory outside the buffer.
+// A bounds-checked cursor over a file, held in memory or open and read in pieces. Every
+// read past the end raises InputError naming the file, the byte offset and what was being
+// read, so parsers never touch memory outside the buffer. The end is the file's real end
+// in both cases, so a declared length is checked against the same size either way.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "input/file_pieces.h"
 #include "input/recording.h"
 
 namespace waveharm {
@@ -18,9 +20,15 @@ class ByteReader {
   public:
     /// `bytes` must outlive the reader; `file` names the file in errors.
     ByteReader(std::span<const std::byte> bytes, std::string file)
-        : m_bytes(bytes), m_file(std::move(file)) {}
+        : m_bytes(bytes),
+          m_size(static_cast<std::int64_t>(bytes.size())),
+          m_file(std::move(file)) {}
+    /// Over an open file whose pieces are fetched as they are read; `pieces` must outlive
+    /// the reader and the views it returns.
+    ByteReader(FilePieces& pieces, std::string file)
+        : m_pieces(&pieces), m_size(pieces.size()), m_file(std::move(file)) {}
 
-    std::int64_t size() const { return static_cast<std::int64_t>(m_bytes.size()); }
+    std::int64_t size() const { return m_size; }
     std::int64_t position() const { return m_pos; }
     std::int64_t remaining() const { return size() - m_pos; }
     const std::string& file() const { return m_file; }
@@ -47,28 +55,26 @@ class ByteReader {
     }
     /// The next n bytes as a view, advancing past them.
     std::span<const std::byte> bytes(std::int64_t n, std::string_view what = "data") {
-        require(n, what);
-        auto view = m_bytes.subspan(static_cast<std::size_t>(m_pos), static_cast<std::size_t>(n));
-        m_pos += n;
-        return view;
+        const std::byte* p = take(n, what);
+        return {p, static_cast<std::size_t>(n)};
     }
 
-    std::uint8_t u8() { return byteAt(take(1, "byte")); }
+    std::uint8_t u8() { return std::to_integer<std::uint8_t>(*take(1, "byte")); }
     std::int8_t i8() { return static_cast<std::int8_t>(u8()); }
     std::uint16_t u16le() {
-        const std::int64_t p = take(2, "16-bit value");
-        return static_cast<std::uint16_t>(byteAt(p) | (byteAt(p + 1) << 8));
+        const std::byte* p = take(2, "16-bit value");
+        return static_cast<std::uint16_t>(byteAt(p, 0) | (byteAt(p, 1) << 8));
     }
     std::int16_t i16le() { return static_cast<std::int16_t>(u16le()); }
     std::uint16_t u16be() {
-        const std::int64_t p = take(2, "16-bit value");
-        return static_cast<std::uint16_t>((byteAt(p) << 8) | byteAt(p + 1));
+        const std::byte* p = take(2, "16-bit value");
+        return static_cast<std::uint16_t>((byteAt(p, 0) << 8) | byteAt(p, 1));
     }
     std::int32_t i32le() {
-        const std::int64_t p = take(4, "32-bit value");
-        const std::uint32_t v = std::uint32_t(byteAt(p)) | (std::uint32_t(byteAt(p + 1)) << 8) |
-                                (std::uint32_t(byteAt(p + 2)) << 16) |
-                                (std::uint32_t(byteAt(p + 3)) << 24);
+        const std::byte* p = take(4, "32-bit value");
+        const std::uint32_t v = std::uint32_t(byteAt(p, 0)) | (std::uint32_t(byteAt(p, 1)) << 8) |
+                                (std::uint32_t(byteAt(p, 2)) << 16) |
+                                (std::uint32_t(byteAt(p, 3)) << 24);
         return static_cast<std::int32_t>(v);
     }
     /// n single-byte characters with every NUL byte deleted (blanks are kept).
@@ -79,9 +85,8 @@ class ByteReader {
     }
     /// n single-byte characters exactly as stored.
     std::string rawText(std::int64_t n) {
-        const std::int64_t p = take(n, "text field");
-        return std::string(reinterpret_cast<const char*>(m_bytes.data()) + p,
-                           static_cast<std::size_t>(n));
+        const std::byte* p = take(n, "text field");
+        return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
     }
 
     /// Raises InputError of `kind` at the current position.
@@ -95,17 +100,18 @@ class ByteReader {
             throw InputError(ErrorKind::DataOutsideFile, m_file, m_pos,
                              std::string(what) + " runs past the end of the file");
     }
-    std::int64_t take(std::int64_t n, std::string_view what) {
+    // The next n bytes, fetched from the file when it is read in pieces.
+    const std::byte* take(std::int64_t n, std::string_view what) {
         require(n, what);
-        const std::int64_t p = m_pos;
+        const std::byte* p = m_pieces ? m_pieces->at(m_pos, n) : m_bytes.data() + m_pos;
         m_pos += n;
         return p;
     }
-    unsigned byteAt(std::int64_t p) const {
-        return std::to_integer<unsigned>(m_bytes[static_cast<std::size_t>(p)]);
-    }
+    static unsigned byteAt(const std::byte* p, int i) { return std::to_integer<unsigned>(p[i]); }
 
     std::span<const std::byte> m_bytes;
+    FilePieces* m_pieces = nullptr;
+    std::int64_t m_size = 0;
     std::string m_file;
     std::int64_t m_pos = 0;
 };

@@ -89,10 +89,13 @@ void decode8840(ByteReader& reader, const RecorderFileHeader& h, const ReadOptio
     for (int j = 0; j < h.channelCount; ++j) {
         const SlotPlacement place = placementFor(j, h.channelCount, options);
         std::span<std::int16_t> column = table.column(place.slot);
-        const auto raw = reader.bytes(2 * h.totalSamples, "channel data");
+        // Channel j's samples follow those of channel j − 1; only the rows' words are read.
+        reader.seek(h.sampleOffset + 2 * h.totalSamples * j + 2 * rows.first, "channel data");
+        const auto raw = reader.bytes(2 * (rows.end - rows.first), "channel data");
         for (std::int64_t i = rows.first; i < rows.end; ++i) {
+            const std::int64_t at = 2 * (i - rows.first);
             const int word =
-                (std::to_integer<int>(raw[2 * i]) << 8) | std::to_integer<int>(raw[2 * i + 1]);
+                (std::to_integer<int>(raw[at]) << 8) | std::to_integer<int>(raw[at + 1]);
             // 12-bit data never exceed the 16-bit range; damaged words saturate.
             const auto v = static_cast<std::int16_t>(std::min(word - 2048, 32767));
             column[i] = place.negate ? negateSaturated(v) : v;

@@ -14,6 +14,15 @@ namespace {
 
 constexpr std::int64_t kSectionAlign = 16;
 
+// A value in counts rounded half to even and held to the 16-bit range. Adding and taking
+// away 1.5 · 2^52 rounds a double of magnitude below 2^51 to an integer in the current
+// (nearest, ties to even) mode, as nearbyint does, without a library call per word.
+double roundedCount(double value) {
+    constexpr double kRound = 6755399441055744.0;
+    const double held = std::clamp(value, -32769.0, 32768.0);
+    return std::clamp((held + kRound) - kRound, -32768.0, 32767.0);
+}
+
 std::string tagAt(ByteReader& reader, std::int64_t offset, std::string_view what) {
     reader.seek(offset, what);
     return reader.rawText(8);
@@ -102,7 +111,9 @@ void decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& op
     const int channels = h.channelCount;
     reader.seek(firstSampleOffset(reader, base));
     reader.requireItems(h.totalSamples, std::int64_t{2} * channels, "declared samples");
-    const auto raw = reader.bytes(h.totalSamples * 2 * channels, "sample data");
+    // The whole section is in the file; only the words of the rows are read.
+    reader.skip(rows.first * 2 * channels, "sample data");
+    const auto raw = reader.bytes((rows.end - rows.first) * 2 * channels, "sample data");
 
     table.reset(h.totalSamples, channels, rows);
     std::vector<std::int16_t*> columns;
@@ -111,15 +122,15 @@ void decode886x(ByteReader& reader, RecorderFileHeader& h, const ReadOptions& op
     std::vector<double> zero(std::size_t(channels), 0.0);
     for (int j = 0; j < channels && j < kSlotCount; ++j)
         zero[j] = double(h.channelScale[j + 16]) / h.channelScale[j];
-    const std::byte* word = raw.data() + rows.first * 2 * channels;
-    for (std::int64_t i = rows.first; i < rows.end; ++i) {
-        for (int j = 0; j < channels; ++j, word += 2) {
+    for (int j = 0; j < channels; ++j) {
+        const std::byte* word = raw.data() + 2 * j;
+        const double z = zero[std::size_t(j)];
+        std::int16_t* column = columns[std::size_t(j)];
+        for (std::int64_t i = rows.first; i < rows.end; ++i, word += 2 * channels) {
             const unsigned r =
                 std::to_integer<unsigned>(word[0]) | (std::to_integer<unsigned>(word[1]) << 8);
-            const double value =
-                std::clamp(std::nearbyint((zero[j] + r) / 16.0), -32768.0, 32767.0);
-            const auto v = static_cast<std::int16_t>(value);
-            columns[j][i] = negate[j] ? negateSaturated(v) : v;
+            const auto v = static_cast<std::int16_t>(roundedCount((z + r) / 16.0));
+            column[i] = negate[std::size_t(j)] ? negateSaturated(v) : v;
         }
     }
 }

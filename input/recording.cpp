@@ -82,25 +82,15 @@ int maxFeederCount(const RecorderFileHeader& header, MeasurementType type) {
     return std::clamp(m, 1, kMaxChannelFeeders);
 }
 
-RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptions& options,
-                               const std::string& name) {
-    ByteReader reader(bytes, name);
+namespace {
+
+RecorderFileHeader parseHeaderFrom(ByteReader& reader, const ReadOptions& options) {
     return options.wevFiles ? detail::parse8840Header(reader, options)
                             : detail::parseMemHeader(reader, options);
 }
 
-SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
-                          const ReadOptions& options, const std::string& name,
-                          std::optional<RowRange> rows) {
-    SampleTable table;
-    decodeSamples(bytes, header, options, name, rows, table);
-    return table;
-}
-
-void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
-                   const ReadOptions& options, const std::string& name,
-                   std::optional<RowRange> rows, SampleTable& table) {
-    ByteReader reader(bytes, name);
+void decodeSamplesFrom(ByteReader& reader, RecorderFileHeader& header, const ReadOptions& options,
+                       std::optional<RowRange> rows, SampleTable& table) {
     RowRange span{0, header.totalSamples};
     if (rows) {
         span.first = std::clamp<std::int64_t>(rows->first, 0, header.totalSamples);
@@ -119,11 +109,34 @@ void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
             detail::decodeFrames(reader, header, options, span, table);
             break;
         default:
-            throw InputError(ErrorKind::NotARecording, name, -1,
+            throw InputError(ErrorKind::NotARecording, reader.file(), -1,
                              "recorder family " + std::to_string(header.recorderFamily) +
                                  " has no known sample layout");
     }
     detail::applyVoltageNegation(table, options);
+}
+
+}  // namespace
+
+RecorderFileHeader parseHeader(std::span<const std::byte> bytes, const ReadOptions& options,
+                               const std::string& name) {
+    ByteReader reader(bytes, name);
+    return parseHeaderFrom(reader, options);
+}
+
+SampleTable decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
+                          const ReadOptions& options, const std::string& name,
+                          std::optional<RowRange> rows) {
+    SampleTable table;
+    decodeSamples(bytes, header, options, name, rows, table);
+    return table;
+}
+
+void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
+                   const ReadOptions& options, const std::string& name,
+                   std::optional<RowRange> rows, SampleTable& table) {
+    ByteReader reader(bytes, name);
+    decodeSamplesFrom(reader, header, options, rows, table);
 }
 
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
@@ -156,22 +169,28 @@ void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& by
 Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
                         const RowChooser& rows) {
     Recording r;
-    std::vector<std::byte> bytes;
-    readRecording(path, options, rows, r, bytes);
+    FilePieces file;
+    readRecording(path, options, rows, r, file);
     return r;
 }
 
 void readRecording(const std::filesystem::path& path, const ReadOptions& options,
-                   const RowChooser& rows, Recording& into, std::vector<std::byte>& buffer) {
-    readFileBytes(path, buffer);
+                   const RowChooser& rows, Recording& into, FilePieces& file) {
     const std::string name = utf8Text(path.filename());
-    into.header = parseHeader(buffer, options, name);
-    decodeSamples(buffer, into.header, options, name,
-                  rows ? rows(into.header) : std::optional<RowRange>{}, into.samples);
+    file.open(path, utf8Text(path));
+    ByteReader reader(file, name);
+    into.header = parseHeaderFrom(reader, options);
+    decodeSamplesFrom(reader, into.header, options,
+                      rows ? rows(into.header) : std::optional<RowRange>{}, into.samples);
+    file.close();
 }
 
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options) {
-    return parseHeader(readFileBytes(path), options, utf8Text(path.filename()));
+    const std::string name = utf8Text(path.filename());
+    FilePieces file;
+    file.open(path, utf8Text(path));
+    ByteReader reader(file, name);
+    return parseHeaderFrom(reader, options);
 }
 
 }  // namespace waveharm

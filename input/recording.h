@@ -165,17 +165,20 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
 /// The same into `bytes`, whose storage is reused (a reader of many files keeps one).
 void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& bytes);
 
+class FilePieces;
+
 /// Header + samples of one file: every row, or the rows `rows` chooses from the header.
-/// Throws InputError.
+/// Only the header and the bytes of the rows decoded are read from the disk; sizes are
+/// checked against the whole file all the same. Throws InputError.
 Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
                         const RowChooser& rows = {});
-/// The same into `into`, reusing its sample table and `buffer` (the file's bytes) from
-/// the previous recording, so that a run allocates nothing per recording of one layout.
-/// On InputError `into` holds no valid recording.
+/// The same into `into`, reusing its sample table and the storage of `file` (closed
+/// again on return) from the previous recording, so that a run allocates nothing per
+/// recording of one layout. On InputError `into` holds no valid recording.
 void readRecording(const std::filesystem::path& path, const ReadOptions& options,
-                   const RowChooser& rows, Recording& into, std::vector<std::byte>& buffer);
+                   const RowChooser& rows, Recording& into, FilePieces& file);
 
-/// Header only (reads the whole file). Throws InputError.
+/// Header only (reads only the header from the disk). Throws InputError.
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options);
 
 /// A file of a folder that could not be listed as a recording: its kind lets the screens

@@ -21,26 +21,37 @@ struct F8847Word {
         return static_cast<std::int16_t>(int(256 * hi + lo) - 32768);
     }
 };
+// A big-endian two's-complement word.
 struct F8841Word {
     std::int16_t operator()(unsigned hi, unsigned lo) const {
-        return static_cast<std::int16_t>(int(hi >= 128 ? hi - 256 : hi) * 256 + int(lo));
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>((hi << 8) | lo));
     }
 };
 
-// Frames in file order, each word to its slot's column: one sequential pass over the
-// sample section.
+// One slot's words of the frames of rows `rows`, from `word` (its word in the first of
+// them) on, frame after frame.
+template <bool Negate, typename Decode>
+void decodeSlot(const std::byte* word, std::int64_t frameBytes, std::int16_t* column, RowRange rows,
+                Decode decode) {
+    for (std::int64_t i = rows.first; i < rows.end; ++i, word += frameBytes) {
+        const std::int16_t v =
+            decode(std::to_integer<unsigned>(word[0]), std::to_integer<unsigned>(word[1]));
+        column[i] = Negate ? negateSaturated(v) : v;
+    }
+}
+
+// The frames of rows `rows`, which `raw` holds from the first of them, slot after slot:
+// each column is written in order and no choice is made per word.
 template <typename Decode>
 void decodeFrameWords(std::span<const std::byte> raw, std::int64_t frameBytes,
                       const std::vector<std::int16_t*>& columns, const std::vector<char>& negate,
                       RowRange rows, Decode decode) {
-    const std::size_t channels = columns.size();
-    const std::byte* frame = raw.data() + rows.first * frameBytes;
-    for (std::int64_t i = rows.first; i < rows.end; ++i, frame += frameBytes) {
-        for (std::size_t j = 0; j < channels; ++j) {
-            const std::int16_t v = decode(std::to_integer<unsigned>(frame[2 * j]),
-                                          std::to_integer<unsigned>(frame[2 * j + 1]));
-            columns[j][i] = negate[j] ? negateSaturated(v) : v;
-        }
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        const std::byte* word = raw.data() + 2 * j;
+        if (negate[j])
+            decodeSlot<true>(word, frameBytes, columns[j], rows, decode);
+        else
+            decodeSlot<false>(word, frameBytes, columns[j], rows, decode);
     }
 }
 
@@ -86,7 +97,9 @@ void decodeFrames(ByteReader& reader, const RecorderFileHeader& h, const ReadOpt
     const std::int64_t frameBytes = 2 * (h.channelCount + (h.recorderFamily == 47 ? 1 : 0));
     reader.seek(h.sampleOffset, "sample data");
     reader.requireItems(h.totalSamples, frameBytes, "declared samples");
-    const auto raw = reader.bytes(h.totalSamples * frameBytes, "sample data");
+    // The whole section is in the file; only the frames of the rows are read.
+    reader.skip(rows.first * frameBytes, "sample data");
+    const auto raw = reader.bytes((rows.end - rows.first) * frameBytes, "sample data");
 
     table.reset(h.totalSamples, h.channelCount, rows);
     std::vector<std::int16_t*> columns;

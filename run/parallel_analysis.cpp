@@ -21,7 +21,7 @@ constexpr int kSlotsPerJob = 2;
 }  // namespace
 
 void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyzer,
-                      AnalysedRecording& out, std::vector<std::byte>& fileBuffer) {
+                      AnalysedRecording& out, FilePieces& file) {
     out.index = index;
     out.headerRead = false;
     out.skipped.reset();
@@ -37,7 +37,7 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
         readRecording(
             path, read,
             [&settings](const RecorderFileHeader& h) { return rowsForAnalysis(h, settings); },
-            out.recording, fileBuffer);
+            out.recording, file);
     } catch (const InputError& e) {
         skip(describe(e), e.kind(), e.offset());
         return;
@@ -48,7 +48,7 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
             out.period = analyzer.analyze(out.recording, out.window, out.result);
         } catch (const RowsNotLoaded&) {
             // A crossing far from the trigger point, or none: the whole recording.
-            readRecording(path, read, {}, out.recording, fileBuffer);
+            readRecording(path, read, {}, out.recording, file);
             out.period = analyzer.analyze(out.recording, out.window, out.result);
         }
     } catch (const AnalysisError& e) {
@@ -88,7 +88,7 @@ ParallelAnalysis::~ParallelAnalysis() {
 void ParallelAnalysis::work(const ConversionSettings& settings) {
     // Each worker's own transform buffers and scratch, for every recording it takes.
     Analyzer analyzer(settings, m_plan);
-    std::vector<std::byte> fileBuffer;
+    FilePieces file;
     for (;;) {
         int index = 0;
         {
@@ -104,7 +104,7 @@ void ParallelAnalysis::work(const ConversionSettings& settings) {
         }
         Slot& slot = slotOf(index);
         try {
-            analyseRecording(m_files, index, analyzer, slot.item, fileBuffer);
+            analyseRecording(m_files, index, analyzer, slot.item, file);
         } catch (...) {
             slot.failure = std::current_exception();
         }
@@ -128,7 +128,7 @@ AnalysedRecording* ParallelAnalysis::next() {
     const int index = m_nextToHand++;
     Slot& slot = slotOf(index);
     if (m_ownAnalyzer) {
-        analyseRecording(m_files, index, *m_ownAnalyzer, slot.item, m_ownFileBuffer);
+        analyseRecording(m_files, index, *m_ownAnalyzer, slot.item, m_ownFile);
         return &slot.item;
     }
     {

@@ -15,6 +15,7 @@
 
 #include "engine/analysis.h"
 #include "engine/harmonic_result.h"
+#include "input/file_pieces.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 
@@ -42,10 +43,10 @@ struct AnalysedRecording {
 
 /// Reads recording `index` of `files` (only the rows the analysis needs, the whole table
 /// when it reaches beyond them) and analyses it into `out`, reusing its buffers and
-/// `fileBuffer` (the file's bytes). Unreadable and unanalysable recordings leave
+/// `file` (the storage of the file's pieces). Unreadable and unanalysable recordings leave
 /// `out.skipped` set; other faults propagate.
 void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyzer,
-                      AnalysedRecording& out, std::vector<std::byte>& fileBuffer);
+                      AnalysedRecording& out, FilePieces& file);
 
 /// Analyses the recordings of a list on `jobs` workers, at most a few recordings ahead of
 /// the one last handed out (memory stays flat however long the list). With one job there
@@ -83,7 +84,7 @@ class ParallelAnalysis {
     FftPlan m_plan;
     std::vector<Slot> m_slots;                ///< recording i in slot i mod size
     std::unique_ptr<Analyzer> m_ownAnalyzer;  ///< one job: the caller's thread analyses
-    std::vector<std::byte> m_ownFileBuffer;
+    FilePieces m_ownFile;
     std::vector<std::thread> m_workers;
 
     std::mutex m_lock;
