@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -396,14 +397,18 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
         float* column = window.columns.row(static_cast<std::size_t>(e + e / 2));
         // The peak is the largest magnitude rounded to a count (rounding is monotonic, so
         // rounding once at the end gives what rounding every new maximum would).
-        double largest = 0;
+        // Four running maxima keep the comparisons independent of each other.
+        std::array<double, 4> largestOf{};
         for (std::size_t i = 0; i < points; ++i) {
             const std::size_t k = below[i];
             const double x0 = rowValues[k];
             const double value = fraction[i] * (rowValues[k + 1] - x0) + x0;
             column[i] = static_cast<float>(value);
+            double& largest = largestOf[i % 4];
             largest = std::max(largest, std::fabs(value));
         }
+        const double largest =
+            std::max(std::max(largestOf[0], largestOf[1]), std::max(largestOf[2], largestOf[3]));
         const int peak = std::min(32767, static_cast<int>(std::nearbyint(largest)));
         window.peakTable[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(peak);
     }
