@@ -99,9 +99,10 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     : QWidget(parent) {
     setObjectName("Form03");
     setWindowTitle(QStringLiteral("ＦＦＴ解析中"));
-    // The run's arrays and transform tables are made here, once per showing.
-    m_driver = std::make_unique<ConversionDriver>(settings, std::move(files),
-                                                  static_cast<ConversionObserver&>(*this));
+    // The run's arrays and transform tables are made here, once per showing. The screen
+    // shows one recording per step; workers read and analyse the next ones meanwhile.
+    m_driver = std::make_unique<ConversionDriver>(
+        settings, std::move(files), static_cast<ConversionObserver&>(*this), defaultJobs());
     m_reportSummary = [this](RunEnd end, const QString& text) {
         QStringList files;
         for (const std::string& f : m_driver->summary().files) files << qs(f);
