@@ -20,10 +20,13 @@ namespace waveharm {
 
 namespace {
 
-// Pieces start on a 4 KB boundary and hold at least 32 KB: the header of any layout and
-// the rows around the trigger point of a typical recording come in one or two reads.
+// A request of a header field's or section tag's size fetches a piece that starts on a
+// 4 KB boundary and holds at least 32 KB: the header of any layout comes in one read.
+// Longer requests are sample rows and are fetched exactly, so the rows of each 8840
+// channel do not drag along most of the channel.
 constexpr std::int64_t kPieceAlign = 4096;
 constexpr std::int64_t kMinPiece = 32 * 1024;
+constexpr std::int64_t kFieldRequest = 256;
 
 #ifdef _WIN32
 int openForReading(const std::filesystem::path& path) {
@@ -117,8 +120,10 @@ const std::byte* FilePieces::at(std::int64_t offset, std::int64_t n) {
 
 const std::byte* FilePieces::fetch(std::int64_t offset, std::int64_t n) {
     if (m_handle < 0) throw InputError(ErrorKind::CannotRead, m_name, -1, "cannot be read");
-    const std::int64_t start = offset / kPieceAlign * kPieceAlign;
-    const std::int64_t end = std::min(m_size, std::max(offset + n, start + kMinPiece));
+    const bool field = n <= kFieldRequest;
+    const std::int64_t start = field ? offset / kPieceAlign * kPieceAlign : offset;
+    const std::int64_t end =
+        field ? std::min(m_size, std::max(offset + n, start + kMinPiece)) : offset + n;
     if (m_used == m_pieces.size()) m_pieces.emplace_back();
     // A piece taken over from an earlier file keeps its storage; moving the list when it
     // grows keeps every piece's bytes where they are.
