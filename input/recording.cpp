@@ -179,18 +179,35 @@ void readRecording(const std::filesystem::path& path, const ReadOptions& options
     const std::string name = utf8Text(path.filename());
     file.open(path, utf8Text(path));
     ByteReader reader(file, name);
-    into.header = parseHeaderFrom(reader, options);
-    decodeSamplesFrom(reader, into.header, options,
-                      rows ? rows(into.header) : std::optional<RowRange>{}, into.samples);
+    try {
+        into.header = parseHeaderFrom(reader, options);
+        decodeSamplesFrom(reader, into.header, options,
+                          rows ? rows(into.header) : std::optional<RowRange>{}, into.samples);
+    } catch (...) {
+        // A recording refused is not held open until the next one is read.
+        file.close();
+        throw;
+    }
     file.close();
 }
 
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options) {
-    const std::string name = utf8Text(path.filename());
     FilePieces file;
+    return readHeader(path, options, file);
+}
+
+RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options,
+                              FilePieces& file) {
     file.open(path, utf8Text(path));
-    ByteReader reader(file, name);
-    return parseHeaderFrom(reader, options);
+    ByteReader reader(file, utf8Text(path.filename()));
+    try {
+        RecorderFileHeader header = parseHeaderFrom(reader, options);
+        file.close();
+        return header;
+    } catch (...) {
+        file.close();
+        throw;
+    }
 }
 
 }  // namespace waveharm

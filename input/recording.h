@@ -180,6 +180,10 @@ void readRecording(const std::filesystem::path& path, const ReadOptions& options
 
 /// Header only (reads only the header from the disk). Throws InputError.
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options);
+/// The same through `file` (closed again on return), whose `bytesFetched` then tells how
+/// much of the file was read.
+RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options,
+                              FilePieces& file);
 
 /// A file of a folder that could not be listed as a recording: its kind lets the screens
 /// say it in the user's language, `text()` says it in English.
