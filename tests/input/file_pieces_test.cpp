@@ -107,6 +107,96 @@ TEST_P(FilePiecesTest, AFileCutShortFailsAsTheWholeReadDoes) {
 INSTANTIATE_TEST_SUITE_P(Layouts, FilePiecesTest,
                          ::testing::Values("MR8880", "8847", "8841", "8860", "8840"));
 
+// Sixteen channels (eight on the 8840) of 20 000 samples, read one layout after another
+// through one reader as a run does: what the whole file gives, from a small part of it.
+RecordingContent wideRecording(const std::string& model) {
+    RecordingContent c;
+    c.model = model;
+    c.totalSamples = 20000;
+    c.pretriggerPercent = 46;
+    for (int k = 0; k < (model == "8840" ? 8 : 16); ++k)
+        c.channels.push_back({{{1, 900.0 - 40 * k, 17.0 * k}, {5, 60, 0}}, 3.0 * k, 2});
+    return c;
+}
+
+constexpr RowRange kWideRows{9100, 9900};
+const char* const kLayouts[] = {"MR8880", "8847", "8841", "8860", "8840"};
+
+ReadOptions wideOptions(const std::string& model) {
+    ReadOptions o;
+    o.wevFiles = model == "8840";
+    o.swapVoltages = true;
+    o.invertVoltage[1] = true;
+    return o;
+}
+
+TEST(FilePieces, OneReaderAcrossLayoutsFetchesTheHeaderAndTheRowsOnly) {
+    testing::ScratchFolder folder;
+    FilePieces file;
+    for (const std::string model : kLayouts) {
+        SCOPED_TRACE(model);
+        const ReadOptions read = wideOptions(model);
+        const auto bytes = encodeRecording(wideRecording(model));
+        const auto path = folder / "wide.MEM";
+        writeBytes(path, bytes, bytes.size());
+        RecorderFileHeader header = parseHeader(bytes, read, "wide.MEM");
+        const SampleTable whole = decodeSamples(bytes, header, read, "wide.MEM");
+
+        Recording r;
+        readRecording(
+            path, read, [](const RecorderFileHeader&) { return kWideRows; }, r, file);
+        EXPECT_EQ(r.header.model, header.model);
+        EXPECT_EQ(r.header.channelCount, header.channelCount);
+        EXPECT_EQ(r.header.sampleOffset, header.sampleOffset);
+        EXPECT_EQ(r.header.startTime, header.startTime);
+        EXPECT_EQ(r.header.rangePerDiv, header.rangePerDiv);
+        EXPECT_EQ(r.header.channelScale, header.channelScale);
+        for (int slot = 0; slot < whole.channelCount(); ++slot)
+            for (std::int64_t i = kWideRows.first; i < kWideRows.end; ++i)
+                ASSERT_EQ(r.samples.at(i, slot), whole.at(i, slot)) << slot << " " << i;
+        // The header's piece and 800 rows of 20 000: every 8840 channel's rows as asked.
+        EXPECT_LT(file.bytesFetched(), static_cast<std::int64_t>(bytes.size()) / 6);
+
+        EXPECT_EQ(readHeader(path, read, file).totalSamples, 20000);
+        EXPECT_LE(file.bytesFetched(), 32 * 1024) << "one piece for the header";
+    }
+}
+
+// Cut inside the header, inside a 886x chain, inside or after the rows asked for: the
+// kind, byte and reason of the whole-file read, or a read as good as it.
+TEST(FilePieces, FilesCutAnywhereFailAsTheWholeReadDoes) {
+    testing::ScratchFolder folder;
+    FilePieces file;
+    for (const std::string model : kLayouts) {
+        const ReadOptions read = wideOptions(model);
+        const auto full = encodeRecording(wideRecording(model));
+        const std::int64_t data = parseHeader(full, read, "cut.MEM").sampleOffset;
+        const std::int64_t n = static_cast<std::int64_t>(full.size());
+        for (const std::int64_t length : {std::int64_t{100}, std::int64_t{700}, data - 5, data + 40,
+                                          data + 300, n / 2, n - 1}) {
+            SCOPED_TRACE(model + " cut at " + std::to_string(length));
+            const std::vector<std::byte> cut(full.begin(), full.begin() + length);
+            writeBytes(folder / "cut.MEM", cut, cut.size());
+            std::string fromMemory = "read", fromDisk = "read";
+            try {
+                RecorderFileHeader h = parseHeader(cut, read, "cut.MEM");
+                decodeSamples(cut, h, read, "cut.MEM", kWideRows);
+            } catch (const InputError& e) {
+                fromMemory = std::to_string(int(e.kind())) + " " + e.what();
+            }
+            try {
+                Recording r;
+                readRecording(
+                    folder / "cut.MEM", read, [](const RecorderFileHeader&) { return kWideRows; },
+                    r, file);
+            } catch (const InputError& e) {
+                fromDisk = std::to_string(int(e.kind())) + " " + e.what();
+            }
+            EXPECT_EQ(fromDisk, fromMemory);
+        }
+    }
+}
+
 TEST(FilePieces, AFileShortenedWhileOpenIsACleanReadError) {
     testing::ScratchFolder folder;
     const auto path = folder / "rec.MEM";
