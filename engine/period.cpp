@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -7,6 +6,7 @@
 
 #include "engine/analysis.h"
 #include "engine/band_limited.h"
+#include "engine/linear_interpolation.h"
 
 namespace waveharm {
 
@@ -323,6 +323,30 @@ AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSe
 
 namespace {
 
+// Point i of an n-point window lies at start + i * width / n. For a power of two n the
+// division is an exact scaling, so multiplying by 1 / n gives the same position without
+// a division per point; any other n divides.
+struct ScaledByInverse {
+    double operator()(double offset, double inverse) const { return offset * inverse; }
+};
+struct DividedByCount {
+    double operator()(double offset, double count) const { return offset / count; }
+};
+
+// The positions of the window's points, and for each the row below it and the fraction
+// beyond that row. The positions are not negative, so truncation is the floor.
+template <typename Scale>
+void gridOf(double start, double width, double factor, Scale scale, std::vector<float>& positions,
+            std::vector<std::size_t>& below, std::vector<double>& fraction) {
+    for (std::size_t i = 0; i < below.size(); ++i) {
+        const double p = start + scale(static_cast<double>(i) * width, factor);
+        positions[i] = static_cast<float>(p);
+        const auto row = static_cast<std::int64_t>(p);
+        below[i] = static_cast<std::size_t>(row);
+        fraction[i] = p - static_cast<double>(row);
+    }
+}
+
 // The used slots through the band-limited kernel, at the positions of the linear mode.
 void resampleWindowBandLimited(const Recording& recording, const ConversionSettings& settings,
                                const AnalysisPeriod& period, WindowWaveforms& window) {
@@ -375,12 +399,11 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
     // fraction beyond it, in double (a float position loses the fraction on long records).
     std::vector<std::size_t> below(points);
     std::vector<double> fraction(points);
-    for (std::size_t i = 0; i < points; ++i) {
-        const double p = start + i * width / n;
-        window.samplePositions[i] = static_cast<float>(p);
-        below[i] = static_cast<std::size_t>(std::floor(p));
-        fraction[i] = p - static_cast<double>(below[i]);
-    }
+    const bool powerOfTwo = n > 0 && (n & (n - 1)) == 0;
+    if (powerOfTwo)
+        gridOf(start, width, 1.0 / n, ScaledByInverse{}, window.samplePositions, below, fraction);
+    else
+        gridOf(start, width, double(n), DividedByCount{}, window.samplePositions, below, fraction);
     if (settings.interpolation == InterpolationMode::BandLimited &&
         kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
         resampleWindowBandLimited(recording, settings, period, window);
@@ -389,26 +412,16 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
     // The rows under the window, converted once per column: each row serves about five
     // points of a 1024-point window.
     const std::size_t firstRow = below.front();
-    std::vector<double> rowValues(below.back() + 2 - firstRow);
+    std::vector<detail::RowStep> rows(below.back() + 1 - firstRow);
     for (std::size_t& k : below) k -= firstRow;
     for (int e = 0; e <= 2 * (feeders - 1) + 3; e += step) {
         const auto x = recording.samples.column(recordedSlot(recording, settings, e));
-        for (std::size_t r = 0; r < rowValues.size(); ++r) rowValues[r] = x[firstRow + r];
+        detail::fillRowSteps(x.data() + firstRow, rows.size(), rows.data());
         float* column = window.columns.row(static_cast<std::size_t>(e + e / 2));
         // The peak is the largest magnitude rounded to a count (rounding is monotonic, so
         // rounding once at the end gives what rounding every new maximum would).
-        // Four running maxima keep the comparisons independent of each other.
-        std::array<double, 4> largestOf{};
-        for (std::size_t i = 0; i < points; ++i) {
-            const std::size_t k = below[i];
-            const double x0 = rowValues[k];
-            const double value = fraction[i] * (rowValues[k + 1] - x0) + x0;
-            column[i] = static_cast<float>(value);
-            double& largest = largestOf[i % 4];
-            largest = std::max(largest, std::fabs(value));
-        }
         const double largest =
-            std::max(std::max(largestOf[0], largestOf[1]), std::max(largestOf[2], largestOf[3]));
+            detail::interpolateColumn(rows.data(), below.data(), fraction.data(), points, column);
         const int peak = std::min(32767, static_cast<int>(std::nearbyint(largest)));
         window.peakTable[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(peak);
     }

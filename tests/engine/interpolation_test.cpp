@@ -12,6 +12,7 @@
 
 #include "engine/analysis.h"
 #include "engine/band_limited.h"
+#include "engine/linear_interpolation.h"
 #include "engine/wiring_check.h"
 #include "engine_test_support.h"
 
@@ -79,6 +80,38 @@ TEST(LinearInterpolation, WindowIsBitForBitAsBefore) {
         WindowWaveforms w;
         resampleWindow(rec, s, period, w);
         EXPECT_EQ(windowDigest(period, w), c.digest) << c.fs << " S/s, " << c.f1 << " Hz";
+    }
+}
+
+// The vector path of the linear interpolation against the one-point-at-a-time path on
+// full-scale samples and steps, fractions just below 1 and lengths that leave a tail.
+TEST(LinearInterpolation, VectorPathGivesTheSameBitsAsOnePointAtATime) {
+    const std::vector<std::int16_t> x = {-32768, 32767, -32768, 0, 1, -1, 32767, 32767, -7, 3, 5};
+    for (std::size_t count = 0; count < x.size(); ++count) {
+        std::vector<detail::RowStep> fast(count), slow(count);
+        detail::fillRowSteps(x.data(), count, fast.data());
+        detail::fillRowStepsScalar(x.data(), count, slow.data());
+        ASSERT_EQ(std::memcmp(fast.data(), slow.data(), count * sizeof(detail::RowStep)), 0);
+    }
+    std::vector<detail::RowStep> rows(x.size() - 1);
+    detail::fillRowStepsScalar(x.data(), rows.size(), rows.data());
+    std::mt19937 random(7);
+    std::vector<std::size_t> below;
+    std::vector<double> fraction;
+    const double awkward[] = {0, 0.5, 1 - 1e-16, std::nextafter(1.0, 0.0), 1.0 / 3, 0.1, 1e-300};
+    for (int i = 0; i < 203; ++i) {
+        below.push_back(random() % rows.size());
+        fraction.push_back(i < 7 ? awkward[i] : std::generate_canonical<double, 53>(random));
+    }
+    for (std::size_t points : {std::size_t{0}, std::size_t{3}, std::size_t{5}, below.size()}) {
+        std::vector<float> fast(points), slow(points);
+        const double largestFast = detail::interpolateColumn(rows.data(), below.data(),
+                                                             fraction.data(), points, fast.data());
+        const double largestSlow = detail::interpolateColumnScalar(
+            rows.data(), below.data(), fraction.data(), points, slow.data());
+        EXPECT_EQ(largestFast, largestSlow) << points << " points";
+        EXPECT_EQ(std::memcmp(fast.data(), slow.data(), points * sizeof(float)), 0)
+            << points << " points";
     }
 }
 
