@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "input/recording.h"
 #include "input_test_support.h"
 
@@ -65,6 +68,48 @@ TEST(FrameWords, Family47SkipsTheExtraWordOfEachFrame) {
                        {0x80, 1, 0x80, 2, 0x80, 3, 9, 9, 0x80, 4, 0x80, 5, 0x80, 6, 9, 9}));
     EXPECT_EQ(r.samples.at(1, 0), 4);
     EXPECT_EQ(r.samples.at(1, 2), 6);
+}
+
+// Sixteen channels of 21 frames (blocks of eight rows and eight channels, and a tail):
+// every word through each family's encoding, with an exchange and an inverted feeder.
+TEST(FrameWords, WideFramesDecodeEveryWordAsAlone) {
+    const int channels = 16;
+    const std::int64_t samples = 21;
+    auto wordAt = [](std::int64_t i, int c) -> unsigned {
+        const unsigned awkward[] = {0x0000, 0xFFFF, 0x8000, 0x7FFF, 0x9FFF, 0xA000, 0x2000, 0x0001};
+        return (i + c) % 3 == 0 ? awkward[(i + c) % 8] : unsigned(i * 7919 + c * 104729) & 0xFFFF;
+    };
+    struct Family {
+        const char* model;
+        int extraWords;
+        int (*decode)(unsigned);
+    };
+    const Family families[] = {
+        {"8841", 0, [](unsigned w) { return int(std::int16_t(std::uint16_t(w))); }},
+        {"MR8880", 0, [](unsigned w) { return std::min(int(w) - 8192, 32767); }},
+        {"8847", 1, [](unsigned w) { return int(w) - 32768; }},
+    };
+    ReadOptions o;
+    o.swapVoltages = true;
+    o.invertVoltage = {false, true};
+    o.invertCurrent[1] = true;  // channels 4 and 5: the second group of eight has none
+    for (const Family& f : families) {
+        Bytes b = testing::memHeader(f.model, samples, std::vector<std::string>(channels, "10V"));
+        for (std::int64_t i = 0; i < samples; ++i)
+            for (int c = 0; c < channels + f.extraWords; ++c)
+                testing::appendBytes(b, {int(wordAt(i, c) >> 8), int(wordAt(i, c) & 0xFF)});
+        const Recording r = load(b, o);
+        for (std::int64_t i = 0; i < samples; ++i) {
+            for (int c = 0; c < channels; ++c) {
+                const int slot = c < 2 ? c ^ 1 : c;
+                const bool negate = slot == 1 || (c >= 2 && o.invertCurrent[c / 2 - 1]);
+                const int v = f.decode(wordAt(i, c));
+                const int expected = negate ? std::min(-v, 32767) : v;
+                ASSERT_EQ(r.samples.at(i, slot), expected)
+                    << f.model << " row " << i << " ch " << c;
+            }
+        }
+    }
 }
 
 class SlotPlacement : public ::testing::Test {
