@@ -51,6 +51,9 @@ class ConsoleReporter : public ConversionObserver {
         drawBar();
     }
 
+    // Only a verbose run prints each recording's status line.
+    bool showsRecordings() const override { return m_verbose; }
+
     void onRecordingSkipped(int index, const std::string& fileName,
                             const std::string& reason) override {
         ++m_done;

@@ -74,12 +74,17 @@ void readWhole(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kRecordings);
 }
 
+// A console run without --verbose: nothing of each recording is shown.
+class QuietRun : public ConversionObserver {
+    bool showsRecordings() const override { return false; }
+};
+
 // jobs 0: the machine's cores.
 void convert(benchmark::State& state, HarmonicOption option, int jobs) {
     const fs::path folder = campaignFolder() / "recordings";
     const ConversionSettings settings = campaignSettings(option);
     const int workers = jobs > 0 ? jobs : defaultJobs();
-    ConversionObserver quiet;
+    QuietRun quiet;
     int analysed = 0;
     for (auto _ : state) {
         ConversionDriver driver(settings, scanFolder(folder, false), quiet, workers);

@@ -161,6 +161,17 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
 /// the count is not a power of two from 4 to 65536.
 FftPlan planFor(const ConversionSettings& settings);
 
+/// How much of a result an analysis fills in.
+enum class ResultDetail {
+    /// Every value, for the screens that show each recording.
+    Full,
+    /// The values the result records are made of. The angles that only the screens show
+    /// (per order: the voltage and current reference angles and the voltage-to-current
+    /// angle; per feeder: the harmonic power angle) stay 0: a run that shows no recording
+    /// saves their arc tangents, a large share of the work on each recording.
+    Records,
+};
+
 /// Plans once per run and analyses recordings one at a time.
 class Analyzer {
   public:
@@ -168,10 +179,12 @@ class Analyzer {
     /// With a plan made for the run: analysers on several threads share it, each with
     /// buffers of its own. Throws std::invalid_argument when `plan` is not for the
     /// settings' sample count.
-    Analyzer(const ConversionSettings& settings, const FftPlan& plan);
+    Analyzer(const ConversionSettings& settings, const FftPlan& plan,
+             ResultDetail detail = ResultDetail::Full);
 
     const ConversionSettings& settings() const { return m_settings; }
     const FftPlan& plan() const { return m_plan; }
+    ResultDetail detail() const { return m_detail; }
 
     /// Full analysis of one recording into `result` and `window`. Throws AnalysisError
     /// when the recording cannot be analysed, RowsNotLoaded when it was read in part and
@@ -192,6 +205,7 @@ class Analyzer {
   private:
     ConversionSettings m_settings;
     FftPlan m_plan;
+    ResultDetail m_detail;
     FftWorkspace m_work;
 
     /// `computeQuantities` on a window known to hold only numbers.

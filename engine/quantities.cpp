@@ -70,6 +70,7 @@ struct Context {
     std::vector<float>& re;
     std::vector<float>& im;
     FftWorkspace& work;
+    bool screenAngles;  ///< the angles only the screens show are wanted
     /// Per voltage phase: turning back by k times its fundamental angle, k = 0..orders.
     std::array<std::vector<std::complex<double>>, 3>& voltageTurns;
     std::array<std::vector<std::complex<double>>, 3>& backTurns;
@@ -443,7 +444,7 @@ void powerAndReferences(Context& ctx) {
         }
         r.voltageRefX[k] = static_cast<float>(vx);
         r.voltageRefY[k] = static_cast<float>(vy);
-        r.voltageAngleDeg[k] = roundToInt16(quadrantAngleDeg(vx, vy));
+        if (ctx.screenAngles) r.voltageAngleDeg[k] = roundToInt16(quadrantAngleDeg(vx, vy));
         for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
             double p = 0, q = 0, cx = 0, cy = 0;
             for (std::size_t c = 0; c < phases; ++c) {
@@ -458,9 +459,10 @@ void powerAndReferences(Context& ctx) {
             }
             r.activePower(f, k) = static_cast<float>(p);
             r.reactivePower(f, k) = static_cast<float>(q);
-            r.phaseAngleDeg(f, k) = static_cast<float>(quadrantAngleDeg(p, q));
             r.currentRefX(f, k) = static_cast<float>(cx);
             r.currentRefY(f, k) = static_cast<float>(cy);
+            if (!ctx.screenAngles) continue;
+            r.phaseAngleDeg(f, k) = static_cast<float>(quadrantAngleDeg(p, q));
             r.currentRefAngleDeg(f, k) = roundToInt16(quadrantAngleDeg(cx, cy));
         }
     }
@@ -537,7 +539,7 @@ void currentDistortion(Context& ctx, int f) {
     for (std::size_t c = 0; c < 3; ++c) {
         r.currentDistortionByPhase(c, uf) = static_cast<float>(std::sqrt(byPhase[c]));
     }
-    r.harmonicPowerAngle[uf] = roundToInt16(quadrantAngleDeg(p, q));
+    if (ctx.screenAngles) r.harmonicPowerAngle[uf] = roundToInt16(quadrantAngleDeg(p, q));
 }
 
 bool finite(const std::vector<float>& v) {
@@ -615,8 +617,8 @@ FftPlan planFor(const ConversionSettings& settings) {
 
 Analyzer::Analyzer(const ConversionSettings& settings) : Analyzer(settings, planFor(settings)) {}
 
-Analyzer::Analyzer(const ConversionSettings& settings, const FftPlan& plan)
-    : m_settings(settings), m_plan(plan), m_work(plan.n) {
+Analyzer::Analyzer(const ConversionSettings& settings, const FftPlan& plan, ResultDetail detail)
+    : m_settings(settings), m_plan(plan), m_detail(detail), m_work(plan.n) {
     if (plan.n != static_cast<int>(settings.sampleCount))
         throw std::invalid_argument("a plan of " + std::to_string(plan.n) +
                                     " points for a transform of " +
@@ -644,9 +646,12 @@ void Analyzer::quantities(const RecorderFileHeader& header, WindowWaveforms& win
                           HarmonicResult& result) {
     const Layout layout = layoutOf(m_settings, m_plan.n);
     checkWindowShape(window, layout);
-    Context ctx{m_settings, m_plan,         layout,     scalesOf(header, m_settings, layout),
-                window,     result,         m_re,       m_im,
-                m_work,     m_voltageTurns, m_backTurns};
+    Context ctx{m_settings,     m_plan,
+                layout,         scalesOf(header, m_settings, layout),
+                window,         result,
+                m_re,           m_im,
+                m_work,         m_detail == ResultDetail::Full,
+                m_voltageTurns, m_backTurns};
     checkLineVoltage(window, m_plan);
     deriveWaveforms(window, m_settings, layout);
     prepareResult(result, layout);

@@ -62,7 +62,9 @@ ConversionDriver::~ConversionDriver() {
 void ConversionDriver::start() {
     m_writer = ResultWriter::open(m_settings);
     m_summary.files = m_writer->fileNames();
-    m_analysis = std::make_unique<ParallelAnalysis>(m_settings, m_plan, m_files, m_jobs);
+    m_analysis = std::make_unique<ParallelAnalysis>(
+        m_settings, m_plan, m_files, m_jobs,
+        m_observer.showsRecordings() ? ResultDetail::Full : ResultDetail::Records);
 }
 
 bool ConversionDriver::done() const { return m_nextIndex >= m_files.count(); }
@@ -126,8 +128,10 @@ void ConversionDriver::report(int index, const AnalysisPeriod& period) {
     m_observer.onStatus(kStatusTransform);
     m_observer.onStatus(kStatusComputing);
     m_observer.onStatus(kStatusDisplaying);
-    r.statusLine = statusLineText(m_result, m_displayFeeder, period);
-    m_observer.onStatusLine(r.statusLine);
+    if (m_observer.showsRecordings()) {
+        r.statusLine = statusLineText(m_result, m_displayFeeder, period);
+        m_observer.onStatusLine(r.statusLine);
+    }
 
     ++m_summary.analysed;
     r.period = period;

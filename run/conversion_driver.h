@@ -54,6 +54,11 @@ class ConversionObserver {
                                     const std::string& /*reason*/) {}
     /// A record was appended (one per result file set).
     virtual void onRecordWritten(const std::string& /*stampText*/) {}
+    /// Whether each analysed recording is shown. When it is not (a quiet console), the
+    /// run leaves out what only a display uses: the status line is empty and is not
+    /// reported, and the results' screen-only angles stay 0 (`ResultDetail::Records`).
+    /// The result files are the same either way.
+    virtual bool showsRecordings() const { return true; }
 };
 
 struct ConversionSummary {

@@ -61,15 +61,16 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
 int defaultJobs() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 ParallelAnalysis::ParallelAnalysis(const ConversionSettings& settings, const FftPlan& plan,
-                                   const WaveformFileList& files, int jobs)
+                                   const WaveformFileList& files, int jobs, ResultDetail detail)
     : m_files(files),
       m_jobs(std::max(1, jobs)),
       m_plan(plan),
+      m_detail(detail),
       m_slots(static_cast<std::size_t>(m_jobs == 1 ? 1 : kSlotsPerJob * m_jobs)) {
     const int orders = static_cast<int>(settings.maxHarmonicOrder);
     for (Slot& slot : m_slots) slot.item.result.allocate(orders, settings.feederCount);
     if (m_jobs == 1) {
-        m_ownAnalyzer = std::make_unique<Analyzer>(settings, m_plan);
+        m_ownAnalyzer = std::make_unique<Analyzer>(settings, m_plan, m_detail);
         return;
     }
     m_workers.reserve(static_cast<std::size_t>(m_jobs));
@@ -87,7 +88,7 @@ ParallelAnalysis::~ParallelAnalysis() {
 
 void ParallelAnalysis::work(const ConversionSettings& settings) {
     // Each worker's own transform buffers and scratch, for every recording it takes.
-    Analyzer analyzer(settings, m_plan);
+    Analyzer analyzer(settings, m_plan, m_detail);
     FilePieces file;
     for (;;) {
         int index = 0;

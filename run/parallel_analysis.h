@@ -55,9 +55,10 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
 class ParallelAnalysis {
   public:
     /// Sets the workers going. `files` must outlive the analysis; `plan` is for the
-    /// settings' sample count (`planFor`).
+    /// settings' sample count (`planFor`); `detail` is what each result holds.
     ParallelAnalysis(const ConversionSettings& settings, const FftPlan& plan,
-                     const WaveformFileList& files, int jobs);
+                     const WaveformFileList& files, int jobs,
+                     ResultDetail detail = ResultDetail::Full);
     /// Stops the workers after the recording each is on.
     ~ParallelAnalysis();
     ParallelAnalysis(const ParallelAnalysis&) = delete;
@@ -82,6 +83,7 @@ class ParallelAnalysis {
     const WaveformFileList& m_files;
     int m_jobs;
     FftPlan m_plan;
+    ResultDetail m_detail;
     std::vector<Slot> m_slots;                ///< recording i in slot i mod size
     std::unique_ptr<Analyzer> m_ownAnalyzer;  ///< one job: the caller's thread analyses
     FilePieces m_ownFile;

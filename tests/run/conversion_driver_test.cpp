@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,7 +46,9 @@ class Recorder : public ConversionObserver {
         reasons.push_back(why);
     }
     void onRecordWritten(const std::string& stamp) override { events.push_back("record:" + stamp); }
+    bool showsRecordings() const override { return shows; }
     std::vector<std::string> reasons;
+    bool shows = true;
 
     bool saw(const std::string& event) const {
         return std::find(events.begin(), events.end(), event) != events.end();
@@ -229,7 +232,7 @@ TEST_F(DriverTest, UnwritableResultFileStopsTheRunAtStart) {
     EXPECT_THROW(driver.start(), OutputError);
 }
 
-TEST_F(DriverTest, AnyNumberOfJobsWritesTheSameFilesAndReportsInListOrder) {
+TEST_F(DriverTest, AnyNumberOfJobsAndAQuietRunWriteTheSameFiles) {
     // Records over several minutes, an unreadable file, a dead voltage channel and a
     // crossing far from the trigger point (the whole table reread) among them.
     for (int i = 0; i < 14; ++i) {
@@ -249,9 +252,12 @@ TEST_F(DriverTest, AnyNumberOfJobsWritesTheSameFilesAndReportsInListOrder) {
     }
     m_files.folder = m_dir;
     std::vector<std::string> firstEvents, firstFile;
-    for (const int jobs : {1, 2, 3}) {
+    std::vector<HarmonicResult> firstResults;
+    // The last run shows no recording: no status lines and no screen-only angles.
+    for (const int jobs : {1, 2, 3, -2}) {
         Recorder recorder;
-        ConversionDriver driver(m_settings, m_files, recorder, jobs);
+        recorder.shows = jobs > 0;
+        ConversionDriver driver(m_settings, m_files, recorder, std::abs(jobs));
         driver.start();
         while (driver.step()) {
         }
@@ -265,10 +271,26 @@ TEST_F(DriverTest, AnyNumberOfJobsWritesTheSameFilesAndReportsInListOrder) {
         if (jobs == 1) {
             firstEvents = recorder.events;
             firstFile = file;
+            firstResults = recorder.results;
             continue;
         }
-        EXPECT_EQ(recorder.events, firstEvents) << jobs << " jobs";
         EXPECT_EQ(file, firstFile) << jobs << " jobs";
+        if (jobs > 0) {
+            EXPECT_EQ(recorder.events, firstEvents) << jobs << " jobs";
+            continue;
+        }
+        std::vector<std::string> shown = firstEvents;
+        std::erase_if(shown, [](const std::string& e) { return e.starts_with("line:"); });
+        EXPECT_EQ(recorder.events, shown);
+        ASSERT_EQ(recorder.results.size(), firstResults.size());
+        for (std::size_t i = 0; i < firstResults.size(); ++i) {
+            const HarmonicResult &quiet = recorder.results[i], &full = firstResults[i];
+            EXPECT_EQ(quiet.activePower(0, 5), full.activePower(0, 5));
+            EXPECT_EQ(quiet.currentRefY(0, 5), full.currentRefY(0, 5));
+            EXPECT_NE(full.phaseAngleDeg(0, 1), 0.0f);
+            EXPECT_EQ(quiet.phaseAngleDeg(0, 1), 0.0f);
+            EXPECT_EQ(quiet.currentRefAngleDeg(0, 5), 0);
+        }
     }
     EXPECT_NE(std::find(firstEvents.begin(), firstEvents.end(), "skipped:R13.MEM"),
               firstEvents.end());
