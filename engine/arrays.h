@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <span>
 #include <vector>
 
 namespace waveharm {
@@ -30,6 +31,8 @@ class Array2 {
     const T* row(std::size_t r) const { return m_data.data() + r * m_cols; }
     void fill(T value) { std::fill(m_data.begin(), m_data.end(), value); }
     bool empty() const { return m_data.empty(); }
+    /// Every element, row after row.
+    std::span<const T> values() const { return m_data; }
 
   private:
     std::size_t m_rows = 0;
@@ -55,7 +58,18 @@ class Array3 {
     std::size_t size0() const { return m_n0; }
     std::size_t size1() const { return m_n1; }
     std::size_t size2() const { return m_n2; }
+    /// The run of elements (a, b, 0..size2 − 1).
+    T* row(std::size_t a, std::size_t b) {
+        assert(a < m_n0 && b < m_n1 && "Array3 index out of range");
+        return m_data.data() + (a * m_n1 + b) * m_n2;
+    }
+    const T* row(std::size_t a, std::size_t b) const {
+        assert(a < m_n0 && b < m_n1 && "Array3 index out of range");
+        return m_data.data() + (a * m_n1 + b) * m_n2;
+    }
     void fill(T value) { std::fill(m_data.begin(), m_data.end(), value); }
+    /// Every element, the last index running fastest.
+    std::span<const T> values() const { return m_data; }
 
   private:
     std::size_t m_n0 = 0, m_n1 = 0, m_n2 = 0;

@@ -5,10 +5,6 @@
 
 namespace waveharm {
 
-double complexMulRe(double a, double b, double c, double d) { return a * c - b * d; }
-
-double complexMulIm(double a, double b, double c, double d) { return b * c + a * d; }
-
 double phaseAngle(double x, double y) {
     const double base = std::atan(y / (x + kAtanGuard));
     if (x >= 0) return base;

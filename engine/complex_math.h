@@ -10,9 +10,9 @@ inline constexpr float kSqrt2 = 1.41421f;    ///< peak-to-RMS divisor
 inline constexpr double kAtanGuard = 1e-20;  ///< added to every arctangent divisor
 
 /// Real part of (a + jb)(c + jd): a·c − b·d.
-double complexMulRe(double a, double b, double c, double d);
+inline double complexMulRe(double a, double b, double c, double d) { return a * c - b * d; }
 /// Imaginary part of (a + jb)(c + jd): b·c + a·d.
-double complexMulIm(double a, double b, double c, double d);
+inline double complexMulIm(double a, double b, double c, double d) { return b * c + a * d; }
 /// Angle of the point (x, y) in radians, −π..π: atan(y / (x + 1e-20)), plus π when
 /// x < 0 and y ≥ 0, minus π when x < 0 and y < 0.
 double phaseAngle(double x, double y);

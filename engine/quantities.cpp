@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -325,12 +327,15 @@ void extractCurrents(Context& ctx) {
             const double scale = ctx.scales.current[uf][uc] / kSqrt2;
             const Turns& turns =
                 turnsByPhase[ownPhase ? uc : static_cast<std::size_t>(layout.lastColumn)];
+            float* re = r.currentHarmonicRe.row(uf, uc);
+            float* im = r.currentHarmonicIm.row(uf, uc);
+            float* turnedRe = r.currentHarmonicRe.row(uf, uc + 3);
+            float* turnedIm = r.currentHarmonicIm.row(uf, uc + 3);
             for (int k = 1; k <= layout.orders; ++k) {
                 const auto uk = static_cast<std::size_t>(k);
-                r.currentHarmonicRe(uf, uc, uk) = static_cast<float>(spectrum.cosPart(k) * scale);
-                r.currentHarmonicIm(uf, uc, uk) = static_cast<float>(spectrum.sinPart(k) * scale);
-                turn(r.currentHarmonicIm(uf, uc, uk), r.currentHarmonicRe(uf, uc, uk), turns[uk],
-                     r.currentHarmonicIm(uf, uc + 3, uk), r.currentHarmonicRe(uf, uc + 3, uk));
+                re[uk] = static_cast<float>(spectrum.cosPart(k) * scale);
+                im[uk] = static_cast<float>(spectrum.sinPart(k) * scale);
+                turn(im[uk], re[uk], turns[uk], turnedIm[uk], turnedRe[uk]);
             }
         }
     }
@@ -378,24 +383,34 @@ void magnitudes(Context& ctx) {
     HarmonicResult& r = ctx.result;
     const Layout& layout = ctx.layout;
     const double phases = layout.lastColumn + 1;
-    for (int k = 1; k <= layout.orders; ++k) {
-        const auto uk = static_cast<std::size_t>(k);
-        double voltageSum = 0;
-        for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
-            const double m = magnitude(r.voltageHarmonicIm(c, uk), r.voltageHarmonicRe(c, uk));
-            r.voltageHarmonicMagnitude(c, uk) = static_cast<float>(m);
-            voltageSum += m;
+    const auto orders = static_cast<std::size_t>(layout.orders);
+    const auto lastColumn = static_cast<std::size_t>(layout.lastColumn);
+    // Each phase's magnitudes first, then their mean over the phases order by order (the
+    // sums add the phases in the same order as one pass would).
+    for (std::size_t c = 0; c <= lastColumn; ++c) {
+        const float* re = r.voltageHarmonicRe.row(c);
+        const float* im = r.voltageHarmonicIm.row(c);
+        float* m = r.voltageHarmonicMagnitude.row(c);
+        for (std::size_t k = 1; k <= orders; ++k) m[k] = magnitude(im[k], re[k]);
+    }
+    for (std::size_t k = 1; k <= orders; ++k) {
+        double sum = 0;
+        for (std::size_t c = 0; c <= lastColumn; ++c) sum += r.voltageHarmonicMagnitude(c, k);
+        r.voltageRms[k] = static_cast<float>(sum / phases);
+    }
+    for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
+        for (std::size_t c = 0; c <= lastColumn; ++c) {
+            const float* re = r.currentHarmonicRe.row(f, c);
+            const float* im = r.currentHarmonicIm.row(f, c);
+            float* m = r.currentHarmonicMagnitude.row(f, c);
+            for (std::size_t k = 1; k <= orders; ++k) m[k] = magnitude(im[k], re[k]);
         }
-        r.voltageRms[uk] = static_cast<float>(voltageSum / phases);
-        for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
-            double currentSum = 0;
-            for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
-                const double m =
-                    magnitude(r.currentHarmonicIm(f, c, uk), r.currentHarmonicRe(f, c, uk));
-                r.currentHarmonicMagnitude(f, c, uk) = static_cast<float>(m);
-                currentSum += m;
-            }
-            r.currentRms(f, uk) = static_cast<float>(currentSum / phases);
+        float* rms = r.currentRms.row(f);
+        for (std::size_t k = 1; k <= orders; ++k) {
+            double sum = 0;
+            for (std::size_t c = 0; c <= lastColumn; ++c)
+                sum += r.currentHarmonicMagnitude.row(f, c)[k];
+            rms[k] = static_cast<float>(sum / phases);
         }
     }
     for (std::size_t c = 0; c <= static_cast<std::size_t>(layout.lastColumn); ++c) {
@@ -542,44 +557,30 @@ void currentDistortion(Context& ctx, int f) {
     if (ctx.screenAngles) r.harmonicPowerAngle[uf] = roundToInt16(quadrantAngleDeg(p, q));
 }
 
-bool finite(const std::vector<float>& v) {
-    for (float x : v) {
-        if (!std::isfinite(x)) return false;
-    }
-    return true;
+// A float is an infinity or a NaN exactly when its exponent bits are all ones. The test
+// is or-ed over the values without a branch per value, so it runs on whole vectors.
+bool finite(std::span<const float> values) {
+    constexpr std::uint32_t kExponent = 0x7f800000u;
+    std::uint32_t notFinite = 0;
+    for (const float x : values)
+        notFinite |=
+            static_cast<std::uint32_t>((std::bit_cast<std::uint32_t>(x) & kExponent) == kExponent);
+    return notFinite == 0;
 }
 
-bool finite(const Array2<float>& a) {
-    for (std::size_t r = 0; r < a.rows(); ++r) {
-        for (std::size_t c = 0; c < a.cols(); ++c) {
-            if (!std::isfinite(a(r, c))) return false;
-        }
-    }
-    return true;
-}
-
-bool finite(const Array3<float>& a) {
-    for (std::size_t i = 0; i < a.size0(); ++i) {
-        for (std::size_t j = 0; j < a.size1(); ++j) {
-            for (std::size_t k = 0; k < a.size2(); ++k) {
-                if (!std::isfinite(a(i, j, k))) return false;
-            }
-        }
-    }
-    return true;
-}
+bool finite(const Array2<float>& a) { return finite(a.values()); }
+bool finite(const Array3<float>& a) { return finite(a.values()); }
 
 void checkFinite(const HarmonicResult& r) {
-    const bool ok =
-        finite(r.voltageHarmonicRe) && finite(r.voltageHarmonicIm) && finite(r.currentHarmonicRe) &&
-        finite(r.currentHarmonicIm) && finite(r.voltageRms) && finite(r.currentRms) &&
-        finite(r.activePower) && finite(r.reactivePower) && finite(r.phaseAngleDeg) &&
-        finite(r.voltageHarmonicPercent) && finite(r.currentHarmonicPercent) &&
-        finite(r.powerHarmonicPercent) && finite(r.currentRmsByPhase) &&
-        finite(r.currentDistortionSum) && finite(r.currentPercentLimit) &&
-        std::isfinite(r.voltageDistortionSum) && std::isfinite(r.voltagePercentLimit) &&
-        std::isfinite(r.voltagePercentLimit2) &&
-        finite(std::vector<float>(r.voltageRmsByPhase.begin(), r.voltageRmsByPhase.end()));
+    const bool ok = finite(r.voltageHarmonicRe) && finite(r.voltageHarmonicIm) &&
+                    finite(r.currentHarmonicRe) && finite(r.currentHarmonicIm) &&
+                    finite(r.voltageRms) && finite(r.currentRms) && finite(r.activePower) &&
+                    finite(r.reactivePower) && finite(r.phaseAngleDeg) &&
+                    finite(r.voltageHarmonicPercent) && finite(r.currentHarmonicPercent) &&
+                    finite(r.powerHarmonicPercent) && finite(r.currentRmsByPhase) &&
+                    finite(r.currentDistortionSum) && finite(r.currentPercentLimit) &&
+                    std::isfinite(r.voltageDistortionSum) && std::isfinite(r.voltagePercentLimit) &&
+                    std::isfinite(r.voltagePercentLimit2) && finite(r.voltageRmsByPhase);
     if (!ok) throw AnalysisError("the analysis gave a value out of the number range");
 }
 
