@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #ifdef _WIN32
@@ -124,16 +125,34 @@ const std::byte* FilePieces::fetch(std::int64_t offset, std::int64_t n) {
     const std::int64_t start = field ? offset / kPieceAlign * kPieceAlign : offset;
     const std::int64_t end =
         field ? std::min(m_size, std::max(offset + n, start + kMinPiece)) : offset + n;
+    // Rows that begin inside a piece already held (the first rows after a header read
+    // with the header's piece) take those bytes from memory; only the rest is read.
+    std::int64_t held = 0;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < m_used && !field; ++i) {
+        const Piece& p = m_pieces[i];
+        const std::int64_t pieceEnd = p.offset + static_cast<std::int64_t>(p.bytes.size());
+        if (offset >= p.offset && offset < pieceEnd && pieceEnd - offset > held) {
+            held = pieceEnd - offset;
+            from = i;
+        }
+    }
     if (m_used == m_pieces.size()) m_pieces.emplace_back();
     // A piece taken over from an earlier file keeps its storage; moving the list when it
     // grows keeps every piece's bytes where they are.
     Piece& piece = m_pieces[m_used];
     piece.offset = start;
     piece.bytes.resize(static_cast<std::size_t>(end - start));
-    const std::int64_t got = readAt(m_handle, start, piece.bytes.data(), end - start);
-    if (got != end - start)
+    if (held > 0) {
+        const Piece& source = m_pieces[from];
+        std::memcpy(piece.bytes.data(), source.bytes.data() + (start - source.offset),
+                    static_cast<std::size_t>(held));
+    }
+    const std::int64_t want = end - start - held;
+    const std::int64_t got = readAt(m_handle, start + held, piece.bytes.data() + held, want);
+    if (got != want)
         throw InputError(
-            ErrorKind::CannotRead, m_name, start,
+            ErrorKind::CannotRead, m_name, start + held,
             got < 0 ? "cannot be read" : "cannot be read: the file is shorter than its size said");
     ++m_used;
     m_fetched += got;

@@ -215,5 +215,18 @@ TEST(FilePieces, AFileShortenedWhileOpenIsACleanReadError) {
     }
 }
 
+TEST(FilePieces, RowsStartingInTheHeadersPieceFetchOnlyTheirRest) {
+    testing::ScratchFolder folder;
+    std::vector<std::byte> bytes(100000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::byte(i * 7 % 251);
+    writeBytes(folder / "rec.MEM", bytes, bytes.size());
+    FilePieces file;
+    file.open(folder / "rec.MEM", "rec.MEM");
+    file.at(10, 4);  // a header field: the file's first 32 KB
+    const std::byte* rows = file.at(30000, 10000);
+    EXPECT_TRUE(std::equal(rows, rows + 10000, bytes.begin() + 30000));
+    EXPECT_EQ(file.bytesFetched(), 40000);
+}
+
 }  // namespace
 }  // namespace waveharm
