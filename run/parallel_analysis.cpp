@@ -82,7 +82,7 @@ ParallelAnalysis::~ParallelAnalysis() {
         const std::lock_guard<std::mutex> hold(m_lock);
         m_stopping = true;
     }
-    m_changed.notify_all();
+    m_slotFree.notify_all();
     for (std::thread& worker : m_workers) worker.join();
 }
 
@@ -95,7 +95,7 @@ void ParallelAnalysis::work(const ConversionSettings& settings) {
         {
             std::unique_lock<std::mutex> hold(m_lock);
             // Recordings are taken in list order, each once its slot is handed back.
-            m_changed.wait(hold, [this] {
+            m_slotFree.wait(hold, [this] {
                 return m_stopping || m_nextToAssign >= m_files.count() ||
                        slotOf(m_nextToAssign).state == SlotState::Free;
             });
@@ -113,7 +113,7 @@ void ParallelAnalysis::work(const ConversionSettings& settings) {
             const std::lock_guard<std::mutex> hold(m_lock);
             slot.state = SlotState::Ready;
         }
-        m_changed.notify_all();
+        m_slotReady.notify_one();
     }
 }
 
@@ -123,7 +123,7 @@ AnalysedRecording* ParallelAnalysis::next() {
             const std::lock_guard<std::mutex> hold(m_lock);
             slotOf(m_nextToHand - 1).state = SlotState::Free;
         }
-        m_changed.notify_all();
+        m_slotFree.notify_one();
     }
     if (m_nextToHand >= m_files.count()) return nullptr;
     const int index = m_nextToHand++;
@@ -134,7 +134,7 @@ AnalysedRecording* ParallelAnalysis::next() {
     }
     {
         std::unique_lock<std::mutex> hold(m_lock);
-        m_changed.wait(hold, [&slot] { return slot.state == SlotState::Ready; });
+        m_slotReady.wait(hold, [&slot] { return slot.state == SlotState::Ready; });
     }
     assert(slot.item.index == index && "workers fill the slots in list order");
     if (slot.failure) std::rethrow_exception(std::exchange(slot.failure, nullptr));

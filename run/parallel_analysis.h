@@ -90,9 +90,12 @@ class ParallelAnalysis {
     std::vector<std::thread> m_workers;
 
     std::mutex m_lock;
-    std::condition_variable m_changed;
-    int m_nextToAssign = 0;  ///< next recording a worker takes
-    int m_nextToHand = 0;    ///< next recording `next()` hands out
+    // Two conditions, so that a finished recording wakes only the caller waiting for it
+    // and a handed-back slot only a worker: no thread is woken for nothing.
+    std::condition_variable m_slotReady;  ///< the caller waits for its recording
+    std::condition_variable m_slotFree;   ///< workers wait for a slot to fill
+    int m_nextToAssign = 0;               ///< next recording a worker takes
+    int m_nextToHand = 0;                 ///< next recording `next()` hands out
     bool m_stopping = false;
 
     Slot& slotOf(int index) { return m_slots[static_cast<std::size_t>(index) % m_slots.size()]; }
