@@ -52,13 +52,6 @@ std::int64_t readAt(int handle, std::int64_t offset, std::byte* to, std::int64_t
 }
 void closeHandle(int handle) { ::_close(handle); }
 #else
-int openForReading(const std::filesystem::path& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-}
-std::int64_t sizeOf(int handle) {
-    struct stat st {};
-    return ::fstat(handle, &st) == 0 ? std::int64_t(st.st_size) : -1;
-}
 std::int64_t readAt(int handle, std::int64_t offset, std::byte* to, std::int64_t n) {
     std::int64_t done = 0;
     while (done < n) {
@@ -83,6 +76,7 @@ FilePieces::~FilePieces() { close(); }
 void FilePieces::open(const std::filesystem::path& path, const std::string& name) {
     close();
     m_name = name;
+#ifdef _WIN32
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (std::filesystem::is_directory(status))
@@ -97,6 +91,22 @@ void FilePieces::open(const std::filesystem::path& path, const std::string& name
         closeHandle(handle);
         throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
     }
+#else
+    // Opened without blocking, so a pipe named like a recording does not hold the run,
+    // and asked what it is through the open file: one lookup of the path per recording.
+    const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (handle < 0) throw InputError(ErrorKind::CannotOpen, name, -1, "cannot be opened");
+    struct stat st {};
+    const bool known = ::fstat(handle, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        closeHandle(handle);
+        if (!known) throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
+        if (S_ISDIR(st.st_mode))
+            throw InputError(ErrorKind::NotARegularFile, name, -1, "is a folder, not a recording");
+        throw InputError(ErrorKind::NotARegularFile, name, -1, "is not a regular file");
+    }
+    const auto size = static_cast<std::int64_t>(st.st_size);
+#endif
     m_handle = handle;
     m_size = size;
     m_fetched = 0;
