@@ -69,12 +69,10 @@ ParallelAnalysis::ParallelAnalysis(const ConversionSettings& settings, const Fft
       m_slots(static_cast<std::size_t>(m_jobs == 1 ? 1 : kSlotsPerJob * m_jobs)) {
     const int orders = static_cast<int>(settings.maxHarmonicOrder);
     for (Slot& slot : m_slots) slot.item.result.allocate(orders, settings.feederCount);
-    if (m_jobs == 1) {
-        m_ownAnalyzer = std::make_unique<Analyzer>(settings, m_plan, m_detail);
-        return;
-    }
-    m_workers.reserve(static_cast<std::size_t>(m_jobs));
-    for (int w = 0; w < m_jobs; ++w) m_workers.emplace_back([this, settings] { work(settings); });
+    m_ownAnalyzer = std::make_unique<Analyzer>(settings, m_plan, m_detail);
+    // The caller's thread is one of the jobs.
+    m_workers.reserve(static_cast<std::size_t>(m_jobs - 1));
+    for (int w = 1; w < m_jobs; ++w) m_workers.emplace_back([this, settings] { work(settings); });
 }
 
 ParallelAnalysis::~ParallelAnalysis() {
@@ -84,6 +82,17 @@ ParallelAnalysis::~ParallelAnalysis() {
     }
     m_slotFree.notify_all();
     for (std::thread& worker : m_workers) worker.join();
+}
+
+void ParallelAnalysis::analyseSlot(int index, Analyzer& analyzer, FilePieces& file) {
+    Slot& slot = slotOf(index);
+    try {
+        analyseRecording(m_files, index, analyzer, slot.item, file);
+    } catch (...) {
+        slot.failure = std::current_exception();
+    }
+    const std::lock_guard<std::mutex> hold(m_lock);
+    slot.state = SlotState::Ready;
 }
 
 void ParallelAnalysis::work(const ConversionSettings& settings) {
@@ -103,40 +112,36 @@ void ParallelAnalysis::work(const ConversionSettings& settings) {
             index = m_nextToAssign++;
             slotOf(index).state = SlotState::Busy;
         }
-        Slot& slot = slotOf(index);
-        try {
-            analyseRecording(m_files, index, analyzer, slot.item, file);
-        } catch (...) {
-            slot.failure = std::current_exception();
-        }
-        {
-            const std::lock_guard<std::mutex> hold(m_lock);
-            slot.state = SlotState::Ready;
-        }
+        analyseSlot(index, analyzer, file);
         m_slotReady.notify_one();
     }
 }
 
 AnalysedRecording* ParallelAnalysis::next() {
+    std::unique_lock<std::mutex> hold(m_lock);
     if (m_nextToHand > 0) {
-        {
-            const std::lock_guard<std::mutex> hold(m_lock);
-            slotOf(m_nextToHand - 1).state = SlotState::Free;
-        }
+        slotOf(m_nextToHand - 1).state = SlotState::Free;
         m_slotFree.notify_one();
     }
     if (m_nextToHand >= m_files.count()) return nullptr;
     const int index = m_nextToHand++;
     Slot& slot = slotOf(index);
-    if (m_ownAnalyzer) {
-        analyseRecording(m_files, index, *m_ownAnalyzer, slot.item, m_ownFile);
-        return &slot.item;
+    // Rather than wait for a worker, the caller analyses the next recording no worker has
+    // taken, its own or one ahead: it sleeps only while its recording is on a worker and
+    // no other can be taken. Every thread switch costs more than a small recording.
+    while (slot.state != SlotState::Ready) {
+        if (m_nextToAssign < m_files.count() && slotOf(m_nextToAssign).state == SlotState::Free) {
+            const int taken = m_nextToAssign++;
+            slotOf(taken).state = SlotState::Busy;
+            hold.unlock();
+            analyseSlot(taken, *m_ownAnalyzer, m_ownFile);
+            hold.lock();
+            continue;
+        }
+        m_slotReady.wait(hold);
     }
-    {
-        std::unique_lock<std::mutex> hold(m_lock);
-        m_slotReady.wait(hold, [&slot] { return slot.state == SlotState::Ready; });
-    }
-    assert(slot.item.index == index && "workers fill the slots in list order");
+    hold.unlock();
+    assert(slot.item.index == index && "the slots are filled in list order");
     if (slot.failure) std::rethrow_exception(std::exchange(slot.failure, nullptr));
     return &slot.item;
 }

@@ -48,10 +48,12 @@ struct AnalysedRecording {
 void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyzer,
                       AnalysedRecording& out, FilePieces& file);
 
-/// Analyses the recordings of a list on `jobs` workers, at most a few recordings ahead of
-/// the one last handed out (memory stays flat however long the list). With one job there
-/// is no worker: each recording is analysed on the caller's thread when it is asked for.
-/// Every worker keeps its analyser and buffers for the whole run; all share one plan.
+/// Analyses the recordings of a list on `jobs` threads, the caller's and `jobs` − 1
+/// workers, at most a few recordings ahead of the one last handed out (memory stays flat
+/// however long the list). The caller analyses whichever recording is next to take when
+/// the one it asks for is not ready; with one job there is no worker and each recording
+/// is analysed on the caller's thread when it is asked for. Every thread keeps its
+/// analyser and buffers for the whole run; all share one plan.
 class ParallelAnalysis {
   public:
     /// Sets the workers going. `files` must outlive the analysis; `plan` is for the
@@ -85,7 +87,7 @@ class ParallelAnalysis {
     FftPlan m_plan;
     ResultDetail m_detail;
     std::vector<Slot> m_slots;                ///< recording i in slot i mod size
-    std::unique_ptr<Analyzer> m_ownAnalyzer;  ///< one job: the caller's thread analyses
+    std::unique_ptr<Analyzer> m_ownAnalyzer;  ///< the caller's thread's
     FilePieces m_ownFile;
     std::vector<std::thread> m_workers;
 
@@ -100,6 +102,8 @@ class ParallelAnalysis {
 
     Slot& slotOf(int index) { return m_slots[static_cast<std::size_t>(index) % m_slots.size()]; }
     void work(const ConversionSettings& settings);
+    /// Analyses recording `index` into its slot and marks it ready.
+    void analyseSlot(int index, Analyzer& analyzer, FilePieces& file);
 };
 
 /// Workers for a run when none are asked for: the machine's cores (at least 1).
