@@ -323,30 +323,6 @@ AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSe
 
 namespace {
 
-// Point i of an n-point window lies at start + i * width / n. For a power of two n the
-// division is an exact scaling, so multiplying by 1 / n gives the same position without
-// a division per point; any other n divides.
-struct ScaledByInverse {
-    double operator()(double offset, double inverse) const { return offset * inverse; }
-};
-struct DividedByCount {
-    double operator()(double offset, double count) const { return offset / count; }
-};
-
-// The positions of the window's points, and for each the row below it and the fraction
-// beyond that row. The positions are not negative, so truncation is the floor.
-template <typename Scale>
-void gridOf(double start, double width, double factor, Scale scale, std::vector<float>& positions,
-            std::vector<std::size_t>& below, std::vector<double>& fraction) {
-    for (std::size_t i = 0; i < below.size(); ++i) {
-        const double p = start + scale(static_cast<double>(i) * width, factor);
-        positions[i] = static_cast<float>(p);
-        const auto row = static_cast<std::int64_t>(p);
-        below[i] = static_cast<std::size_t>(row);
-        fraction[i] = p - static_cast<double>(row);
-    }
-}
-
 // The used slots through the band-limited kernel, at the positions of the linear mode.
 void resampleWindowBandLimited(const Recording& recording, const ConversionSettings& settings,
                                const AnalysisPeriod& period, WindowWaveforms& window) {
@@ -399,11 +375,19 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
     // fraction beyond it, in double (a float position loses the fraction on long records).
     std::vector<std::size_t> below(points);
     std::vector<double> fraction(points);
+    // For a power of two n (every transform size) dividing by n is an exact scaling, so
+    // multiplying by 1 / n gives the same positions without a division per point. The
+    // positions are not negative, so truncation is the floor.
     const bool powerOfTwo = n > 0 && (n & (n - 1)) == 0;
-    if (powerOfTwo)
-        gridOf(start, width, 1.0 / n, ScaledByInverse{}, window.samplePositions, below, fraction);
-    else
-        gridOf(start, width, double(n), DividedByCount{}, window.samplePositions, below, fraction);
+    const double inverse = 1.0 / n;
+    for (std::size_t i = 0; i < points; ++i) {
+        const double offset = static_cast<double>(i) * width;
+        const double p = start + (powerOfTwo ? offset * inverse : offset / n);
+        window.samplePositions[i] = static_cast<float>(p);
+        const auto row = static_cast<std::int64_t>(p);
+        below[i] = static_cast<std::size_t>(row);
+        fraction[i] = p - static_cast<double>(row);
+    }
     if (settings.interpolation == InterpolationMode::BandLimited &&
         kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
         resampleWindowBandLimited(recording, settings, period, window);
