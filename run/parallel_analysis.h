@@ -96,7 +96,7 @@ class ParallelAnalysis {
     // and a handed-back slot only a worker: no thread is woken for nothing.
     std::condition_variable m_slotReady;  ///< the caller waits for its recording
     std::condition_variable m_slotFree;   ///< workers wait for a slot to fill
-    int m_nextToAssign = 0;               ///< next recording a worker takes
+    int m_nextToAssign = 0;               ///< next recording to take, by a worker or the caller
     int m_nextToHand = 0;                 ///< next recording `next()` hands out
     bool m_stopping = false;
 
