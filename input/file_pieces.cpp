@@ -129,6 +129,29 @@ const std::byte* FilePieces::at(std::int64_t offset, std::int64_t n) {
     return fetch(offset, n);
 }
 
+FilePieces::Piece& FilePieces::freshPiece(std::int64_t offset, std::int64_t n) {
+    if (m_used == m_pieces.size()) m_pieces.emplace_back();
+    // A piece taken over from an earlier file keeps its storage; moving the list when it
+    // grows keeps every piece's bytes where they are.
+    Piece& piece = m_pieces[m_used];
+    piece.offset = offset;
+    piece.bytes.resize(static_cast<std::size_t>(n));
+    return piece;
+}
+
+std::span<const std::byte> FilePieces::head(std::int64_t n) {
+    if (m_handle < 0) throw InputError(ErrorKind::CannotRead, m_name, -1, "cannot be read");
+    Piece& piece = freshPiece(0, std::clamp<std::int64_t>(n, 0, m_size));
+    const auto want = static_cast<std::int64_t>(piece.bytes.size());
+    const std::int64_t got = readAt(m_handle, 0, piece.bytes.data(), want);
+    if (got < 0) throw InputError(ErrorKind::CannotRead, m_name, -1, "cannot be read");
+    // A file cut short since its size was taken yields what it still holds.
+    piece.bytes.resize(static_cast<std::size_t>(got));
+    ++m_used;
+    m_fetched += got;
+    return piece.bytes;
+}
+
 const std::byte* FilePieces::fetch(std::int64_t offset, std::int64_t n) {
     if (m_handle < 0) throw InputError(ErrorKind::CannotRead, m_name, -1, "cannot be read");
     const bool field = n <= kFieldRequest;
@@ -147,12 +170,7 @@ const std::byte* FilePieces::fetch(std::int64_t offset, std::int64_t n) {
             from = i;
         }
     }
-    if (m_used == m_pieces.size()) m_pieces.emplace_back();
-    // A piece taken over from an earlier file keeps its storage; moving the list when it
-    // grows keeps every piece's bytes where they are.
-    Piece& piece = m_pieces[m_used];
-    piece.offset = start;
-    piece.bytes.resize(static_cast<std::size_t>(end - start));
+    Piece& piece = freshPiece(start, end - start);
     if (held > 0) {
         const Piece& source = m_pieces[from];
         std::memcpy(piece.bytes.data(), source.bytes.data() + (start - source.offset),

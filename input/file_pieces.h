@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ class FilePieces {
     /// another one opened. Throws InputError (CannotRead) when the file no longer yields
     /// the bytes its size promised (it was cut short while being read, or a read failed).
     const std::byte* at(std::int64_t offset, std::int64_t n);
+    /// The file's first bytes, at most n of them, fetched exactly (a folder scan reads
+    /// the start time and nothing more). Valid until the file is closed or another one
+    /// opened. Throws InputError (CannotRead) when the read fails.
+    std::span<const std::byte> head(std::int64_t n);
     /// Bytes fetched from the disk since the last file was opened (kept after closing).
     std::int64_t bytesFetched() const { return m_fetched; }
 
@@ -40,6 +45,7 @@ class FilePieces {
         std::vector<std::byte> bytes;
     };
     const std::byte* fetch(std::int64_t offset, std::int64_t n);
+    Piece& freshPiece(std::int64_t offset, std::int64_t n);
 
     int m_handle = -1;
     std::string m_name;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <set>
 
 #include "input/byte_reader.h"
+#include "input/file_pieces.h"
 #include "input/layouts.h"
 #include "input/recording.h"
 #include "input/utf8_path.h"
@@ -27,22 +27,20 @@ bool endsWithNoCase(std::string_view name, std::string_view suffix) {
            lowerCase(name.substr(name.size() - suffix.size())) == suffix;
 }
 
-std::vector<std::byte> readHead(const fs::path& path, std::size_t length) {
-    // A pipe or device named like a recording would hold the scan forever on opening.
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (!ec && !fs::is_regular_file(status))
-        throw InputError(ErrorKind::NotARegularFile, utf8Text(path.filename()), -1,
-                         "is not a regular file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw InputError(ErrorKind::CannotOpen, utf8Text(path.filename()), -1, "cannot be opened");
-    std::vector<std::byte> head(length);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(length));
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    if (in.bad())
-        throw InputError(ErrorKind::CannotRead, utf8Text(path.filename()), -1, "cannot be read");
-    return head;
+// The first bytes of a recording, read through one reused file: opened without blocking
+// (a pipe named like a recording would hold the scan forever) and asked what it is
+// through the open file.
+std::span<const std::byte> readHead(FilePieces& file, const fs::path& path, std::size_t length) {
+    const std::string name = utf8Text(path.filename());
+    try {
+        file.open(path, name);
+    } catch (const InputError& e) {
+        // A folder named like a recording is no more a recording than a pipe.
+        if (e.kind() == ErrorKind::NotARegularFile)
+            throw InputError(ErrorKind::NotARegularFile, name, -1, "is not a regular file");
+        throw;
+    }
+    return file.head(static_cast<std::int64_t>(length));
 }
 
 // Matching names in file-name order, so every scan of a folder lists the same order.
@@ -83,15 +81,24 @@ std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wev
 
 void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& startTimes) {
     const std::size_t n = std::min(names.size(), startTimes.size());
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        std::size_t k = i;
-        for (std::size_t j = i + 1; j < n; ++j)
-            if (startTimes[j] < startTimes[k]) k = j;
-        // Moving the earliest entry forward (instead of exchanging it with entry i)
-        // keeps files of equal start time in their listing order.
-        std::rotate(names.begin() + i, names.begin() + k, names.begin() + k + 1);
-        std::rotate(startTimes.begin() + i, startTimes.begin() + k, startTimes.begin() + k + 1);
+    // A stable sort: files of equal start time keep their listing order.
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return startTimes[a] < startTimes[b]; });
+    std::vector<std::string> sortedNames;
+    std::vector<DateTime> sortedTimes;
+    sortedNames.reserve(names.size());
+    sortedTimes.reserve(startTimes.size());
+    for (const std::size_t i : order) {
+        sortedNames.push_back(std::move(names[i]));
+        sortedTimes.push_back(startTimes[i]);
     }
+    // Entries beyond the shorter list stay where they were.
+    for (std::size_t i = n; i < names.size(); ++i) sortedNames.push_back(std::move(names[i]));
+    for (std::size_t i = n; i < startTimes.size(); ++i) sortedTimes.push_back(startTimes[i]);
+    names = std::move(sortedNames);
+    startTimes = std::move(sortedTimes);
 }
 
 std::string nextAutoName(int& counter, const std::function<bool(const std::string&)>& isTaken,
@@ -131,6 +138,7 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
     std::set<std::string> present;
     for (const std::string& name : matches) present.insert(lowerCase(name));
     int counter = 5000;
+    FilePieces file;
     for (const std::string& name : matches) {
         // A listing that reports a name twice: the earlier entry gets a fresh name.
         if (!list.names.empty() && list.names.back() == name) {
@@ -159,7 +167,8 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
         // reported, and shown without a date.
         DateTime start;
         try {
-            const auto known = quickStartTime(readHead(folder / utf8Path(name), 128), wevFiles);
+            const auto known =
+                quickStartTime(readHead(file, folder / utf8Path(name), 128), wevFiles);
             if (known) {
                 start = *known;
             } else {
