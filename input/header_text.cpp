@@ -1,16 +1,19 @@
 #include "input/header_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace waveharm {
 
 double leadingNumber(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    std::string number;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t first = i;
     bool point = false;
     bool digits = false;
     for (; i < text.size(); ++i) {
@@ -22,10 +25,17 @@ double leadingNumber(std::string_view text) {
         } else {
             break;
         }
-        number += c;
     }
     if (!digits) return 0.0;
-    return std::strtod(number.c_str(), nullptr);
+    // Digits with at most one point, read the same whatever the program's locale says
+    // a decimal point is, and rounded correctly like strtod.
+    double value = 0.0;
+    const auto read = std::from_chars(text.data() + first, text.data() + i, value);
+    if (read.ec != std::errc{}) {
+        // Out of the double range: strtod's infinity or underflowed value.
+        value = std::strtod(std::string(text.substr(first, i - first)).c_str(), nullptr);
+    }
+    return negative ? -value : value;
 }
 
 double rangePerDivFromText(std::string_view text) {
@@ -57,6 +67,11 @@ double samplingRateKHzFor(double pointsPerDiv, std::string_view timeAxisText,
 }
 
 std::string numberText(double value) {
+    // Whole numbers below ten million print as "%.7g" prints them, without the
+    // formatter (a header holds a dozen of them: channel numbers, lengths).
+    if (value == std::floor(value) && std::fabs(value) < 1e7 &&
+        !(value == 0 && std::signbit(value)))
+        return std::to_string(static_cast<long long>(value));
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.7g", value);
     return buf;

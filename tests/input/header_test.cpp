@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "input/header_text.h"
 #include "input/recording.h"
 #include "input_test_support.h"
@@ -27,6 +30,17 @@ TEST(HeaderText, LeadingNumberRule) {
     EXPECT_DOUBLE_EQ(leadingNumber("ms"), 0);
     EXPECT_DOUBLE_EQ(leadingNumber(""), 0);
     EXPECT_DOUBLE_EQ(leadingNumber("- 5"), 0);
+    EXPECT_DOUBLE_EQ(leadingNumber(".5s"), 0.5);
+    EXPECT_EQ(leadingNumber(std::string(400, '9')), HUGE_VAL) << "beyond the double range";
+}
+
+TEST(HeaderText, NumberTextPrintsLikeSevenSignificantDigits) {
+    EXPECT_EQ(numberText(16), "16");
+    EXPECT_EQ(numberText(-3), "-3");
+    EXPECT_EQ(numberText(-0.0), "-0");
+    EXPECT_EQ(numberText(1.5), "1.5");
+    EXPECT_EQ(numberText(9999999), "9999999");
+    EXPECT_EQ(numberText(1e7), "1e+07");
 }
 
 TEST(HeaderText, RangeTextToUnitsPerDivision) {
