@@ -213,6 +213,7 @@ class Analyzer {
                     HarmonicResult& result);
     std::vector<float> m_re, m_im;
     std::array<std::vector<std::complex<double>>, 3> m_voltageTurns, m_backTurns;
+    std::vector<double> m_powerSums;
 };
 
 }  // namespace waveharm

@@ -76,6 +76,7 @@ struct Context {
     /// Per voltage phase: turning back by k times its fundamental angle, k = 0..orders.
     std::array<std::vector<std::complex<double>>, 3>& voltageTurns;
     std::array<std::vector<std::complex<double>>, 3>& backTurns;
+    std::vector<double>& powerSums;  ///< four rows of the power sums of one feeder
 };
 
 Layout layoutOf(const ConversionSettings& settings, int n) {
@@ -437,6 +438,52 @@ void applyPhaseCorrection(Context& ctx, std::size_t k) {
     }
 }
 
+// The power sums of one feeder over orders 1..H, phase by phase over whole rows of orders
+// (each sum adds the phases in the same order as a loop over the phases per order would),
+// so every loop streams through its rows. `sums` holds room for four rows of H + 1.
+void feederPowers(HarmonicResult& r, std::size_t f, std::size_t orders, std::size_t phases,
+                  const std::array<const std::complex<double>*, 3>& back, double* sums,
+                  bool angles) {
+    const std::size_t width = orders + 1;
+    double* p = sums;
+    double* q = p + width;
+    double* cx = q + width;
+    double* cy = cx + width;
+    std::fill(sums, sums + 4 * width, 0.0);
+    for (std::size_t c = 0; c < phases; ++c) {
+        const float* vIm = r.voltageHarmonicIm.row(c);
+        const float* vRe = r.voltageHarmonicRe.row(c);
+        const float* iIm = r.currentHarmonicIm.row(f, c);
+        const float* iRe = r.currentHarmonicRe.row(f, c);
+        const std::complex<double>* b = back[c];
+        for (std::size_t k = 1; k <= orders; ++k) {
+            const double cb = b[k].real(), sb = b[k].imag();
+            const double vi = vIm[k], vr = vRe[k];
+            const double ii = iIm[k], ir = iRe[k];
+            p[k] += vi * ii + vr * ir;
+            q[k] += vi * ir - vr * ii;
+            cx[k] += ii * cb + ir * sb;
+            cy[k] += ir * cb - ii * sb;
+        }
+    }
+    float* active = r.activePower.row(f);
+    float* reactive = r.reactivePower.row(f);
+    float* refX = r.currentRefX.row(f);
+    float* refY = r.currentRefY.row(f);
+    for (std::size_t k = 1; k <= orders; ++k) {
+        active[k] = static_cast<float>(p[k]);
+        reactive[k] = static_cast<float>(q[k]);
+        refX[k] = static_cast<float>(cx[k]);
+        refY[k] = static_cast<float>(cy[k]);
+    }
+    if (!angles) return;
+    // The screen's angles come from the sums before they are rounded to float.
+    for (std::size_t k = 1; k <= orders; ++k) {
+        r.phaseAngleDeg(f, k) = static_cast<float>(quadrantAngleDeg(p[k], q[k]));
+        r.currentRefAngleDeg(f, k) = roundToInt16(quadrantAngleDeg(cx[k], cy[k]));
+    }
+}
+
 // Power, reactive power, the voltage-to-current angle and the phasors referred to the
 // fundamental of their voltage phase, order by order from this recording's phasors.
 void powerAndReferences(Context& ctx) {
@@ -445,11 +492,18 @@ void powerAndReferences(Context& ctx) {
     const bool correct =
         layout.type == MeasurementType::ThreePhase1M && ctx.settings.phaseCorrectionDegrees != 0;
     const auto phases = static_cast<std::size_t>(layout.powerPhases());
+    const auto orders = static_cast<std::size_t>(layout.orders);
+    // Each order's correction touches only that order's currents.
+    if (correct) {
+        for (std::size_t k = 1; k <= orders; ++k) applyPhaseCorrection(ctx, k);
+    }
     // Turning back by k times each phase's fundamental angle (cos β, sin β).
-    std::array<Turns, 3>& back = ctx.backTurns;
-    for (std::size_t c = 0; c < phases; ++c) turnsOf(r.voltageAngle[c], layout.orders, back[c]);
-    for (std::size_t k = 1; k <= static_cast<std::size_t>(layout.orders); ++k) {
-        if (correct) applyPhaseCorrection(ctx, k);
+    std::array<const std::complex<double>*, 3> back{};
+    for (std::size_t c = 0; c < phases; ++c) {
+        turnsOf(r.voltageAngle[c], layout.orders, ctx.backTurns[c]);
+        back[c] = ctx.backTurns[c].data();
+    }
+    for (std::size_t k = 1; k <= orders; ++k) {
         double vx = 0, vy = 0;
         for (std::size_t c = 0; c < phases; ++c) {
             const double cb = back[c][k].real(), sb = back[c][k].imag();
@@ -460,27 +514,10 @@ void powerAndReferences(Context& ctx) {
         r.voltageRefX[k] = static_cast<float>(vx);
         r.voltageRefY[k] = static_cast<float>(vy);
         if (ctx.screenAngles) r.voltageAngleDeg[k] = roundToInt16(quadrantAngleDeg(vx, vy));
-        for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f) {
-            double p = 0, q = 0, cx = 0, cy = 0;
-            for (std::size_t c = 0; c < phases; ++c) {
-                const double cb = back[c][k].real(), sb = back[c][k].imag();
-                const double vIm = r.voltageHarmonicIm(c, k), vRe = r.voltageHarmonicRe(c, k);
-                const double iIm = r.currentHarmonicIm(f, c, k);
-                const double iRe = r.currentHarmonicRe(f, c, k);
-                p += vIm * iIm + vRe * iRe;
-                q += vIm * iRe - vRe * iIm;
-                cx += iIm * cb + iRe * sb;
-                cy += iRe * cb - iIm * sb;
-            }
-            r.activePower(f, k) = static_cast<float>(p);
-            r.reactivePower(f, k) = static_cast<float>(q);
-            r.currentRefX(f, k) = static_cast<float>(cx);
-            r.currentRefY(f, k) = static_cast<float>(cy);
-            if (!ctx.screenAngles) continue;
-            r.phaseAngleDeg(f, k) = static_cast<float>(quadrantAngleDeg(p, q));
-            r.currentRefAngleDeg(f, k) = roundToInt16(quadrantAngleDeg(cx, cy));
-        }
     }
+    ctx.powerSums.resize(4 * (orders + 1));
+    for (std::size_t f = 0; f < static_cast<std::size_t>(layout.feeders); ++f)
+        feederPowers(r, f, orders, phases, back, ctx.powerSums.data(), ctx.screenAngles);
 }
 
 void voltageDistortion(Context& ctx) {
@@ -652,7 +689,8 @@ void Analyzer::quantities(const RecorderFileHeader& header, WindowWaveforms& win
                 window,         result,
                 m_re,           m_im,
                 m_work,         m_detail == ResultDetail::Full,
-                m_voltageTurns, m_backTurns};
+                m_voltageTurns, m_backTurns,
+                m_powerSums};
     checkLineVoltage(window, m_plan);
     deriveWaveforms(window, m_settings, layout);
     prepareResult(result, layout);
