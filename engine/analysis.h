@@ -65,6 +65,9 @@ struct FftPlan {
     /// the results never depend on timing) when `kind` is Library and the build has it.
     /// Safe to call from several threads.
     static FftPlan make(int n, int log2n, TransformKind kind = TransformKind::Library);
+    /// True when every bin above N/2 the transform gives is the exact conjugate of its
+    /// mirror below (the library's real-input transform copies them so).
+    bool exactConjugates() const { return library != nullptr; }
     /// "FFTW 3.3.10 (single precision, real input)" or "radix-2".
     std::string transformName() const;
 };
@@ -172,6 +175,14 @@ enum class ResultDetail {
     Records,
 };
 
+namespace detail {
+/// Cosine and sine parts of orders 0..H of one column of the window, as rows of doubles
+/// (an analyser's scratch, kept from recording to recording).
+struct SpectrumRows {
+    std::vector<double> cos, sin;
+};
+}  // namespace detail
+
 /// Plans once per run and analyses recordings one at a time.
 class Analyzer {
   public:
@@ -214,6 +225,7 @@ class Analyzer {
     std::vector<float> m_re, m_im;
     std::array<std::vector<std::complex<double>>, 3> m_voltageTurns, m_backTurns;
     std::vector<double> m_powerSums;
+    std::array<detail::SpectrumRows, 3> m_spectra;
 };
 
 }  // namespace waveharm

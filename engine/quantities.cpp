@@ -51,6 +51,7 @@ struct Spectrum {
     const float* re;
     const float* im;
     int n;
+    bool mirrored;  ///< bins n−k (k up to the highest order) are the conjugates of bins k
     // Cosine and sine coefficients of order k in the units of the column.
     double cosPart(int k) const {
         assert(k >= 0 && k <= n && "an order within the transform");
@@ -61,6 +62,8 @@ struct Spectrum {
         return static_cast<double>(im[n - k]) - im[k];
     }
 };
+
+using detail::SpectrumRows;
 
 struct Context {
     const ConversionSettings& settings;
@@ -76,7 +79,8 @@ struct Context {
     /// Per voltage phase: turning back by k times its fundamental angle, k = 0..orders.
     std::array<std::vector<std::complex<double>>, 3>& voltageTurns;
     std::array<std::vector<std::complex<double>>, 3>& backTurns;
-    std::vector<double>& powerSums;  ///< four rows of the power sums of one feeder
+    std::vector<double>& powerSums;        ///< four rows of the power sums of one feeder
+    std::array<SpectrumRows, 3>& spectra;  ///< the phases of the group being extracted
 };
 
 Layout layoutOf(const ConversionSettings& settings, int n) {
@@ -254,17 +258,76 @@ void prepareResult(HarmonicResult& result, const Layout& layout) {
     result.allocate(layout.orders, layout.feeders);
 }
 
-Spectrum transformColumn(Context& ctx, int column) {
-    const float* w = ctx.window.columns.row(static_cast<std::size_t>(column));
-    computeFft(ctx.plan, std::span<const float>(w, static_cast<std::size_t>(ctx.layout.n + 1)),
-               ctx.re, ctx.im, ctx.work, ctx.layout.orders);
-    assert(ctx.re.size() == static_cast<std::size_t>(ctx.layout.n + 1) && "bins 0..N");
-    Spectrum spectrum{ctx.re.data(), ctx.im.data(), ctx.layout.n};
-    ctx.result.fundamentalCos[static_cast<std::size_t>(column)] =
-        static_cast<float>(spectrum.cosPart(1));
-    ctx.result.fundamentalSin[static_cast<std::size_t>(column)] =
-        static_cast<float>(spectrum.sinPart(1));
-    return spectrum;
+// Where the upper bins mirror the lower ones exactly, the cosine part re[N−k] + re[k] is
+// re[k] + re[k] and the sine part im[N−k] − im[k] is −im[k] − im[k]: the same values,
+// read in one direction, so the loop runs on whole vectors.
+void rowsOf(const Spectrum& spectrum, int orders, SpectrumRows& rows) {
+    const auto top = static_cast<std::size_t>(orders);
+    rows.cos.resize(top + 1);
+    rows.sin.resize(top + 1);
+    if (spectrum.mirrored) {
+        const float* re = spectrum.re;
+        const float* im = spectrum.im;
+        for (std::size_t k = 0; k <= top; ++k) {
+            rows.cos[k] = static_cast<double>(re[k]) + re[k];
+            rows.sin[k] = static_cast<double>(-im[k]) - im[k];
+        }
+        return;
+    }
+    for (int k = 0; k <= orders; ++k) {
+        rows.cos[static_cast<std::size_t>(k)] = spectrum.cosPart(k);
+        rows.sin[static_cast<std::size_t>(k)] = spectrum.sinPart(k);
+    }
+}
+
+// The third phase as a combination of the first two: third = a·first + b·second, point
+// by point (two wattmeters: S = R-S − T-S for the voltages, R + T for the currents, R − T
+// for currents measured as line quantities; three wattmeters: −R − T). The transform is
+// linear, so its spectrum is the same combination of theirs. Nothing when the third phase
+// is no such combination or is not analysed.
+struct ThirdPhase {
+    double first = 0, second = 0;
+};
+std::optional<ThirdPhase> thirdPhaseOf(const Context& ctx, int feeder) {
+    if (ctx.layout.lastColumn != 2) return std::nullopt;
+    const bool twoMeter = ctx.layout.type == MeasurementType::ThreePhase2M;
+    const bool threeMeter = ctx.layout.type == MeasurementType::ThreePhase3M;
+    if (feeder < 0) {
+        if (twoMeter) return ThirdPhase{1, -1};
+        return std::nullopt;
+    }
+    const bool lineValues = ctx.settings.lineVoltageInput[static_cast<std::size_t>(feeder)];
+    if (twoMeter) return lineValues ? ThirdPhase{1, -1} : ThirdPhase{1, 1};
+    if (threeMeter && !lineValues) return ThirdPhase{-1, -1};
+    return std::nullopt;
+}
+
+// The spectrum rows of a group's column c (group −1: the voltages, else a feeder's
+// currents): transformed, or combined from the group's first two.
+void spectrumOf(Context& ctx, int group, int c, std::array<SpectrumRows, 3>& rows) {
+    const int column = group < 0 ? c : Layout::currentColumn(group, c);
+    SpectrumRows& out = rows[static_cast<std::size_t>(c)];
+    const auto third = c == 2 ? thirdPhaseOf(ctx, group) : std::nullopt;
+    if (third) {
+        const auto top = static_cast<std::size_t>(ctx.layout.orders);
+        out.cos.resize(top + 1);
+        out.sin.resize(top + 1);
+        for (std::size_t k = 0; k <= top; ++k) {
+            out.cos[k] = third->first * rows[0].cos[k] + third->second * rows[1].cos[k];
+            out.sin[k] = third->first * rows[0].sin[k] + third->second * rows[1].sin[k];
+        }
+    } else {
+        const float* w = ctx.window.columns.row(static_cast<std::size_t>(column));
+        computeFft(ctx.plan, std::span<const float>(w, static_cast<std::size_t>(ctx.layout.n + 1)),
+                   ctx.re, ctx.im, ctx.work, ctx.layout.orders);
+        assert(ctx.re.size() == static_cast<std::size_t>(ctx.layout.n + 1) && "bins 0..N");
+        const Spectrum spectrum{
+            ctx.re.data(), ctx.im.data(), ctx.layout.n,
+            ctx.plan.exactConjugates() && 2 * ctx.layout.orders <= ctx.layout.n};
+        rowsOf(spectrum, ctx.layout.orders, out);
+    }
+    ctx.result.fundamentalCos[static_cast<std::size_t>(column)] = static_cast<float>(out.cos[1]);
+    ctx.result.fundamentalSin[static_cast<std::size_t>(column)] = static_cast<float>(out.sin[1]);
 }
 
 using Turns = std::vector<std::complex<double>>;
@@ -286,29 +349,41 @@ void turn(double im, double re, std::complex<double> by, float& turnedIm, float&
     turnedRe = static_cast<float>(complexMulIm(im, re, by.real(), by.imag()));
 }
 
+// Phasors of orders 1..H in the column's units times `scale`.
+void scaledPhasors(const SpectrumRows& rows, int orders, double scale, float* re, float* im) {
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(orders); ++k) {
+        re[k] = static_cast<float>(rows.cos[k] * scale);
+        im[k] = static_cast<float>(rows.sin[k] * scale);
+    }
+}
+
+// Phasors of orders 1..H turned by k times the angle whose turns `turns` holds.
+void turnRows(const float* re, const float* im, const std::complex<double>* turns, int orders,
+              float* turnedRe, float* turnedIm) {
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(orders); ++k)
+        turn(im[k], re[k], turns[k], turnedIm[k], turnedRe[k]);
+}
+
 // Voltage phasors of every order, primary RMS volts, and each phase's turns by the angle
 // that puts its fundamental on the x-axis.
 void extractVoltages(Context& ctx) {
     HarmonicResult& r = ctx.result;
     const double scale = ctx.scales.voltage / kSqrt2;
     for (int c = 0; c <= ctx.layout.lastColumn; ++c) {
-        const Spectrum spectrum = transformColumn(ctx, c);
+        spectrumOf(ctx, -1, c, ctx.spectra);
+        const SpectrumRows& rows = ctx.spectra[static_cast<std::size_t>(c)];
         const auto uc = static_cast<std::size_t>(c);
-        for (int k = 1; k <= ctx.layout.orders; ++k) {
-            const auto uk = static_cast<std::size_t>(k);
-            r.voltageHarmonicRe(uc, uk) = static_cast<float>(spectrum.cosPart(k) * scale);
-            r.voltageHarmonicIm(uc, uk) = static_cast<float>(spectrum.sinPart(k) * scale);
-        }
+        scaledPhasors(rows, ctx.layout.orders, scale, r.voltageHarmonicRe.row(uc),
+                      r.voltageHarmonicIm.row(uc));
         const double reference =
             -phaseAngle(r.voltageHarmonicIm(uc, 1), r.voltageHarmonicRe(uc, 1));
         Turns& turns = ctx.voltageTurns[uc];
         turnsOf(reference, ctx.layout.orders, turns);
-        for (std::size_t k = 1; k < turns.size(); ++k) {
-            turn(r.voltageHarmonicIm(uc, k), r.voltageHarmonicRe(uc, k), turns[k],
-                 r.voltageHarmonicIm(uc + 3, k), r.voltageHarmonicRe(uc + 3, k));
-        }
-        r.fundamentalRawRe[uc] = static_cast<float>(spectrum.cosPart(1));
-        r.fundamentalRawIm[uc] = static_cast<float>(spectrum.sinPart(1));
+        turnRows(r.voltageHarmonicRe.row(uc), r.voltageHarmonicIm.row(uc), turns.data(),
+                 ctx.layout.orders, r.voltageHarmonicRe.row(uc + 3),
+                 r.voltageHarmonicIm.row(uc + 3));
+        r.fundamentalRawRe[uc] = static_cast<float>(rows.cos[1]);
+        r.fundamentalRawIm[uc] = static_cast<float>(rows.sin[1]);
     }
 }
 
@@ -324,20 +399,15 @@ void extractCurrents(Context& ctx) {
         const auto uf = static_cast<std::size_t>(f);
         for (int c = 0; c <= layout.lastColumn; ++c) {
             const auto uc = static_cast<std::size_t>(c);
-            const Spectrum spectrum = transformColumn(ctx, Layout::currentColumn(f, c));
+            spectrumOf(ctx, f, c, ctx.spectra);
             const double scale = ctx.scales.current[uf][uc] / kSqrt2;
             const Turns& turns =
                 turnsByPhase[ownPhase ? uc : static_cast<std::size_t>(layout.lastColumn)];
             float* re = r.currentHarmonicRe.row(uf, uc);
             float* im = r.currentHarmonicIm.row(uf, uc);
-            float* turnedRe = r.currentHarmonicRe.row(uf, uc + 3);
-            float* turnedIm = r.currentHarmonicIm.row(uf, uc + 3);
-            for (int k = 1; k <= layout.orders; ++k) {
-                const auto uk = static_cast<std::size_t>(k);
-                re[uk] = static_cast<float>(spectrum.cosPart(k) * scale);
-                im[uk] = static_cast<float>(spectrum.sinPart(k) * scale);
-                turn(im[uk], re[uk], turns[uk], turnedIm[uk], turnedRe[uk]);
-            }
+            scaledPhasors(ctx.spectra[uc], layout.orders, scale, re, im);
+            turnRows(re, im, turns.data(), layout.orders, r.currentHarmonicRe.row(uf, uc + 3),
+                     r.currentHarmonicIm.row(uf, uc + 3));
         }
     }
 }
@@ -690,7 +760,7 @@ void Analyzer::quantities(const RecorderFileHeader& header, WindowWaveforms& win
                 m_re,           m_im,
                 m_work,         m_detail == ResultDetail::Full,
                 m_voltageTurns, m_backTurns,
-                m_powerSums};
+                m_powerSums,    m_spectra};
     checkLineVoltage(window, m_plan);
     deriveWaveforms(window, m_settings, layout);
     prepareResult(result, layout);

@@ -245,6 +245,43 @@ TEST_F(QuantitiesTest, EachFeederUsesItsOwnLineVoltageFlag) {
     EXPECT_FLOAT_EQ(window.columns(8, i), window.columns(6, i) - window.columns(7, i));
 }
 
+// The third phase's spectrum is combined from the other two; it must be that of the
+// derived waveform the window shows, within float noise, for every way it is derived.
+TEST_F(QuantitiesTest, DerivedPhaseSpectrumIsThatOfItsWaveform) {
+    for (const MeasurementType type :
+         {MeasurementType::ThreePhase2M, MeasurementType::ThreePhase3M}) {
+        ConversionSettings s = settings(type, 2);
+        s.lineVoltageInput = {false, true};
+        auto columns = lineVoltages({{5, 80, 10}}, {{7, 50, 40}});
+        for (int f = 0; f < 2; ++f) {
+            columns.push_back({{1, 400, 10}, {5, 60, 70}});
+            columns.push_back({{1, 300, 130}, {7, 40, 20}});
+            columns.push_back({});
+        }
+        const HarmonicResult r = run(s, columns);
+        const FftPlan plan = planFor(s);
+        for (const std::size_t column : {2u, 5u, 8u}) {
+            std::vector<float> re, im;
+            const float* w = window.columns.row(column);
+            computeFft(plan, std::span<const float>(w, 1025), re, im);
+            const double cos1 = double(re[1023]) + re[1];
+            const double sin1 = double(im[1023]) - im[1];
+            const double size = std::hypot(cos1, sin1);
+            EXPECT_NEAR(r.fundamentalCos[column], cos1, 1e-5 * size) << "column " << column;
+            EXPECT_NEAR(r.fundamentalSin[column], sin1, 1e-5 * size) << "column " << column;
+            if (column == 2) continue;
+            // Order 5 of the derived current against its fundamental, free of the scales.
+            const std::size_t f = column / 3 - 1;
+            const double ratio =
+                std::hypot(double(re[1019]) + re[5], double(im[1019]) - im[5]) / size;
+            const double got =
+                std::hypot(r.currentHarmonicRe(f, 2, 5), r.currentHarmonicIm(f, 2, 5)) /
+                std::hypot(r.currentHarmonicRe(f, 2, 1), r.currentHarmonicIm(f, 2, 1));
+            EXPECT_NEAR(got, ratio, 1e-5) << "feeder " << f + 1;
+        }
+    }
+}
+
 TEST_F(QuantitiesTest, OnePhaseMeasuredWithPhaseCorrection) {
     ConversionSettings s = settings(MeasurementType::ThreePhase1M);
     s.setPhaseCorrectionIndex(3);  // +30°
