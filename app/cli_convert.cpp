@@ -138,7 +138,8 @@ int convert(const ConvertOptions& options) {
         return usageError("'" + options.inputDir + "' is not a folder");
     WaveformFileList files;
     try {
-        files = scanFolder(utf8Path(options.inputDir), options.settings.wevFiles);
+        files = scanFolder(utf8Path(options.inputDir), options.settings.wevFiles,
+                           options.jobs > 0 ? options.jobs : defaultJobs());
     } catch (const InputError& e) {
         return usageError(options.inputDir + ": " + e.reason());
     }

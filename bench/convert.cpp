@@ -87,7 +87,7 @@ void convert(benchmark::State& state, HarmonicOption option, int jobs) {
     QuietRun quiet;
     int analysed = 0;
     for (auto _ : state) {
-        ConversionDriver driver(settings, scanFolder(folder, false), quiet, workers);
+        ConversionDriver driver(settings, scanFolder(folder, false, workers), quiet, workers);
         driver.start();
         while (driver.step()) {
         }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <set>
+#include <thread>
 
 #include "input/byte_reader.h"
 #include "input/file_pieces.h"
@@ -131,14 +133,86 @@ std::string WaveformFileList::lastStartText() const {
     return firstDatedIndex() < 0 ? "-" : startText(count() - 1);
 }
 
-WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) {
+namespace {
+
+// The start time of one listed file, or the problem that kept it from being read.
+struct ScannedStart {
+    DateTime start;
+    std::optional<ScanProblem> problem;
+};
+
+ScannedStart scanStart(FilePieces& file, const fs::path& path, const std::string& name,
+                       bool wevFiles) {
+    ScannedStart out;
+    // Files whose start cannot be read keep the zero time and sort first; each is
+    // reported, and shown without a date.
+    try {
+        const auto known = quickStartTime(readHead(file, path, 128), wevFiles);
+        if (known)
+            out.start = *known;
+        else
+            out.problem = ScanProblem{name, ErrorKind::NotARecording, -1,
+                                      "not a recognised recorder waveform file"};
+    } catch (const InputError& e) {
+        out.problem = ScanProblem{name, e.kind(), e.offset(), e.reason()};
+    }
+    return out;
+}
+
+// Start times of every listed file, on up to `jobs` threads, each taking one stretch of
+// the list with its own file.
+std::vector<ScannedStart> scanStarts(const fs::path& folder, const std::vector<std::string>& names,
+                                     bool wevFiles, int jobs) {
+    std::vector<ScannedStart> starts(names.size());
+    const auto scanRange = [&](std::size_t first, std::size_t end) {
+        FilePieces file;
+        for (std::size_t i = first; i < end; ++i)
+            starts[i] = scanStart(file, folder / utf8Path(names[i]), names[i], wevFiles);
+    };
+    // A thread is worth starting for a few dozen files.
+    constexpr std::size_t kFilesPerThread = 32;
+    const std::size_t threads = std::clamp<std::size_t>(
+        names.size() / kFilesPerThread, 1, static_cast<std::size_t>(std::max(jobs, 1)));
+    if (threads == 1) {
+        scanRange(0, names.size());
+        return starts;
+    }
+    std::vector<std::exception_ptr> failures(threads);
+    std::vector<std::thread> workers;
+    const std::size_t share = (names.size() + threads - 1) / threads;
+    for (std::size_t t = 1; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            try {
+                scanRange(std::min(names.size(), t * share),
+                          std::min(names.size(), (t + 1) * share));
+            } catch (...) {
+                failures[t] = std::current_exception();
+            }
+        });
+    }
+    try {
+        scanRange(0, std::min(names.size(), share));
+    } catch (...) {
+        failures[0] = std::current_exception();
+    }
+    for (std::thread& w : workers) w.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+    return starts;
+}
+
+}  // namespace
+
+WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles, int jobs) {
     WaveformFileList list;
     list.folder = folder;
     const std::vector<std::string> matches = listMatches(folder, wevFiles);
     std::set<std::string> present;
     for (const std::string& name : matches) present.insert(lowerCase(name));
     int counter = 5000;
-    FilePieces file;
+    // A failed rename is reported after the start of the entry it concerns, as the scan
+    // meets it.
+    std::vector<std::optional<ScanProblem>> renameProblems;
     for (const std::string& name : matches) {
         // A listing that reports a name twice: the earlier entry gets a fresh name.
         if (!list.names.empty() && list.names.back() == name) {
@@ -159,27 +233,19 @@ WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles) 
                 list.renamed.push_back(name + " -> " + fresh);
                 list.names.back() = fresh;
             } else {
-                list.problems.push_back(
-                    {name, ErrorKind::CannotCreate, -1, "cannot be renamed: " + ec.message()});
+                renameProblems.back() = ScanProblem{name, ErrorKind::CannotCreate, -1,
+                                                    "cannot be renamed: " + ec.message()};
             }
-        }
-        // Files whose start cannot be read keep the zero time and sort first; each is
-        // reported, and shown without a date.
-        DateTime start;
-        try {
-            const auto known =
-                quickStartTime(readHead(file, folder / utf8Path(name), 128), wevFiles);
-            if (known) {
-                start = *known;
-            } else {
-                list.problems.push_back({name, ErrorKind::NotARecording, -1,
-                                         "not a recognised recorder waveform file"});
-            }
-        } catch (const InputError& e) {
-            list.problems.push_back({name, e.kind(), e.offset(), e.reason()});
         }
         list.names.push_back(name);
-        list.startTimes.push_back(start);
+        renameProblems.emplace_back();
+    }
+    // Each file is read under its final name; problems are listed in file order.
+    std::vector<ScannedStart> starts = scanStarts(folder, list.names, wevFiles, jobs);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        if (starts[i].problem) list.problems.push_back(std::move(*starts[i].problem));
+        if (renameProblems[i]) list.problems.push_back(std::move(*renameProblems[i]));
+        list.startTimes.push_back(starts[i].start);
     }
     sortByStartTime(list.names, list.startTimes);
     return list;

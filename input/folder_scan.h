@@ -23,9 +23,8 @@ bool matchesRecordingPattern(std::string_view fileName, bool wevFiles);
 /// recognised; InputError when its date or time cannot be converted.
 std::optional<DateTime> quickStartTime(std::span<const std::byte> head, bool wevFiles = false);
 
-/// Sorts names and times (parallel) by start time. Selection of the earliest
-/// remaining entry scanning upward (a later entry is taken only when strictly
-/// earlier); entries of equal time keep their relative order.
+/// Sorts names and times (parallel) by start time; entries of equal time keep their
+/// relative order (a later entry moves ahead only when strictly earlier).
 void sortByStartTime(std::vector<std::string>& names, std::vector<DateTime>& startTimes);
 
 /// The next free rename target "AUTO" + counter + `extension` (".MEM", or an 8840 file's

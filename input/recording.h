@@ -217,7 +217,8 @@ struct WaveformFileList {
 
 /// Scans a folder: files matching "*.MEM" (case-insensitive), or "*.wav"/"*.wev" with
 /// the 8840 option, in file-name order; each recognised `.MEM` file's start time (no
-/// time-difference correction); stable selection sort by start time.
-WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles);
+/// time-difference correction); a stable sort by start time. The start times are read on
+/// `jobs` threads (the list is the same for any number).
+WaveformFileList scanFolder(const std::filesystem::path& folder, bool wevFiles, int jobs = 1);
 
 }  // namespace waveharm

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <set>
 
@@ -125,6 +126,28 @@ TEST(FolderScan, UnreadableFilesStayListedAndAreReported) {
     EXPECT_EQ(list.names, (std::vector<std::string>{"dangling.MEM", "a.MEM"}));
     ASSERT_EQ(list.problems.size(), 1u);
     EXPECT_EQ(list.problems[0].text(), "dangling.MEM: cannot be opened");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(FolderScan, AnyNumberOfThreadsGivesTheSameList) {
+    const auto dir = testing::freshFolder("threads");
+    for (int i = 0; i < 100; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "R%03d.MEM", i);
+        writeRecording(dir / name, recordingAt(i % 3 ? "8841" : "8860", (7 * i) % 24));
+    }
+    std::ofstream(dir / "R050.MEM") << "not a recording";
+    std::ofstream(dir / "R077.MEM") << "";
+    const WaveformFileList one = scanFolder(dir, false);
+    ASSERT_EQ(one.problems.size(), 2u);
+    for (const int jobs : {2, 3, 8}) {
+        const WaveformFileList many = scanFolder(dir, false, jobs);
+        EXPECT_EQ(many.names, one.names) << jobs << " threads";
+        EXPECT_TRUE(many.startTimes == one.startTimes) << jobs << " threads";
+        ASSERT_EQ(many.problems.size(), one.problems.size());
+        for (std::size_t i = 0; i < one.problems.size(); ++i)
+            EXPECT_EQ(many.problems[i].text(), one.problems[i].text());
+    }
     std::filesystem::remove_all(dir);
 }
 
