@@ -218,38 +218,50 @@ void lineToPhase(float* r, float* t, float* s, std::size_t points) {
     }
 }
 
-// Completes the third phase of the voltages and of every feeder's currents.
+// The third phase as a combination of the first two, third = a·first + b·second point by
+// point: with two wattmeters S = R-S − T-S for the voltages, R + T for the currents and
+// R − T for currents measured as line quantities; with three wattmeters −R − T for phase
+// currents. Nothing when the third phase is no such combination (three-wattmeter line
+// quantities are turned into phase values instead) or is not derived at all.
+struct ThirdPhase {
+    double first = 0, second = 0;
+};
+std::optional<ThirdPhase> thirdPhaseRule(MeasurementType type, bool voltages, bool lineValues) {
+    if (type == MeasurementType::ThreePhase2M) {
+        if (voltages || lineValues) return ThirdPhase{1, -1};
+        return ThirdPhase{1, 1};
+    }
+    if (type == MeasurementType::ThreePhase3M && !voltages && !lineValues)
+        return ThirdPhase{-1, -1};
+    return std::nullopt;
+}
+
+// The rule of a group's third phase: group −1 for the voltages, else a feeder.
+std::optional<ThirdPhase> thirdPhaseOf(const ConversionSettings& settings, const Layout& layout,
+                                       int group) {
+    const bool lineValues =
+        group >= 0 && settings.lineVoltageInput[static_cast<std::size_t>(group)];
+    return thirdPhaseRule(layout.type, group < 0, lineValues);
+}
+
+// Completes the third phase of the voltages and of every feeder's currents, each value
+// worked out in double and rounded once to float.
 void deriveWaveforms(WindowWaveforms& window, const ConversionSettings& settings,
                      const Layout& layout) {
-    const bool twoMeter = layout.type == MeasurementType::ThreePhase2M;
     const bool threeMeter = layout.type == MeasurementType::ThreePhase3M;
-    if (!twoMeter && !threeMeter) return;
+    if (layout.type != MeasurementType::ThreePhase2M && !threeMeter) return;
     auto& w = window.columns;
     const std::size_t points = w.cols();
-    if (threeMeter) {
-        lineToPhase(w.row(0), w.row(1), w.row(2), points);
-    } else {
-        for (std::size_t i = 0; i < points; ++i) w(2, i) = w(0, i) - w(1, i);
-    }
-    for (int f = 0; f < layout.feeders; ++f) {
-        const auto b = static_cast<std::size_t>(Layout::currentColumn(f, 0));
-        const bool lineValues = settings.lineVoltageInput[static_cast<std::size_t>(f)];
-        if (threeMeter && lineValues) {
+    for (int group = -1; group < layout.feeders; ++group) {
+        const auto b = static_cast<std::size_t>(group < 0 ? 0 : Layout::currentColumn(group, 0));
+        if (const auto rule = thirdPhaseOf(settings, layout, group)) {
+            const float* first = w.row(b);
+            const float* second = w.row(b + 1);
+            float* third = w.row(b + 2);
+            for (std::size_t i = 0; i < points; ++i)
+                third[i] = static_cast<float>(rule->first * first[i] + rule->second * second[i]);
+        } else if (threeMeter) {
             lineToPhase(w.row(b), w.row(b + 1), w.row(b + 2), points);
-            continue;
-        }
-        const float* first = w.row(b);
-        const float* second = w.row(b + 1);
-        float* third = w.row(b + 2);
-        if (threeMeter) {
-            for (std::size_t i = 0; i < points; ++i)
-                third[i] = static_cast<float>(-static_cast<double>(first[i]) - second[i]);
-        } else if (lineValues) {
-            for (std::size_t i = 0; i < points; ++i)
-                third[i] = static_cast<float>(static_cast<double>(first[i]) - second[i]);
-        } else {
-            for (std::size_t i = 0; i < points; ++i)
-                third[i] = static_cast<float>(static_cast<double>(second[i]) + first[i]);
         }
     }
 }
@@ -280,34 +292,13 @@ void rowsOf(const Spectrum& spectrum, int orders, SpectrumRows& rows) {
     }
 }
 
-// The third phase as a combination of the first two: third = a·first + b·second, point
-// by point (two wattmeters: S = R-S − T-S for the voltages, R + T for the currents, R − T
-// for currents measured as line quantities; three wattmeters: −R − T). The transform is
-// linear, so its spectrum is the same combination of theirs. Nothing when the third phase
-// is no such combination or is not analysed.
-struct ThirdPhase {
-    double first = 0, second = 0;
-};
-std::optional<ThirdPhase> thirdPhaseOf(const Context& ctx, int feeder) {
-    if (ctx.layout.lastColumn != 2) return std::nullopt;
-    const bool twoMeter = ctx.layout.type == MeasurementType::ThreePhase2M;
-    const bool threeMeter = ctx.layout.type == MeasurementType::ThreePhase3M;
-    if (feeder < 0) {
-        if (twoMeter) return ThirdPhase{1, -1};
-        return std::nullopt;
-    }
-    const bool lineValues = ctx.settings.lineVoltageInput[static_cast<std::size_t>(feeder)];
-    if (twoMeter) return lineValues ? ThirdPhase{1, -1} : ThirdPhase{1, 1};
-    if (threeMeter && !lineValues) return ThirdPhase{-1, -1};
-    return std::nullopt;
-}
-
 // The spectrum rows of a group's column c (group −1: the voltages, else a feeder's
-// currents): transformed, or combined from the group's first two.
+// currents): transformed, or, the transform being linear, combined from the group's first
+// two by the rule its waveform was derived with.
 void spectrumOf(Context& ctx, int group, int c, std::array<SpectrumRows, 3>& rows) {
     const int column = group < 0 ? c : Layout::currentColumn(group, c);
     SpectrumRows& out = rows[static_cast<std::size_t>(c)];
-    const auto third = c == 2 ? thirdPhaseOf(ctx, group) : std::nullopt;
+    const auto third = c == 2 ? thirdPhaseOf(ctx.settings, ctx.layout, group) : std::nullopt;
     if (third) {
         const auto top = static_cast<std::size_t>(ctx.layout.orders);
         out.cos.resize(top + 1);
