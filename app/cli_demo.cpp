@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/cli_commands.h"
+#include "base/utf8_path.h"
 #include "input/recording_writer.h"
-#include "input/utf8_path.h"
 
 namespace waveharm::cli {
 

@@ -1,11 +1,8 @@
 // waveharm-cli dump: a harm result file as CSV, one line per record, so the results
 // can go straight into a spreadsheet.
 
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <span>
@@ -13,7 +10,9 @@
 #include <vector>
 
 #include "app/cli_commands.h"
-#include "input/recording.h"
+#include "base/error.h"
+#include "base/input_file.h"
+#include "base/utf8_path.h"
 #include "output/result_columns.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
@@ -107,31 +106,16 @@ bool writeOut(const std::string& text) {
 }
 
 int dumpFile(const DumpOptions& opt) {
-    const std::filesystem::path path = utf8Path(opt.file);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw InputError(ErrorKind::NotARegularFile, opt.file, -1,
-                         "this is a folder, not a result file");
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec)
-        throw InputError(ErrorKind::CannotRead, opt.file, -1,
-                         "cannot read the file: " + ec.message());
-    const ResultLayout layout =
-        resolveResultLayout(opt.file, static_cast<std::int64_t>(size), opt.option, opt.feeders);
-
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError(ErrorKind::CannotOpen, opt.file, -1, "cannot open the file");
+    InputFile in;
+    in.open(utf8Path(opt.file), opt.file, "result file");
+    const std::int64_t size = in.size();
+    const ResultLayout layout = resolveResultLayout(opt.file, size, opt.option, opt.feeders);
     if (!writeOut(headerLine(layout))) return -1;
     // Record by record, so a month of records never has to fit in memory at once.
-    std::vector<char> record(static_cast<std::size_t>(layout.recordBytes()));
-    for (std::uintmax_t at = 0; at < size; at += record.size()) {
-        if (!in.read(record.data(), static_cast<std::streamsize>(record.size())))
-            throw InputError(ErrorKind::CannotRead, opt.file, static_cast<std::int64_t>(at),
-                             "the file ended while it was being read");
-        const auto bytes = std::as_bytes(std::span<const char>(record));
-        if (!writeOut(recordLine(
-                decodeResultRecord(bytes, layout, opt.file, static_cast<std::int64_t>(at)))))
-            return -1;
+    std::vector<std::byte> bytes(static_cast<std::size_t>(layout.recordBytes()));
+    for (std::int64_t at = 0; at < size; at += layout.recordBytes()) {
+        in.readExactly(at, bytes);
+        if (!writeOut(recordLine(decodeResultRecord(bytes, layout, opt.file, at)))) return -1;
     }
     return 0;
 }

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/date_time.h"
 #include "campaign/campaign_data.h"
-#include "input/date_time.h"
 #include "output/result_writer.h"
 #include "ratio_reporter.h"
 

@@ -11,8 +11,9 @@
 #include <map>
 #include <string>
 
+#include "base/file_pieces.h"
+#include "base/input_file.h"
 #include "engine/analysis.h"
-#include "input/file_pieces.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "ratio_reporter.h"
@@ -41,7 +42,7 @@ std::filesystem::path recordingFile(const std::string& model) {
 
 void readBytesOnly(benchmark::State& state, const std::string& model) {
     const auto path = recordingFile(model);
-    for (auto _ : state) benchmark::DoNotOptimize(readFileBytes(path));
+    for (auto _ : state) benchmark::DoNotOptimize(readFileBytes(path, "recording"));
     state.SetBytesProcessed(state.iterations() * std::int64_t(std::filesystem::file_size(path)));
 }
 

@@ -4,23 +4,20 @@
 #include <bit>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <utility>
 
-#include "input/byte_reader.h"
-#include "input/date_time.h"
+#include "base/byte_reader.h"
+#include "base/date_time.h"
+#include "base/input_file.h"
+#include "base/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
 namespace {
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
-
-std::filesystem::path pathOf(const std::string& name) {
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
 
 // A row before its values are in: statistics, limit and verdict come later.
 SeriesRow rowOf(std::string name, std::string unit, SeriesKind kind, ColumnQuantity quantity,
@@ -53,18 +50,16 @@ struct SourceFile {
 // Visits every record of `file` in file order: visit(index, reader, recordStart).
 void forEachRecord(const SourceFile& file,
                    const std::function<void(std::int64_t, ByteReader&, std::int64_t)>& visit) {
-    std::ifstream in(pathOf(file.name), std::ios::binary);
-    if (!in) throw InputError(ErrorKind::CannotOpen, file.name, -1, "cannot open the file");
+    InputFile in;
+    in.open(utf8Path(file.name), file.name, "result file");
     const std::int64_t length = file.layout.recordBytes();
     const std::int64_t perChunk = std::max<std::int64_t>(1, (1 << 20) / length);
-    std::vector<char> chunk;
+    std::vector<std::byte> chunk;
     for (std::int64_t first = 0; first < file.records; first += perChunk) {
         const std::int64_t count = std::min(perChunk, file.records - first);
         chunk.resize(static_cast<std::size_t>(count * length));
-        if (!in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())))
-            throw InputError(ErrorKind::CannotRead, file.name, first * length,
-                             "the file ended while it was being read");
-        ByteReader reader(std::as_bytes(std::span<const char>(chunk)), file.name);
+        in.readExactly(first * length, chunk);
+        ByteReader reader(chunk, file.name);
         for (std::int64_t i = 0; i < count; ++i) visit(first + i, reader, i * length);
     }
 }
@@ -91,24 +86,19 @@ std::vector<SourceFile> openFiles(const std::vector<std::string>& names,
     std::vector<SourceFile> files;
     std::vector<std::filesystem::path> seen;
     for (const std::string& name : names) {
-        const auto path = pathOf(name);
+        const auto path = utf8Path(name);
+        InputFile in;
+        in.open(path, name, "result file");
+        const std::int64_t size = in.size();
         std::error_code ec;
-        if (std::filesystem::is_directory(path, ec))
-            throw InputError(ErrorKind::NotARegularFile, name, -1,
-                             "this is a folder, not a result file");
-        const auto size = std::filesystem::file_size(path, ec);
-        if (ec)
-            throw InputError(ErrorKind::CannotRead, name, -1,
-                             "cannot read the file: " + ec.message());
         const auto canonical = std::filesystem::weakly_canonical(path, ec);
         if (std::find(seen.begin(), seen.end(), canonical) != seen.end())
             throw InputError(ErrorKind::NotAResultFile, name, -1, "the file is given twice");
         seen.push_back(canonical);
         SourceFile f;
         f.name = name;
-        f.layout = resolveResultLayout(name, static_cast<std::int64_t>(size), options.option,
-                                       options.feederCount);
-        f.records = static_cast<std::int64_t>(size) / f.layout.recordBytes();
+        f.layout = resolveResultLayout(name, size, options.option, options.feederCount);
+        f.records = size / f.layout.recordBytes();
         const ResultLayout& first = files.empty() ? f.layout : files.front().layout;
         if (f.layout.option != first.option || f.layout.feederCount != first.feederCount ||
             f.layout.phase != first.phase)

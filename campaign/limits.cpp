@@ -4,10 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
+#include <vector>
 
+#include "base/error.h"
+#include "base/input_file.h"
+#include "base/utf8_path.h"
 #include "campaign/limit_tables.h"
 
 namespace waveharm {
@@ -228,16 +230,20 @@ LimitTable loadLimitTable(const std::string& nameOrPath) {
         LimitTable table = parseLimitTable(*text, nameOrPath);
         return table;
     }
-    const std::filesystem::path path(std::u8string(nameOrPath.begin(), nameOrPath.end()));
+    const std::filesystem::path path = utf8Path(nameOrPath);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         std::string known;
         for (const auto& n : builtInLimitNames()) known += (known.empty() ? "" : ", ") + n;
         throw LimitError(nameOrPath, 0, "no such limit table or file (tables: " + known + ")");
     }
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) throw LimitError(nameOrPath, 0, "cannot read the file");
+    std::vector<std::byte> bytes;
+    try {
+        readFileBytes(path, "limit table", bytes);
+    } catch (const InputError& e) {
+        throw LimitError(nameOrPath, 0, e.reason());
+    }
+    const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return parseLimitTable(text, nameOrPath);
 }
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/date_time.h"
+#include "base/utf8_path.h"
 #include "campaign/report_charts.h"
-#include "input/date_time.h"
-#include "input/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "input/date_time.h"
+#include "base/date_time.h"
 
 namespace waveharm {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "input/error_kind.h"
+#include "base/error.h"
 
 namespace waveharm {
 

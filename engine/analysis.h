@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "engine/harmonic_result.h"
-#include "input/error_kind.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/input_file.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "output/result_writer.h"
@@ -152,7 +153,8 @@ std::vector<std::vector<std::byte>> resultFiles(const fs::path& scratch, Measure
     driver.finish();
     if (driver.summary().analysed != 2) throw std::runtime_error("seed recordings not analysed");
     std::vector<std::vector<std::byte>> contents;
-    for (const std::string& name : driver.summary().files) contents.push_back(readFileBytes(name));
+    for (const std::string& name : driver.summary().files)
+        contents.push_back(readFileBytes(name, "result file"));
     return contents;
 }
 

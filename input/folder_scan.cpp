@@ -6,11 +6,11 @@
 #include <set>
 #include <thread>
 
-#include "input/byte_reader.h"
-#include "input/file_pieces.h"
+#include "base/byte_reader.h"
+#include "base/file_pieces.h"
+#include "base/utf8_path.h"
 #include "input/layouts.h"
 #include "input/recording.h"
-#include "input/utf8_path.h"
 
 namespace waveharm {
 
@@ -35,7 +35,7 @@ bool endsWithNoCase(std::string_view name, std::string_view suffix) {
 std::span<const std::byte> readHead(FilePieces& file, const fs::path& path, std::size_t length) {
     const std::string name = utf8Text(path.filename());
     try {
-        file.open(path, name);
+        file.open(path, name, "recording");
     } catch (const InputError& e) {
         // A folder named like a recording is no more a recording than a pipe.
         if (e.kind() == ErrorKind::NotARegularFile)

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/date_time.h"
+#include "base/date_time.h"
 
 namespace waveharm {
 

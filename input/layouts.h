@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/byte_reader.h"
+#include "base/byte_reader.h"
 #include "input/recording.h"
 
 namespace waveharm::detail {

@@ -2,28 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
-#include <fstream>
 
 #include "input/layouts.h"
 
 namespace waveharm {
-
-namespace {
-
-std::string describe(const std::string& file, std::int64_t offset, const std::string& reason) {
-    std::string text = file + ": " + reason;
-    if (offset >= 0) text += " (byte " + std::to_string(offset) + ")";
-    return text;
-}
-
-}  // namespace
-
-InputError::InputError(ErrorKind kind, std::string file, std::int64_t offset, std::string reason)
-    : std::runtime_error(describe(file, offset, reason)),
-      m_kind(kind),
-      m_file(std::move(file)),
-      m_offset(offset),
-      m_reason(std::move(reason)) {}
 
 SampleTable::SampleTable(std::int64_t totalSamples, int channelCount)
     : m_samples(totalSamples), m_channels(channelCount) {
@@ -139,33 +121,6 @@ void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
     decodeSamplesFrom(reader, header, options, rows, table);
 }
 
-std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
-    std::vector<std::byte> bytes;
-    readFileBytes(path, bytes);
-    return bytes;
-}
-
-void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& bytes) {
-    const std::string name = utf8Text(path);
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (std::filesystem::is_directory(status))
-        throw InputError(ErrorKind::NotARegularFile, name, -1, "is a folder, not a recording");
-    // A pipe or device named like a recording would hold the run forever on opening.
-    if (!ec && !std::filesystem::is_regular_file(status))
-        throw InputError(ErrorKind::NotARegularFile, name, -1, "is not a regular file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw InputError(ErrorKind::CannotOpen, name, -1, "cannot be opened");
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
-    in.seekg(0, std::ios::beg);
-    // A buffer that held a file of the same size keeps its storage: nothing is cleared.
-    bytes.resize(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw InputError(ErrorKind::CannotRead, name, -1, "cannot be read");
-}
-
 Recording readRecording(const std::filesystem::path& path, const ReadOptions& options,
                         const RowChooser& rows) {
     Recording r;
@@ -177,7 +132,7 @@ Recording readRecording(const std::filesystem::path& path, const ReadOptions& op
 void readRecording(const std::filesystem::path& path, const ReadOptions& options,
                    const RowChooser& rows, Recording& into, FilePieces& file) {
     const std::string name = utf8Text(path.filename());
-    file.open(path, utf8Text(path));
+    file.open(path, utf8Text(path), "recording");
     ByteReader reader(file, name);
     try {
         into.header = parseHeaderFrom(reader, options);
@@ -198,7 +153,7 @@ RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptio
 
 RecorderFileHeader readHeader(const std::filesystem::path& path, const ReadOptions& options,
                               FilePieces& file) {
-    file.open(path, utf8Text(path));
+    file.open(path, utf8Text(path), "recording");
     ByteReader reader(file, utf8Text(path.filename()));
     try {
         RecorderFileHeader header = parseHeaderFrom(reader, options);

@@ -9,33 +9,15 @@
 #include <functional>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "input/date_time.h"
-#include "input/error_kind.h"
-#include "input/utf8_path.h"
+#include "base/date_time.h"
+#include "base/error.h"
+#include "base/utf8_path.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
-
-/// Malformed or unreadable input: names the file, the byte offset (when known), the
-/// kind of fault and what is wrong. Every parser reports bad input through this one type.
-class InputError : public std::runtime_error {
-  public:
-    InputError(ErrorKind kind, std::string file, std::int64_t offset, std::string reason);
-    ErrorKind kind() const { return m_kind; }
-    const std::string& file() const { return m_file; }
-    std::int64_t offset() const { return m_offset; }  ///< -1 when not tied to a position
-    const std::string& reason() const { return m_reason; }
-
-  private:
-    ErrorKind m_kind;
-    std::string m_file;
-    std::int64_t m_offset;
-    std::string m_reason;
-};
 
 inline constexpr int kSlotCount = 16;       ///< channel slots shown and loaded
 inline constexpr int kRangeSlotCount = 21;  ///< room in `RangePerDiv`
@@ -159,11 +141,6 @@ void decodeSamples(std::span<const std::byte> bytes, RecorderFileHeader& header,
 
 /// The rows a reader of a recording needs, chosen from its header; nothing for all.
 using RowChooser = std::function<std::optional<RowRange>(const RecorderFileHeader&)>;
-
-/// Reads a whole file into memory; throws InputError when it cannot be read.
-std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
-/// The same into `bytes`, whose storage is reused (a reader of many files keeps one).
-void readFileBytes(const std::filesystem::path& path, std::vector<std::byte>& bytes);
 
 class FilePieces;
 

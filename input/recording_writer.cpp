@@ -10,8 +10,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "base/utf8_path.h"
 #include "input/header_text.h"
-#include "input/utf8_path.h"
 
 namespace waveharm {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "input/date_time.h"
+#include "base/date_time.h"
 
 namespace waveharm {
 

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/date_time.h"
 #include "engine/harmonic_result.h"
-#include "input/date_time.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "input/byte_reader.h"
+#include "base/byte_reader.h"
 #include "output/result_reader.h"
 
 namespace waveharm {

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/utf8_path.h"
 #include "output/result_writer.h"
 
 #ifdef _WIN32
@@ -20,8 +21,7 @@ namespace {
 std::FILE* createForWriting(const std::string& name) {
 #ifdef _WIN32
     // Result names are UTF-8; the wide path keeps Japanese folder names intact.
-    const std::filesystem::path path(std::u8string(name.begin(), name.end()));
-    return _wfopen(path.c_str(), L"wb");
+    return _wfopen(utf8Path(name).c_str(), L"wb");
 #else
     return std::fopen(name.c_str(), "wb");
 #endif

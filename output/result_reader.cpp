@@ -2,10 +2,10 @@
 
 #include <bit>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
 
-#include "input/byte_reader.h"
+#include "base/byte_reader.h"
+#include "base/input_file.h"
+#include "base/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
@@ -178,16 +178,7 @@ std::vector<ResultRecord> parseResultRecords(std::span<const std::byte> bytes,
 
 ResultFileContents readResultFile(const std::string& path, std::optional<HarmonicOption> option,
                                   std::optional<int> feederCount) {
-    const std::filesystem::path fsPath(std::u8string(path.begin(), path.end()));
-    std::error_code ec;
-    if (std::filesystem::is_directory(fsPath, ec))
-        throw InputError(ErrorKind::NotARegularFile, path, -1,
-                         "this is a folder, not a result file");
-    std::ifstream in(fsPath, std::ios::binary);
-    if (!in) throw InputError(ErrorKind::CannotOpen, path, -1, "cannot open the file");
-    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw InputError(ErrorKind::CannotRead, path, -1, "cannot read the file");
-    const auto bytes = std::as_bytes(std::span<const char>(raw));
+    const std::vector<std::byte> bytes = readFileBytes(utf8Path(path), "result file");
 
     ResultFileContents contents;
     contents.layout =

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/date_time.h"
+#include "base/error.h"
 #include "engine/harmonic_result.h"
-#include "input/date_time.h"
-#include "input/error_kind.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_pieces.h"
 #include "engine/analysis.h"
 #include "engine/harmonic_result.h"
-#include "input/file_pieces.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/utf8_path.h"
 #include "display/error_texts.h"
-#include "input/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {

@@ -1,9 +1,9 @@
 #include "ui/error_message.h"
 
+#include "base/error.h"
 #include "campaign/limits.h"
 #include "display/error_texts.h"
 #include "engine/analysis.h"
-#include "input/recording.h"
 #include "output/result_writer.h"
 
 namespace waveharm {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/utf8_path.h"
 #include "display/error_texts.h"
-#include "input/utf8_path.h"
 
 namespace waveharm {
 

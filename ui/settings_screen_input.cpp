@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <map>
 
-#include "input/utf8_path.h"
+#include "base/utf8_path.h"
 #include "settings/interpolation_loss.h"
 #include "ui/settings_screen.h"
 #include "ui/settings_screen_parts.h"

@@ -8,7 +8,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-#include "input/utf8_path.h"
+#include "base/utf8_path.h"
 #include "ui/campaign_view.h"
 #include "ui/settings_screen.h"
 #include "ui/settings_screen_parts.h"

@@ -1,7 +1,7 @@
 // A recording read from the disk in pieces holds what decoding the whole file from memory
 // gives, for every layout, reads only a small part of a long recording, and reports a
 // file cut short exactly as the whole read does.
-#include "input/file_pieces.h"
+#include "base/file_pieces.h"
 
 #include <gtest/gtest.h>
 
@@ -203,7 +203,7 @@ TEST(FilePieces, AFileShortenedWhileOpenIsACleanReadError) {
     const std::vector<std::byte> bytes(200000, std::byte{7});
     writeBytes(path, bytes, bytes.size());
     FilePieces file;
-    file.open(path, "rec.MEM");
+    file.open(path, "rec.MEM", "recording");
     EXPECT_EQ(file.at(0, 10)[9], std::byte{7});
     std::filesystem::resize_file(path, 1000);
     try {
@@ -221,7 +221,7 @@ TEST(FilePieces, RowsStartingInTheHeadersPieceFetchOnlyTheirRest) {
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::byte(i * 7 % 251);
     writeBytes(folder / "rec.MEM", bytes, bytes.size());
     FilePieces file;
-    file.open(folder / "rec.MEM", "rec.MEM");
+    file.open(folder / "rec.MEM", "rec.MEM", "recording");
     file.at(10, 4);  // a header field: the file's first 32 KB
     const std::byte* rows = file.at(30000, 10000);
     EXPECT_TRUE(std::equal(rows, rows + 10000, bytes.begin() + 30000));

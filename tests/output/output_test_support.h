@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/date_time.h"
 #include "engine/harmonic_result.h"
-#include "input/date_time.h"
 #include "settings/conversion_settings.h"
 #include "support/scratch_folder.h"
 

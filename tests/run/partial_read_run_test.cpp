@@ -7,8 +7,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/file_pieces.h"
+#include "base/input_file.h"
 #include "circuit_fixture.h"
-#include "input/file_pieces.h"
 #include "run/parallel_analysis.h"
 #include "support/scratch_folder.h"
 
@@ -73,7 +74,7 @@ TEST(PartialReadRun, RecordingsAnalyseAsWhenReadWhole) {
         EXPECT_LT(source.bytesFetched(), reread ? 1000000 : 80000);
 
         Recording whole;
-        const std::vector<std::byte> bytes = readFileBytes(files.pathOf(i));
+        const std::vector<std::byte> bytes = readFileBytes(files.pathOf(i), "recording");
         whole.header = parseHeader(bytes, read, files.names[i]);
         whole.samples = decodeSamples(bytes, whole.header, read, files.names[i]);
         WindowWaveforms window;

@@ -1,7 +1,7 @@
 // Recording time stamps: day serials, the recorder date and time forms and the
 // texts shown for them.
 
-#include "input/date_time.h"
+#include "base/date_time.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "input/date_time.h"
+#include "base/date_time.h"
 
 #include <cmath>
 #include <cstdint>

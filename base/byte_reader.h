@@ -11,8 +11,8 @@
 #include <string_view>
 #include <utility>
 
-#include "input/file_pieces.h"
-#include "input/recording.h"
+#include "base/error.h"
+#include "base/file_pieces.h"
 
 namespace waveharm {
 
@@ -66,10 +66,6 @@ class ByteReader {
         return static_cast<std::uint16_t>(byteAt(p, 0) | (byteAt(p, 1) << 8));
     }
     std::int16_t i16le() { return static_cast<std::int16_t>(u16le()); }
-    std::uint16_t u16be() {
-        const std::byte* p = take(2, "16-bit value");
-        return static_cast<std::uint16_t>((byteAt(p, 0) << 8) | byteAt(p, 1));
-    }
     std::int32_t i32le() {
         const std::byte* p = take(4, "32-bit value");
         const std::uint32_t v = std::uint32_t(byteAt(p, 0)) | (std::uint32_t(byteAt(p, 1)) << 8) |

@@ -1,6 +1,11 @@
 #pragma once
-// What went wrong with a file, as one word the screens can put in the user's language:
-// every read, analysis and write error of the core carries one of these.
+// What went wrong with a file, as one word the screens can put in the user's language
+// (every read, analysis and write error of the core carries one of these), and the one
+// error malformed or unreadable input raises.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace waveharm {
 
@@ -34,6 +39,23 @@ inline constexpr ErrorKind kAllErrorKinds[] = {
     ErrorKind::NoChannel,          ErrorKind::NotAResultFile,  ErrorKind::NotAnalysable,
     ErrorKind::NoOutputName,       ErrorKind::CannotCreate,    ErrorKind::CannotWrite,
     ErrorKind::CannotClose,
+};
+
+/// Malformed or unreadable input: names the file, the byte offset (when known), the
+/// kind of fault and what is wrong. Every reader reports bad input through this one type.
+class InputError : public std::runtime_error {
+  public:
+    InputError(ErrorKind kind, std::string file, std::int64_t offset, std::string reason);
+    ErrorKind kind() const { return m_kind; }
+    const std::string& file() const { return m_file; }
+    std::int64_t offset() const { return m_offset; }  ///< -1 when not tied to a position
+    const std::string& reason() const { return m_reason; }
+
+  private:
+    ErrorKind m_kind;
+    std::string m_file;
+    std::int64_t m_offset;
+    std::string m_reason;
 };
 
 }  // namespace waveharm

@@ -1,14 +1,17 @@
 #pragma once
-// An open recording file read in pieces: the readers ask for the bytes they parse (the
+// An open file read in pieces: the readers ask for the bytes they parse (a recording's
 // header, the rows of the sample table they decode) and only those are fetched from the
-// disk. A run over a campaign reads a few percent of each file instead of all of it.
+// disk. A run over a campaign reads a few percent of each recording instead of all of it.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/input_file.h"
 
 namespace waveharm {
 
@@ -20,13 +23,13 @@ class FilePieces {
     FilePieces& operator=(const FilePieces&) = delete;
 
     /// Opens a file for reading in pieces, closing the one open before; its size is
-    /// taken now. `name` names the file in errors. Throws InputError when the path is a
-    /// folder or not a regular file (NotARegularFile) or cannot be opened (CannotOpen).
-    void open(const std::filesystem::path& path, const std::string& name);
+    /// taken now. `name` names the file in errors. Throws InputError as InputFile::open.
+    void open(const std::filesystem::path& path, const std::string& name,
+              std::string_view kindOfFile);
     void close();
-    bool isOpen() const { return m_handle >= 0; }
+    bool isOpen() const { return m_file.isOpen(); }
 
-    std::int64_t size() const { return m_size; }
+    std::int64_t size() const { return m_file.size(); }
     /// The n bytes at `offset` (0 <= offset, offset + n <= size()), fetched when no piece
     /// held so far covers them. The pointer stays valid until the file is closed or
     /// another one opened. Throws InputError (CannotRead) when the file no longer yields
@@ -47,9 +50,7 @@ class FilePieces {
     const std::byte* fetch(std::int64_t offset, std::int64_t n);
     Piece& freshPiece(std::int64_t offset, std::int64_t n);
 
-    int m_handle = -1;
-    std::string m_name;
-    std::int64_t m_size = 0;
+    InputFile m_file;
     std::int64_t m_fetched = 0;
     // Pieces in use come first; those after them keep their storage for the next file.
     std::vector<Piece> m_pieces;
