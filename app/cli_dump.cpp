@@ -1,7 +1,6 @@
 // waveharm-cli dump: a harm result file as CSV, one line per record, so the results
 // can go straight into a spreadsheet.
 
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -10,9 +9,11 @@
 #include <vector>
 
 #include "app/cli_commands.h"
+#include "base/date_time.h"
 #include "base/error.h"
 #include "base/input_file.h"
 #include "base/utf8_path.h"
+#include "output/record_encoder.h"
 #include "output/result_columns.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
@@ -48,26 +49,11 @@ std::string headerLine(const ResultLayout& layout) {
     return line + "\n";
 }
 
-// yymmdd as a calendar date; two-digit years 00–29 are 2000–2029, 30–99 1930–1999.
-std::string dateText(float field) {
-    const double v = field;
-    const int yymmdd = static_cast<int>(v);
-    const int yy = yymmdd / 10000, mm = yymmdd / 100 % 100, dd = yymmdd % 100;
+// The record's time stamp as "yyyy-mm-dd,hh:mm".
+std::string stampText(const CivilDateTime& c) {
     char buf[32];
-    if (v != std::floor(v) || v < 0 || v > 991231 || mm < 1 || mm > 12 || dd < 1 || dd > 31) {
-        std::snprintf(buf, sizeof buf, "%.9g", v);
-        return buf;
-    }
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", yy + (yy < 30 ? 2000 : 1900), mm, dd);
-    return buf;
-}
-
-std::string timeText(std::int16_t field) {
-    char buf[16];
-    if (field < 0 || field > 2359 || field % 100 > 59)
-        std::snprintf(buf, sizeof buf, "%d", field);
-    else
-        std::snprintf(buf, sizeof buf, "%02d:%02d", field / 100, field % 100);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d,%02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute);
     return buf;
 }
 
@@ -84,8 +70,8 @@ void appendAll(std::string& line, const std::vector<T>& values) {
     for (const T& v : values) appendValue(line, v);
 }
 
-std::string recordLine(const ResultRecord& r) {
-    std::string line = dateText(r.dateField) + "," + timeText(r.timeField);
+std::string recordLine(const ResultRecord& r, const CivilDateTime& time) {
+    std::string line = stampText(time);
     appendAll(line, r.voltageRms);
     for (std::size_t k = 0; k < r.currentRms.size(); ++k) {
         appendAll(line, r.currentRms[k]);
@@ -113,9 +99,12 @@ int dumpFile(const DumpOptions& opt) {
     if (!writeOut(headerLine(layout))) return -1;
     // Record by record, so a month of records never has to fit in memory at once.
     std::vector<std::byte> bytes(static_cast<std::size_t>(layout.recordBytes()));
-    for (std::int64_t at = 0; at < size; at += layout.recordBytes()) {
+    for (std::int64_t at = 0, index = 0; at < size; at += layout.recordBytes(), ++index) {
         in.readExactly(at, bytes);
-        if (!writeOut(recordLine(decodeResultRecord(bytes, layout, opt.file, at)))) return -1;
+        const ResultRecord record = decodeResultRecord(bytes, layout, opt.file, at);
+        const CivilDateTime time =
+            recordTime({record.dateField, record.timeField}, opt.file, index, at);
+        if (!writeOut(recordLine(record, time))) return -1;
     }
     return 0;
 }

@@ -97,6 +97,19 @@ DateTime DateTime::fromCivil(const CivilDateTime& c) {
     return DateTime{double(days) + secs / double(kSecondsPerDay)};
 }
 
+std::optional<DateTime> DateTime::fromValidCivil(const CivilDateTime& c) {
+    if (!isValidCivil(c)) return std::nullopt;
+    return fromCivil(c);
+}
+
+bool isValidCivil(const CivilDateTime& c) {
+    return c.month >= 1 && c.month <= 12 && c.day >= 1 && c.day <= daysInMonth(c.year, c.month) &&
+           c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&
+           c.second <= 59;
+}
+
+int fullYear(int twoDigitYear) { return twoDigitYear + (twoDigitYear < 30 ? 2000 : 1900); }
+
 DateTime DateTime::plusHours(double hours) const { return DateTime{serial + hours / 24.0}; }
 
 std::optional<CivilDateTime> parseDateText(std::string_view text) {
@@ -106,15 +119,8 @@ std::optional<CivilDateTime> parseDateText(std::string_view text) {
         int n[3];
         if (!splitNumbers(text, sep, v, n, 3)) continue;
         if (n[0] != 2 && n[0] != 4) return std::nullopt;
-        int year = v[0];
-        if (n[0] == 2) year += year < 30 ? 2000 : 1900;
-        if (v[1] < 1 || v[1] > 12 || v[2] < 1 || v[2] > daysInMonth(year, v[1]))
-            return std::nullopt;
-        CivilDateTime c;
-        c.year = year;
-        c.month = v[1];
-        c.day = v[2];
-        c.hour = c.minute = c.second = 0;
+        const CivilDateTime c{n[0] == 2 ? fullYear(v[0]) : v[0], v[1], v[2], 0, 0, 0};
+        if (!isValidCivil(c)) return std::nullopt;
         return c;
     }
     return std::nullopt;
@@ -128,11 +134,11 @@ std::optional<CivilDateTime> parseTimeText(std::string_view text) {
         v[2] = 0;
         if (!splitNumbers(text, ':', v, n, 2)) return std::nullopt;
     }
-    if (v[0] > 23 || v[1] > 59 || v[2] > 59) return std::nullopt;
     CivilDateTime c;
     c.hour = v[0];
     c.minute = v[1];
     c.second = v[2];
+    if (!isValidCivil(c)) return std::nullopt;
     return c;
 }
 

@@ -12,6 +12,7 @@
 #include "base/date_time.h"
 #include "base/input_file.h"
 #include "base/utf8_path.h"
+#include "output/record_encoder.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
@@ -64,22 +65,6 @@ void forEachRecord(const SourceFile& file,
     }
 }
 
-// The record's minute stamp as a day count; nothing when the fields are no date.
-std::optional<double> stampOf(float dateField, std::int16_t timeField) {
-    const double v = dateField;
-    if (!(v >= 0 && v <= 991231) || v != std::floor(v)) return std::nullopt;
-    const int yymmdd = static_cast<int>(v);
-    const int yy = yymmdd / 10000, mm = yymmdd / 100 % 100, dd = yymmdd % 100;
-    const int hh = timeField / 100, mi = timeField % 100;
-    if (timeField < 0 || hh > 23 || mi > 59 || mm < 1 || mm > 12 || dd < 1) return std::nullopt;
-    // Two-digit years as the recorders write them: 00–29 are 2000–2029.
-    const CivilDateTime civil{yy + (yy < 30 ? 2000 : 1900), mm, dd, hh, mi, 0};
-    const DateTime t = DateTime::fromCivil(civil);
-    const CivilDateTime back = t.civil();
-    if (back.month != mm || back.day != dd) return std::nullopt;  // 31 April and the like
-    return t.serial;
-}
-
 std::vector<SourceFile> openFiles(const std::vector<std::string>& names,
                                   const CampaignOptions& options) {
     if (names.empty()) throw InputError(ErrorKind::NotAResultFile, "", -1, "no result file given");
@@ -126,15 +111,12 @@ std::vector<double> mergeInTimeOrder(std::vector<SourceFile>& files) {
                              "too many records for one report");
         forEachRecord(file, [&](std::int64_t i, ByteReader& r, std::int64_t at) {
             r.seek(at, "time stamp");
-            const float date = std::bit_cast<float>(r.i32le());
-            const std::int16_t time = r.i16le();
-            const auto stamp = stampOf(date, time);
-            if (!stamp)
-                throw InputError(
-                    ErrorKind::NotAResultFile, file.name, i * file.layout.recordBytes(),
-                    "record " + std::to_string(i + 1) + " has no valid time stamp (date field " +
-                        std::to_string(date) + ", time field " + std::to_string(time) + ")");
-            entries.push_back({*stamp, f, static_cast<std::uint32_t>(i)});
+            RecordStamp stamp;
+            stamp.dateField = std::bit_cast<float>(r.i32le());
+            stamp.timeField = r.i16le();
+            const CivilDateTime time =
+                recordTime(stamp, file.name, i, i * file.layout.recordBytes());
+            entries.push_back({DateTime::fromCivil(time).serial, f, static_cast<std::uint32_t>(i)});
         });
     }
     std::stable_sort(entries.begin(), entries.end(),

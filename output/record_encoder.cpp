@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/error.h"
 #include "engine/complex_math.h"
 #include "output/result_writer.h"
 
@@ -36,6 +37,26 @@ RecordStamp recordStampFor(DateTime t) {
     s.dateField = static_cast<float>((c.year % 100) * 10000 + c.month * 100 + c.day);
     s.timeField = static_cast<std::int16_t>(c.hour * 100 + c.minute);
     return s;
+}
+
+std::optional<CivilDateTime> stampTime(const RecordStamp& stamp) {
+    const double date = stamp.dateField;
+    if (!(date >= 0 && date <= 991231) || date != std::floor(date) || stamp.timeField < 0)
+        return std::nullopt;
+    const int yymmdd = static_cast<int>(date);
+    const CivilDateTime c{fullYear(yymmdd / 10000), yymmdd / 100 % 100,    yymmdd % 100,
+                          stamp.timeField / 100,    stamp.timeField % 100, 0};
+    if (!isValidCivil(c)) return std::nullopt;
+    return c;
+}
+
+CivilDateTime recordTime(const RecordStamp& stamp, const std::string& file, std::int64_t index,
+                         std::int64_t offset) {
+    if (const auto c = stampTime(stamp)) return *c;
+    throw InputError(ErrorKind::NotAResultFile, file, offset,
+                     "record " + std::to_string(index + 1) +
+                         " has no valid time stamp (date field " + std::to_string(stamp.dateField) +
+                         ", time field " + std::to_string(stamp.timeField) + ")");
 }
 
 std::int64_t minuteKey(DateTime t) {

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "base/date_time.h"
@@ -21,6 +23,16 @@ struct RecordStamp {
 
 /// The record fields of a recording time (seconds dropped).
 RecordStamp recordStampFor(DateTime t);
+
+/// The calendar minute a record's stamp names (two-digit years as fullYear reads them);
+/// nothing when the fields are no whole yymmdd and hhmm of a real day and minute, such
+/// as 31 April or 24:00.
+std::optional<CivilDateTime> stampTime(const RecordStamp& stamp);
+
+/// The same for record `index` (0-based) at byte `offset` of `file`. Throws InputError
+/// (NotAResultFile) naming the file and the record when the stamp names no real minute.
+CivilDateTime recordTime(const RecordStamp& stamp, const std::string& file, std::int64_t index,
+                         std::int64_t offset);
 
 /// A value that differs exactly when the calendar minute of `t` differs.
 std::int64_t minuteKey(DateTime t);

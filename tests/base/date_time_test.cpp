@@ -21,6 +21,21 @@ TEST(DateTime, SerialDaysFrom1899December30) {
     EXPECT_EQ(formatDateTimeText(t), "2020/03/01 00:00:00");
 }
 
+TEST(DateTime, OnlyRealDaysAndTimesOfDayAreTimes) {
+    for (const CivilDateTime c :
+         {CivilDateTime{2014, 4, 30, 23, 59, 59}, CivilDateTime{2000, 2, 29, 0, 0, 0},
+          CivilDateTime{2016, 2, 29, 12, 0, 0}})
+        EXPECT_TRUE(DateTime::fromValidCivil(c)) << c.year << "-" << c.month << "-" << c.day;
+    for (const CivilDateTime c :
+         {CivilDateTime{2014, 4, 31, 0, 0, 0}, CivilDateTime{1900, 2, 29, 0, 0, 0},
+          CivilDateTime{2019, 2, 29, 0, 0, 0}, CivilDateTime{2018, 13, 1, 0, 0, 0},
+          CivilDateTime{2018, 0, 1, 0, 0, 0}, CivilDateTime{2018, 1, 0, 0, 0, 0},
+          CivilDateTime{2018, 1, 1, 24, 0, 0}, CivilDateTime{2018, 1, 1, 0, 60, 0},
+          CivilDateTime{2018, 1, 1, 0, 0, -1}})
+        EXPECT_FALSE(DateTime::fromValidCivil(c)) << c.year << "-" << c.month << "-" << c.day << " "
+                                                  << c.hour << ":" << c.minute << ":" << c.second;
+}
+
 TEST(DateTime, RecorderDateForms) {
     for (const char* text : {"18-12-12", "18/12/12", "18.12.12", "2018-12-12", " 18-12-12 "}) {
         const auto d = parseDateText(text);
@@ -34,7 +49,7 @@ TEST(DateTime, RecorderDateForms) {
     EXPECT_EQ(parseDateText("99-01-01")->year, 1999);
     EXPECT_EQ(parseDateText("00-02-29")->day, 29);  // 2000 is a leap year
     for (const char* bad : {"", "18-13-01", "18-02-30", "19-02-29", "18-12", "18-12-12-1",
-                            "18-12/12", "a8-12-12", "123-01-01", "18--12"})
+                            "18-12/12", "a8-12-12", "123-01-01", "18--12", "14-04-31"})
         EXPECT_FALSE(parseDateText(bad)) << bad;
 }
 

@@ -119,6 +119,29 @@ TEST(Campaign, RefusesFilesOfAnotherKindOrWithoutTimeStamps) {
     }
 }
 
+TEST(Campaign, DumpAndTheCampaignRefuseThe31stOfAprilNamingTheFileAndRecord) {
+    ScratchFolder dir;
+    const std::string name = dir.file("april.hm1");
+    writeRecords(name, 0, {1, 2, 3}, {1, 2, 3});
+    const auto recordBytes = static_cast<long>(std::filesystem::file_size(name) / 3);
+    {
+        const float day = 240431;  // yymmdd of record 2
+        std::fstream f(name, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(recordBytes);
+        f.write(reinterpret_cast<const char*>(&day), sizeof day);
+    }
+    const std::string expected = name + ": record 2 has no valid time stamp (date field 240431";
+    try {
+        readCampaign({name}, {});
+        ADD_FAILURE() << "the campaign read 31 April";
+    } catch (const InputError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(expected, 0), 0u) << e.what();
+    }
+    const CliResult dump = runCli({"dump", name});
+    EXPECT_EQ(dump.status, 2);
+    EXPECT_NE(dump.output.find("waveharm-cli dump: " + expected), std::string::npos) << dump.output;
+}
+
 // ---- the report command -------------------------------------------------------
 
 int run(const std::vector<std::string>& args) { return runCli(args).status; }

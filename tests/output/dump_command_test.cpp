@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -68,7 +70,13 @@ TEST_F(DumpCommandTest, PrintsAHeaderNamingEveryColumnAndOneLinePerRecord) {
 
 TEST_F(DumpCommandTest, MalformedFilesAndUsageErrorsExitWithStatus2) {
     std::ofstream(dir.file("bad.hm1"), std::ios::binary) << std::string(255, '\0');
-    std::ofstream(dir.file("plain.txt"), std::ios::binary) << std::string(256, '\0');
+    // A 256-byte record stamped 2018-12-12 09:05, zero elsewhere.
+    std::string record(256, '\0');
+    const float day = 181212;
+    const std::int16_t minute = 905;
+    std::memcpy(record.data(), &day, sizeof day);
+    std::memcpy(record.data() + 4, &minute, sizeof minute);
+    std::ofstream(dir.file("plain.txt"), std::ios::binary) << record;
     for (const char* name : {"bad.hm1", "plain.txt", "missing.hm1"})
         EXPECT_EQ(dump({dir.file(name)}).status, 2) << name;
     EXPECT_EQ(dump({dir.file("plain.txt"), "--harmonics", "x"}).status, 2);
