@@ -79,7 +79,7 @@ std::string timeAxisFor(const RecordingContent& content) {
     if (!content.timeAxisText.empty()) return content.timeAxisText;
     const double perDiv = content.pointsPerDiv / content.sampleRateHz;
     double value = perDiv;
-    std::string unit = "s";
+    const char* unit = "s";
     if (perDiv < 1e-3) {
         value = perDiv * 1e6;
         unit = "us";

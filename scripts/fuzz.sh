@@ -10,7 +10,8 @@ seconds="${1:-60}"
 "$root/scripts/deps.sh"
 build="$root/build-fuzz"
 CXX=clang++ CC=clang cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DWAVEHARM_CORE_ONLY=ON -DWAVEHARM_FUZZ=ON -DWAVEHARM_TESTS=OFF -DWAVEHARM_BENCH=OFF >/dev/null
+  -DWAVEHARM_CORE_ONLY=ON -DWAVEHARM_FUZZ=ON -DWAVEHARM_TESTS=OFF -DWAVEHARM_BENCH=OFF \
+  -DWAVEHARM_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 status=0

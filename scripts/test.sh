@@ -2,7 +2,8 @@
 # Installs what is missing, checks the formatting, builds everything (warnings are
 # errors) and runs every test:
 #  0. every tracked .cpp/.h as the project's .clang-format lays it out;
-#  1. the full build (core, CLI, GUI) with ctest;
+#  1. the full build (core, CLI, GUI) with ctest, and the full build in Release (-O3, where
+#     the compiler looks deeper and warns of more);
 #  2. the core libraries and CLI again under AddressSanitizer + UBSan, on the engine's
 #     own radix-2 transform (the one the Windows build uses);
 #  3. the Windows build under Wine: core suites, and result files against Linux's;
@@ -23,16 +24,21 @@ if ! (cd "$root" && list_sources | xargs -0 clang-format --dry-run --Werror); th
   exit 1
 fi
 
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" -DWAVEHARM_WERROR=ON
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 logs="$(mktemp -d)"
 (cd "$root/build" && ctest --output-on-failure -j "$jobs") | tee "$logs/full.log"
 
+echo "== Release build"
+cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DWAVEHARM_WERROR=ON >/dev/null
+cmake --build "$root/build-release" -j "$jobs"
+
 echo "== core build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DWAVEHARM_CORE_ONLY=ON -DWAVEHARM_SANITIZE=ON -DWAVEHARM_BENCH=OFF -DWAVEHARM_USE_FFTW=OFF \
-  >/dev/null
+  -DWAVEHARM_WERROR=ON >/dev/null
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs") |
   tee "$logs/asan.log"

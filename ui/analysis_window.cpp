@@ -104,9 +104,9 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     m_driver = std::make_unique<ConversionDriver>(
         settings, std::move(files), static_cast<ConversionObserver&>(*this), defaultJobs());
     m_reportSummary = [this](RunEnd end, const QString& text) {
-        QStringList files;
-        for (const std::string& f : m_driver->summary().files) files << qs(f);
-        showRunSummary(nullptr, end, text, files);
+        QStringList written;
+        for (const std::string& f : m_driver->summary().files) written << qs(f);
+        showRunSummary(nullptr, end, text, written);
     };
     buildControls();
 

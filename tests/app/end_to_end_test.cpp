@@ -273,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
                            HarmonicOption::Odd1To49, 2, "--type 1p3w --harmonics odd49"},
                       Case{"ThreePhase3M", MeasurementType::ThreePhase3M,
                            HarmonicOption::HighOrder256, 2, "--type 3p3m"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 class CliRun : public ::testing::Test {
   protected:

@@ -204,7 +204,7 @@ const BadInput kBadInputs[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Recordings, BadInputs, ::testing::ValuesIn(kBadInputs),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(BadInputs, ValidFilesOfTheTableAreAccepted) {
     for (const char* model : {"8841", "8847", "8860"}) {
