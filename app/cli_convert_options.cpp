@@ -89,9 +89,9 @@ constexpr Named<int> kPhaseCorrections[] = {{"-90", 0}, {"-30", 1}, {"0", 2},  {
 void declareChoices(CLI::App& command, ConversionSettings& s, PendingChoices& pending) {
     addChoice(command, "--type", kMeasurementTypeNames, "measurement type", s.measurementType,
               [&s](MeasurementType t) { s.measurementType = t; });
-    addChoice(command, "--samples", kSampleCounts, "samples per transform", int(s.sampleCount),
+    addChoice(command, "--samples", kSampleCounts, "samples per transform", s.sampleCount(),
               [&pending](int n) { pending.samples = n; });
-    addChoice(command, "--harmonics", kHarmonicOptionNames, "harmonic option", s.harmonicOption,
+    addChoice(command, "--harmonics", kHarmonicOptionNames, "harmonic option", s.harmonicOption(),
               [&s, &pending](HarmonicOption h) {
                   pending.harmonicsGiven = true;
                   s.setHarmonicOption(h);
@@ -155,7 +155,7 @@ void declareWiring(CLI::App& command, ConvertOptions& o, PendingChoices& pending
                   });
     addChoice(command, "--phase-correction", kPhaseCorrections,
               "current phase against the line voltage,\n3p1m only",
-              std::optional<int>(s.phaseCorrectionIndex),
+              std::optional<int>(s.phaseCorrectionIndex()),
               [&pending](int index) { pending.phaseCorrection = index; });
 }
 
@@ -170,7 +170,7 @@ void declareRun(CLI::App& command, ConvertOptions& o) {
                  double hours = 0;
                  if (!parseTimeOffsetHours(v, hours))
                      fail("--time-offset: '" + v + "' is not a number of hours within ±48");
-                 s.timeOffset = v;
+                 s.timeOffsetHours = hours;
              });
     addFlag(command, "--verbose", "one line per recording", [&o] { o.verbose = true; });
     addValue(command, "--jobs", "N",
@@ -183,7 +183,7 @@ void checkCombinations(ConvertOptions& options, const PendingChoices& pending) {
     ConversionSettings& s = options.settings;
     if (pending.samples) {
         // 256 orders need the 1024-point transform; the screen disables 256 and 512.
-        if (s.harmonicOption == HarmonicOption::HighOrder256 && *pending.samples != 1024)
+        if (s.harmonicOption() == HarmonicOption::HighOrder256 && *pending.samples != 1024)
             fail(std::string("--samples ") + std::to_string(*pending.samples) +
                  ": the 256-order option needs 1024 samples" +
                  (pending.harmonicsGiven ? "" : " (choose --harmonics other than 256)"));
@@ -204,7 +204,7 @@ float clampSense(float amperes) { return clampRangeToSenseOhms(amperes); }
 }  // namespace
 
 bool ConvertOptions::needsSingleFeeder() const {
-    const auto option = settings.harmonicOption;
+    const auto option = settings.harmonicOption();
     return option == HarmonicOption::WithSuperpositionAngle ||
            option == HarmonicOption::WithUnbalance ||
            settings.saveMode == SaveMode::CurrentThdMax || channels.has_value();
@@ -258,9 +258,9 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
              std::to_string(*offeredFeeders) + " feeder(s) for this measurement type");
     if (n > 1) {
         // The settings screen offers these only while one feeder is measured.
-        if (s.harmonicOption == HarmonicOption::WithSuperpositionAngle)
+        if (s.harmonicOption() == HarmonicOption::WithSuperpositionAngle)
             fail("--harmonics angle: one feeder only (use angle-unbalance)");
-        if (s.harmonicOption == HarmonicOption::WithUnbalance)
+        if (s.harmonicOption() == HarmonicOption::WithUnbalance)
             fail("--harmonics unbalance: one feeder only (use angle-unbalance)");
         if (s.saveMode == SaveMode::CurrentThdMax) fail("--save ithd-max: one feeder only");
         if (options.channels) fail("--channels: one feeder only");

@@ -10,9 +10,9 @@ AnalysisDisplay showResults(DisplayMode displayMode, const GraphInputs& in) {
     AnalysisDisplay display;
     if (isTableMode(displayMode)) {
         display.showsGrids = true;
-        display.grids = buildResultGrids(displayMode, in.result, in.feeder,
-                                         static_cast<int>(in.settings.maxHarmonicOrder),
-                                         in.settings.measurementType);
+        display.grids =
+            buildResultGrids(displayMode, in.result, in.feeder, in.settings.maxHarmonicOrder(),
+                             in.settings.measurementType);
         return display;
     }
     switch (displayMode) {

@@ -37,7 +37,7 @@ int currentColumn(int feeder, int phase) { return 3 * (1 + feeder) + phase; }
 /// row 1. `residual` subtracts the column's fundamental.
 void drawWaveformSet(const GraphInputs& in, bool residual, Rgb colour, Picture& out) {
     const auto& cols = in.window.columns;
-    const int n = static_cast<int>(in.settings.sampleCount);
+    const int n = in.settings.sampleCount();
     const double d = amplitudeDivisor(in.header);
     const int phases = shownPhases(in.settings.measurementType);
     for (int u = 0; u < phases; ++u) {
@@ -203,7 +203,7 @@ std::vector<OrderGroup> highOrderGroups(const HarmonicResult& result, int maxOrd
 void drawHighOrderVoltageChart(double x0, double y0, const GraphInputs& in, Picture& out) {
     printScaled(150, 193, "高次電圧歪み率(%)", paletteColour(0), in.textScale, out);
     out.rect(x0, y0, x0 + kChartWidth, y0 - kChartHeight, paletteColour(0), false);
-    const int maxOrder = static_cast<int>(in.settings.maxHarmonicOrder);
+    const int maxOrder = in.settings.maxHarmonicOrder();
     const auto groups = highOrderGroups(in.result, maxOrder);
     double largest = 0;
     for (const auto& g : groups) largest = std::max(largest, g.percent);

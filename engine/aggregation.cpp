@@ -81,7 +81,7 @@ void foldPhases(const HarmonicResult& r, IntervalAggregate& in, Fold how) {
 
 // Interval average: the stored orders are summed and the recordings counted.
 void sumInto(const HarmonicResult& r, const ConversionSettings& settings, IntervalAggregate& in) {
-    const bool allOrders = settings.harmonicOption == HarmonicOption::HighOrder256;
+    const bool allOrders = settings.harmonicOption() == HarmonicOption::HighOrder256;
     const int last = std::min(allOrders ? 256 : 49, in.orders);
     const int step = allOrders ? 1 : 2;
     for (int k = 1; k <= last; k += step) foldOrder(r, in, static_cast<std::size_t>(k), Fold::Add);

@@ -326,7 +326,7 @@ namespace {
 // The used slots through the band-limited kernel, at the positions of the linear mode.
 void resampleWindowBandLimited(const Recording& recording, const ConversionSettings& settings,
                                const AnalysisPeriod& period, WindowWaveforms& window) {
-    const int n = static_cast<int>(settings.sampleCount);
+    const int n = settings.sampleCount();
     const int step = pairedChannels(settings.measurementType) ? 1 : 2;
     std::vector<double> positions(static_cast<std::size_t>(n + 1));
     const double width = period.windowEnd - period.windowStart;
@@ -351,7 +351,7 @@ void resampleWindowBandLimited(const Recording& recording, const ConversionSetti
 
 void resampleWindow(const Recording& recording, const ConversionSettings& settings,
                     const AnalysisPeriod& period, WindowWaveforms& window) {
-    const int n = static_cast<int>(settings.sampleCount);
+    const int n = settings.sampleCount();
     const int feeders = settings.feederCount;
     if (feeders < 1 || feeders > kMaxChannelFeeders) {
         throw AnalysisError("a recording holds the currents of 1 to 7 feeders, not " +

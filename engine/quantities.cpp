@@ -86,7 +86,7 @@ struct Context {
 Layout layoutOf(const ConversionSettings& settings, int n) {
     Layout layout;
     layout.n = n;
-    layout.orders = static_cast<int>(settings.maxHarmonicOrder);
+    layout.orders = settings.maxHarmonicOrder();
     layout.feeders = settings.feederCount;
     layout.lastColumn = lastVoltageColumn(settings.measurementType);
     layout.paired = pairedChannels(settings.measurementType);
@@ -485,7 +485,7 @@ void magnitudes(Context& ctx) {
 // turned by the phase correction and scaled by √3 before the power sums.
 void applyPhaseCorrection(Context& ctx, std::size_t k) {
     HarmonicResult& r = ctx.result;
-    const double correction = ctx.settings.phaseCorrectionDegrees / 180.0 * kPi;
+    const double correction = ctx.settings.phaseCorrectionDegrees() / 180.0 * kPi;
     const double root3 = std::sqrt(3.0);
     for (std::size_t f = 0; f < static_cast<std::size_t>(ctx.layout.feeders); ++f) {
         for (std::size_t c = 0; c <= static_cast<std::size_t>(ctx.layout.lastColumn); ++c) {
@@ -551,7 +551,7 @@ void powerAndReferences(Context& ctx) {
     HarmonicResult& r = ctx.result;
     const Layout& layout = ctx.layout;
     const bool correct =
-        layout.type == MeasurementType::ThreePhase1M && ctx.settings.phaseCorrectionDegrees != 0;
+        layout.type == MeasurementType::ThreePhase1M && ctx.settings.phaseCorrectionDegrees() != 0;
     const auto phases = static_cast<std::size_t>(layout.powerPhases());
     const auto orders = static_cast<std::size_t>(layout.orders);
     // Each order's correction touches only that order's currents.
@@ -705,7 +705,7 @@ void requireRowsLoaded(const Recording& recording, const ConversionSettings& set
 }  // namespace
 
 FftPlan planFor(const ConversionSettings& settings) {
-    const int n = static_cast<int>(settings.sampleCount);
+    const int n = settings.sampleCount();
     const int log2n = settings.sampleCountLog2();
     if (log2n < 2 || log2n > 16 || n != (1 << log2n)) {
         throw std::invalid_argument("sample count " + std::to_string(n) + " is not 2^" +
@@ -718,10 +718,10 @@ Analyzer::Analyzer(const ConversionSettings& settings) : Analyzer(settings, plan
 
 Analyzer::Analyzer(const ConversionSettings& settings, const FftPlan& plan, ResultDetail detail)
     : m_settings(settings), m_plan(plan), m_detail(detail), m_work(plan.n) {
-    if (plan.n != static_cast<int>(settings.sampleCount))
+    if (plan.n != settings.sampleCount())
         throw std::invalid_argument("a plan of " + std::to_string(plan.n) +
                                     " points for a transform of " +
-                                    std::to_string(static_cast<int>(settings.sampleCount)));
+                                    std::to_string(settings.sampleCount()));
     m_re.resize(static_cast<std::size_t>(plan.n + 1));
     m_im.resize(static_cast<std::size_t>(plan.n + 1));
 }

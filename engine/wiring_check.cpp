@@ -43,7 +43,7 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     const RecorderFileHeader& h = recording.header;
     if (!(h.samplingRateKHz > 0)) throw AnalysisError("サンプリング周期が読めません");
     if (!(h.countsPerDiv > 0)) throw AnalysisError("データ数(/DIV)が0です");
-    const int n = static_cast<int>(settings.sampleCount);
+    const int n = settings.sampleCount();
     const int slots = usedSlotCount(settings);
     const int step = slotStep(settings);
     for (int e = 0; e < slots; e += step) {

@@ -60,7 +60,7 @@ inline Outcome analyseRecordingInput(std::span<const std::uint8_t> data) {
     settings.interpolation = static_cast<InterpolationMode>((choice / 20) % 2);
     settings.wevFiles = (data[0] & 0x80) != 0;
     settings.setHarmonicOption(static_cast<HarmonicOption>(data[1] % 5));
-    if (settings.harmonicOption != HarmonicOption::HighOrder256)
+    if (settings.harmonicOption() != HarmonicOption::HighOrder256)
         settings.setSampleCount(256 << ((data[1] / 5) % 3));
     const ReadOptions options = ReadOptions::from(settings);
     const auto bytes = std::as_bytes(data.subspan(2));

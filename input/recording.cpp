@@ -47,9 +47,7 @@ std::span<std::int16_t> SampleTable::column(int slot) {
 ReadOptions ReadOptions::from(const ConversionSettings& settings) {
     ReadOptions o;
     o.wevFiles = settings.wevFiles;
-    double hours = 0;
-    // An entry that is not a number counts as no correction, the box's default.
-    if (parseTimeOffsetHours(settings.timeOffset, hours)) o.timeOffsetHours = hours;
+    o.timeOffsetHours = settings.timeOffsetHours;
     o.swapVoltages = settings.swapVoltages;
     o.invertVoltage = settings.invertVoltage;
     o.invertCurrent = settings.invertCurrent;

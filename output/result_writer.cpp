@@ -24,7 +24,7 @@ namespace {
 class IntervalWriter : public ResultWriter {
   public:
     explicit IntervalWriter(const ConversionSettings& settings)
-        : m_option(settings.harmonicOption),
+        : m_option(settings.harmonicOption()),
           m_feeders(settings.feederCount),
           m_everyRecording(settings.outputUnderOneMinute) {
         if (m_feeders < 1 || m_feeders > kMaxFeeders)

@@ -42,7 +42,7 @@ ConversionDriver::ConversionDriver(const ConversionSettings& settings, WaveformF
       m_observer(observer),
       m_jobs(jobs),
       m_plan(planFor(settings)) {
-    const int orders = static_cast<int>(settings.maxHarmonicOrder);
+    const int orders = settings.maxHarmonicOrder();
     m_result.allocate(orders, settings.feederCount);
     m_interval.allocate(orders, settings.feederCount);
 }

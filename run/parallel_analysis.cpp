@@ -67,7 +67,7 @@ ParallelAnalysis::ParallelAnalysis(const ConversionSettings& settings, const Fft
       m_plan(plan),
       m_detail(detail),
       m_slots(static_cast<std::size_t>(m_jobs == 1 ? 1 : kSlotsPerJob * m_jobs)) {
-    const int orders = static_cast<int>(settings.maxHarmonicOrder);
+    const int orders = settings.maxHarmonicOrder();
     for (Slot& slot : m_slots) slot.item.result.allocate(orders, settings.feederCount);
     m_ownAnalyzer = std::make_unique<Analyzer>(settings, m_plan, m_detail);
     // The caller's thread is one of the jobs.

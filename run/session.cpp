@@ -116,6 +116,26 @@ void Session::setHarmonicOption(HarmonicOption option) {
     applyOutputName();
 }
 
+bool Session::chooseSampleCount(int count) {
+    return waveharm::chooseSampleCount(m_settings, count);
+}
+
+bool Session::choosePhaseCorrection(int index) {
+    return waveharm::choosePhaseCorrection(m_settings, index);
+}
+
+void Session::chooseChannel(ChosenQuantity q, int channel) {
+    waveharm::chooseChannel(m_settings, q, channel);
+}
+
+void Session::setSyncMode(SyncMode mode) { m_settings.syncMode = mode; }
+
+void Session::setSaveMode(SaveMode mode) { m_settings.saveMode = mode; }
+
+void Session::setInterpolation(InterpolationMode mode) { m_settings.interpolation = mode; }
+
+void Session::setOutputUnderOneMinute(bool on) { m_settings.outputUnderOneMinute = on; }
+
 void Session::setFeederInput(int box, bool on) {
     const int b = box >= 14 ? box - 14 : box;
     const auto feeder = static_cast<std::size_t>(b / 2);
@@ -179,7 +199,7 @@ void Session::typeText(SessionBox box, int feeder, const std::string& text) {
             double hours = 0;
             if (!parseTimeOffsetHours(text, hours)) return;
             // The start time shown and the file order's times carry the correction.
-            m_settings.timeOffset = text;
+            m_settings.timeOffsetHours = hours;
             readCurrent(false);
             return;
         }

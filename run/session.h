@@ -39,9 +39,6 @@ struct SessionTexts {
 class Session {
   public:
     const ConversionSettings& settings() const { return m_settings; }
-    /// The settings for edits with no further consequence (sync mode, save mode,
-    /// interpolation, phase correction, channel choice, the current's boxes).
-    ConversionSettings& editSettings() { return m_settings; }
     const SessionTexts& texts() const { return m_texts; }
     const WaveformFileList& files() const { return m_files; }
     const std::filesystem::path& folder() const { return m_folder; }
@@ -77,6 +74,17 @@ class Session {
     /// ratios of the boxes of the group now shown.
     FeederCountEffects chooseFeederCount(int n);
     void setHarmonicOption(HarmonicOption option);
+    /// 256, 512 or 1024 samples; refused (false) while the 256-order option needs 1024.
+    bool chooseSampleCount(int count);
+    /// The phase-correction button 0..4; refused (false) but for three-phase 1M.
+    bool choosePhaseCorrection(int index);
+    /// Puts a quantity of the one-feeder choosers on recorder channel 1..4, exchanging
+    /// channels with the quantity that held it.
+    void chooseChannel(ChosenQuantity q, int channel);
+    void setSyncMode(SyncMode mode);
+    void setSaveMode(SaveMode mode);
+    void setInterpolation(InterpolationMode mode);
+    void setOutputUnderOneMinute(bool on);
     /// `Check1`(i): i = 2f "反転" and 2f+1 "V入力" of feeder f; 14 and 15 are the first
     /// feeder's boxes in the one-feeder group.
     void setFeederInput(int box, bool on);

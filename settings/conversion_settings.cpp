@@ -10,35 +10,34 @@ namespace waveharm {
 
 void ConversionSettings::setSampleCount(int count) {
     assert((count == 256 || count == 512 || count == 1024) && "sample count is 256, 512 or 1024");
-    sampleCount = static_cast<float>(count);
+    m_sampleCountLog2 = static_cast<std::int16_t>(std::bit_width(static_cast<unsigned>(count)) - 1);
 }
 
-int ConversionSettings::sampleCountLog2() const {
-    const auto n = static_cast<unsigned>(sampleCount);
-    return n == 0 ? 0 : std::bit_width(n) - 1;
-}
+int ConversionSettings::maxHarmonicOrder() const { return maxHarmonicOrderFor(m_harmonicOption); }
 
 void ConversionSettings::setHarmonicOption(HarmonicOption option) {
-    harmonicOption = option;
-    maxHarmonicOrder = maxHarmonicOrderFor(option);
+    m_harmonicOption = option;
     // 256 orders need a transform long enough that no order aliases.
     if (option == HarmonicOption::HighOrder256) setSampleCount(1024);
+}
+
+std::string ConversionSettings::outputExtension() const {
+    return resultExtension(m_harmonicOption, feederCount);
+}
+
+int ConversionSettings::phaseCorrectionDegrees() const {
+    return phaseCorrectionDegreesFor(m_phaseCorrectionIndex);
+}
+
+void ConversionSettings::setPhaseCorrectionIndex(int index) {
+    assert(index >= 0 && index <= 4 && "phase-correction index 0..4");
+    m_phaseCorrectionIndex = static_cast<std::int16_t>(index);
 }
 
 void ConversionSettings::setFeederCount(int count) {
     assert(count >= 1 && count <= kMaxFeeders && "feeder count 1..9");
     feederCount = static_cast<std::int16_t>(count);
     applyChannelLayout(*this, count);
-}
-
-void ConversionSettings::setPhaseCorrectionIndex(int index) {
-    assert(index >= 0 && index <= 4 && "phase-correction index 0..4");
-    phaseCorrectionIndex = static_cast<std::int16_t>(index);
-    phaseCorrectionDegrees = static_cast<std::int16_t>(phaseCorrectionDegreesFor(index));
-}
-
-std::string ConversionSettings::outputExtension() const {
-    return resultExtension(harmonicOption, feederCount);
 }
 
 int phaseCorrectionDegreesFor(int index) {
@@ -85,8 +84,8 @@ std::string resultExtension(HarmonicOption option, int feederCount) {
     return ".hn" + n;
 }
 
-float maxHarmonicOrderFor(HarmonicOption option) {
-    return option == HarmonicOption::HighOrder256 ? 256.0f : 99.0f;
+int maxHarmonicOrderFor(HarmonicOption option) {
+    return option == HarmonicOption::HighOrder256 ? 256 : 99;
 }
 
 void applyChannelLayout(ConversionSettings& settings, int feederCount) {

@@ -52,7 +52,13 @@ inline constexpr int kMaxChannelFeeders = 7;
 /// Entries of `channelMap`.
 inline constexpr int kChannelMapSize = 16;
 
-struct ConversionSettings {
+/// The user's choices for a run. Each choice is held once: the sample count as its
+/// power of two, the harmonic option with its highest order and extension derived, the
+/// phase-correction button with its degrees derived. The choices that bring others with
+/// them are set through their setters; the settings screen's further rules (what a
+/// feeder count or a measurement type forces) are in settings_rules.h.
+class ConversionSettings {
+  public:
     MeasurementType measurementType = MeasurementType::ThreePhase2M;
     std::int16_t feederCount = 1;
     /// 1-based recorder channel of each quantity: [0] R-S, [1] T-S, [2f] feeder f R,
@@ -64,35 +70,50 @@ struct ConversionSettings {
                                                     0.1f, 0.1f, 0.1f, 0.1f};
     std::int16_t ptRatio = 60;
     SyncMode syncMode = SyncMode::ZeroCross;
-    float sampleCount = 1024;
     InterpolationMode interpolation = InterpolationMode::Linear;
-    HarmonicOption harmonicOption = HarmonicOption::HighOrder256;
-    float maxHarmonicOrder = 256;
     SaveMode saveMode = SaveMode::IntervalAverage;
-    std::int16_t phaseCorrectionIndex = 2;
-    std::int16_t phaseCorrectionDegrees = 0;
     bool swapVoltages = false;
     std::array<bool, 2> invertVoltage{};
     std::array<bool, kMaxChannelFeeders> invertCurrent{};
     std::array<bool, kMaxChannelFeeders> lineVoltageInput{};
     bool outputUnderOneMinute = false;
     bool wevFiles = false;
-    std::string timeOffset = "0";
+    /// Time-difference correction in hours added to the recordings' start times
+    /// (within ±`kMaxTimeOffsetHours`, see `parseTimeOffsetHours`).
+    double timeOffsetHours = 0;
     std::string outputFileName;
 
-    /// Sets `sampleCount` (256, 512 or 1024); any other value is a programmer error.
+    /// Samples per transform: 256, 512 or 1024.
+    int sampleCount() const { return 1 << m_sampleCountLog2; }
+    /// log2 of `sampleCount()`: 8, 9 or 10.
+    int sampleCountLog2() const { return m_sampleCountLog2; }
+    /// Sets the samples per transform (256, 512 or 1024); any other value is a
+    /// programmer error.
     void setSampleCount(int count);
-    /// log2 of `sampleCount`: 8, 9 or 10.
-    int sampleCountLog2() const;
-    /// Sets `harmonicOption` together with `maxHarmonicOrder`; `HighOrder256` also
-    /// forces 1024 samples.
+
+    HarmonicOption harmonicOption() const { return m_harmonicOption; }
+    /// Highest harmonic order kept: 256 for `HighOrder256`, else 99.
+    int maxHarmonicOrder() const;
+    /// Sets the harmonic option; `HighOrder256` also forces 1024 samples, so that no
+    /// order up to 256 aliases.
     void setHarmonicOption(HarmonicOption option);
-    /// Sets `feederCount` (1..7 with channels) and the channel layout of n feeders.
-    void setFeederCount(int count);
-    /// Sets `phaseCorrectionIndex` (0..4) together with its degrees (-90, -30, 0, 30, 90).
-    void setPhaseCorrectionIndex(int index);
-    /// The result file's extension for `harmonicOption` and `feederCount`.
+    /// The result file's extension for the harmonic option and `feederCount`.
     std::string outputExtension() const;
+
+    /// The phase-correction button, 0..4.
+    int phaseCorrectionIndex() const { return m_phaseCorrectionIndex; }
+    /// Degrees of the phase correction: -90, -30, 0, 30 or 90.
+    int phaseCorrectionDegrees() const;
+    /// Sets the phase-correction button (0..4); any other index is a programmer error.
+    void setPhaseCorrectionIndex(int index);
+
+    /// Sets `feederCount` (1..9) and the channel layout of n feeders.
+    void setFeederCount(int count);
+
+  private:
+    std::int16_t m_sampleCountLog2 = 10;
+    HarmonicOption m_harmonicOption = HarmonicOption::HighOrder256;
+    std::int16_t m_phaseCorrectionIndex = 2;
 };
 
 /// Degrees of the phase-correction choice with index 0..4.
@@ -112,8 +133,8 @@ int channelsPerFeeder(MeasurementType type);
 /// The extension rule of the result file: ".hm"+N, ".ha4", ".ha5", ".hv"+N, ".hn"+N.
 std::string resultExtension(HarmonicOption option, int feederCount);
 
-/// `maxHarmonicOrder` for an option: 256 for `HighOrder256`, else 99.
-float maxHarmonicOrderFor(HarmonicOption option);
+/// Highest harmonic order kept for an option: 256 for `HighOrder256`, else 99.
+int maxHarmonicOrderFor(HarmonicOption option);
 
 /// Fills `channelMap` for n feeders: with n > 1 entries 0..2n+1 hold 1..2n+2 and the
 /// rest 0; with n = 1 entries 0..3 are kept (chosen freely) and entries 4.. cleared.

@@ -18,6 +18,20 @@ void chooseChannel(ConversionSettings& settings, ChosenQuantity q, int channel) 
     settings.channelMap[self] = static_cast<std::int16_t>(channel);
 }
 
+bool chooseSampleCount(ConversionSettings& settings, int count) {
+    if (count != 256 && count != 512 && count != 1024) return false;
+    if (settings.harmonicOption() == HarmonicOption::HighOrder256 && count != 1024) return false;
+    settings.setSampleCount(count);
+    return true;
+}
+
+bool choosePhaseCorrection(ConversionSettings& settings, int index) {
+    if (index < 0 || index > 4) return false;
+    if (settings.measurementType != MeasurementType::ThreePhase1M) return false;
+    settings.setPhaseCorrectionIndex(index);
+    return true;
+}
+
 std::string_view defaultText(RatioBox box) {
     switch (box) {
         case RatioBox::CtRatio:
@@ -168,7 +182,7 @@ FeederCountEffects feederCountEffects(int n, HarmonicOption current) {
 FeederCountEffects applyFeederCount(ConversionSettings& settings, int n) {
     if (n < 1) n = 1;
     if (n > kMaxFeeders) n = kMaxFeeders;
-    const FeederCountEffects e = feederCountEffects(n, settings.harmonicOption);
+    const FeederCountEffects e = feederCountEffects(n, settings.harmonicOption());
     if (e.saveMode) settings.saveMode = *e.saveMode;
     if (e.harmonicOption) settings.setHarmonicOption(*e.harmonicOption);
     settings.setFeederCount(n);

@@ -22,6 +22,14 @@ enum class ChosenQuantity : int { VoltageRS = 0, VoltageTS = 1, CurrentR = 2, Cu
 /// `channelMap[0..3]` stay pairwise distinct. Channels outside 1..4 are ignored.
 void chooseChannel(ConversionSettings& settings, ChosenQuantity q, int channel);
 
+/// The "ｻﾝﾌﾟﾘﾝｸﾞ数" choice of 256, 512 or 1024 samples. The 256-order option offers
+/// 1024 only (no order up to 256 may alias): another count is refused (false) then.
+bool chooseSampleCount(ConversionSettings& settings, int count);
+
+/// The "位相補正" button 0..4. Only three-phase 1M measures one phase and takes a
+/// correction; other types keep 0° and the choice is refused (false).
+bool choosePhaseCorrection(ConversionSettings& settings, int index);
+
 /// The text boxes holding ratios and sensor values.
 enum class RatioBox {
     CtRatio,      ///< one-feeder and per-feeder CT ratio, default "1"

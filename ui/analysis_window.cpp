@@ -110,7 +110,7 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     };
     buildControls();
 
-    const int rows = initialGridRows(static_cast<int>(settings.maxHarmonicOrder));
+    const int rows = initialGridRows(settings.maxHarmonicOrder());
     for (auto* model : m_models) model->setGrid(TableGrid(rows, 6));
     if (settings.feederCount <= 1) m_feeder->hide();
     selectDisplayButton(0);

@@ -187,7 +187,7 @@ void SettingsScreen::connectChannelGroups() {
     });
     for (int q = 0; q < 4; ++q) {
         connect(m_choosers[q], &QButtonGroup::idClicked, this, [this, q](int i) {
-            chooseChannel(m_session.editSettings(), static_cast<ChosenQuantity>(q), i + 1);
+            m_session.chooseChannel(static_cast<ChosenQuantity>(q), i + 1);
             showSession();
         });
     }
@@ -242,7 +242,7 @@ void SettingsScreen::showFeederCounts() {
 
 void SettingsScreen::showChannels() {
     const ConversionSettings& s = m_session.settings();
-    const FeederCountEffects e = feederCountEffects(s.feederCount, s.harmonicOption);
+    const FeederCountEffects e = feederCountEffects(s.feederCount, s.harmonicOption());
     m_channelsSeveral->setVisible(e.severalFeeders);
     m_channelsOne->setVisible(!e.severalFeeders);
     m_conversionSeveral->setVisible(e.severalFeeders);

@@ -114,28 +114,27 @@ std::array<QGroupBox*, 4> SettingsScreen::buildRunGroups(QWidget* panel) {
 
 void SettingsScreen::connectOptionGroups() {
     connect(m_samples, &QButtonGroup::idClicked, this, [this](int i) {
-        m_session.editSettings().setSampleCount(256 << i);
+        m_session.chooseSampleCount(256 << i);
         showSession();
     });
-    connect(m_interpolation, &QButtonGroup::idClicked, this, [this](int i) {
-        m_session.editSettings().interpolation = static_cast<InterpolationMode>(i);
-    });
+    connect(m_interpolation, &QButtonGroup::idClicked, this,
+            [this](int i) { m_session.setInterpolation(static_cast<InterpolationMode>(i)); });
     connect(m_measurement, &QButtonGroup::idClicked, this, [this](int i) {
         m_session.setMeasurementType(static_cast<MeasurementType>(i));
         showSession();
     });
     connect(m_saveMode, &QButtonGroup::idClicked, this,
-            [this](int i) { m_session.editSettings().saveMode = saveModeForButton(i); });
+            [this](int i) { m_session.setSaveMode(saveModeForButton(i)); });
     connect(m_harmonic, &QButtonGroup::idClicked, this, [this](int i) {
         m_session.setHarmonicOption(static_cast<HarmonicOption>(i));
         showSession();
     });
     connect(m_phase, &QButtonGroup::idClicked, this, [this](int i) {
-        m_session.editSettings().setPhaseCorrectionIndex(i);
+        m_session.choosePhaseCorrection(i);
         showSession();
     });
     connect(m_sync, &QButtonGroup::idClicked, this,
-            [this](int i) { m_session.editSettings().syncMode = static_cast<SyncMode>(i); });
+            [this](int i) { m_session.setSyncMode(static_cast<SyncMode>(i)); });
 }
 
 void SettingsScreen::showOptions() {
@@ -144,17 +143,17 @@ void SettingsScreen::showOptions() {
     check(m_sync, static_cast<int>(s.syncMode));
     check(m_interpolation, static_cast<int>(s.interpolation));
     check(m_saveMode, buttonForSaveMode(s.saveMode));
-    check(m_harmonic, static_cast<int>(s.harmonicOption));
-    check(m_phase, s.phaseCorrectionIndex);
+    check(m_harmonic, static_cast<int>(s.harmonicOption()));
+    check(m_phase, s.phaseCorrectionIndex());
     // 256 orders need 1024 samples.
-    const bool freeCount = s.harmonicOption != HarmonicOption::HighOrder256;
+    const bool freeCount = s.harmonicOption() != HarmonicOption::HighOrder256;
     m_samples->button(0)->setEnabled(freeCount);
     m_samples->button(1)->setEnabled(freeCount);
     check(m_samples, s.sampleCountLog2() - 8);
     m_phaseBox->setEnabled(s.measurementType == MeasurementType::ThreePhase1M);
     // With several feeders the options whose files hold one feeder only are off, and
     // the current distortion is judged on the first feeder only.
-    const FeederCountEffects e = feederCountEffects(s.feederCount, s.harmonicOption);
+    const FeederCountEffects e = feederCountEffects(s.feederCount, s.harmonicOption());
     for (int i = 0; i < 5; ++i) m_harmonic->button(i)->setEnabled(e.harmonicOptionEnabled[i]);
     m_saveMode->button(3)->setEnabled(e.currentThdMaxEnabled);
 }

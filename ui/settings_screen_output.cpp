@@ -76,7 +76,7 @@ QWidget* SettingsScreen::buildOutputGroup() {
 void SettingsScreen::connectOutputGroup() {
     connectBox(m_timeOffset, SessionBox::TimeOffset);
     connect(m_underOneMinute, &QCheckBox::clicked, this,
-            [this](bool checked) { m_session.editSettings().outputUnderOneMinute = checked; });
+            [this](bool checked) { m_session.setOutputUnderOneMinute(checked); });
     connect(m_chooseName, &QPushButton::clicked, this, &SettingsScreen::chooseOutputFile);
     connect(m_start, &QPushButton::clicked, this, &SettingsScreen::startConversion);
     connect(m_end, &QPushButton::clicked, this, &QWidget::close);

@@ -23,12 +23,12 @@ TEST(ConvertOptions, DefaultsAreTheSettingsRecordExceptTheFeederCount) {
     const ConversionSettings initial;
     EXPECT_EQ(s.feederCount, 3);
     EXPECT_EQ(s.measurementType, initial.measurementType);
-    EXPECT_EQ(s.harmonicOption, HarmonicOption::HighOrder256);
+    EXPECT_EQ(s.harmonicOption(), HarmonicOption::HighOrder256);
     EXPECT_EQ(s.saveMode, SaveMode::IntervalAverage);
     EXPECT_EQ(s.syncMode, SyncMode::ZeroCross);
     EXPECT_EQ(s.interpolation, InterpolationMode::Linear);
     EXPECT_EQ(s.ptRatio, 60);
-    EXPECT_FLOAT_EQ(s.sampleCount, 1024);
+    EXPECT_EQ(s.sampleCount(), 1024);
     EXPECT_FLOAT_EQ(s.ctRatio[2], 1);
     EXPECT_FLOAT_EQ(s.currentSenseOhms[2], 0.1f);
     EXPECT_EQ(s.channelMap[7], 8);
@@ -77,10 +77,10 @@ TEST(ConvertOptions, EveryOptionReachesTheSettings) {
                                          7);
     EXPECT_EQ(s.measurementType, MeasurementType::ThreePhase1M);
     EXPECT_EQ(s.feederCount, 2);
-    EXPECT_FLOAT_EQ(s.sampleCount, 512);
+    EXPECT_EQ(s.sampleCount(), 512);
     EXPECT_EQ(s.sampleCountLog2(), 9);
-    EXPECT_EQ(s.harmonicOption, HarmonicOption::WithAngleAndUnbalance);
-    EXPECT_FLOAT_EQ(s.maxHarmonicOrder, 99);
+    EXPECT_EQ(s.harmonicOption(), HarmonicOption::WithAngleAndUnbalance);
+    EXPECT_EQ(s.maxHarmonicOrder(), 99);
     EXPECT_EQ(s.saveMode, SaveMode::VoltageThdMax);
     EXPECT_EQ(s.syncMode, SyncMode::Fixed60Hz);
     EXPECT_EQ(s.interpolation, InterpolationMode::BandLimited);
@@ -95,11 +95,11 @@ TEST(ConvertOptions, EveryOptionReachesTheSettings) {
     EXPECT_FALSE(s.invertCurrent[0]);
     EXPECT_TRUE(s.invertCurrent[1]);
     EXPECT_TRUE(s.lineVoltageInput[0]);
-    EXPECT_EQ(s.phaseCorrectionIndex, 1);
-    EXPECT_EQ(s.phaseCorrectionDegrees, -30);
+    EXPECT_EQ(s.phaseCorrectionIndex(), 1);
+    EXPECT_EQ(s.phaseCorrectionDegrees(), -30);
     EXPECT_TRUE(s.outputUnderOneMinute);
     EXPECT_TRUE(s.wevFiles);
-    EXPECT_EQ(s.timeOffset, "-9");
+    EXPECT_EQ(s.timeOffsetHours, -9);
     EXPECT_EQ(s.outputFileName, "out/day1.hv2");
 }
 
@@ -244,8 +244,8 @@ TEST(ConvertOptions, ValuesMayFollowAnEqualsSignAndTheLastOneCounts) {
     EXPECT_EQ(s.ptRatio, 35);
     EXPECT_TRUE(s.invertCurrent[0]);
     EXPECT_TRUE(s.invertCurrent[1]);
-    EXPECT_EQ(s.phaseCorrectionDegrees, -30);
-    EXPECT_EQ(s.timeOffset, "-9");
+    EXPECT_EQ(s.phaseCorrectionDegrees(), -30);
+    EXPECT_EQ(s.timeOffsetHours, -9);
 }
 
 TEST(ConvertOptions, HelpNeedsNothingElse) {

@@ -377,7 +377,7 @@ TEST_F(RobustnessTest, WriterRefusesNonFiniteValues) {
         SCOPED_TRACE(static_cast<int>(type));
         ConversionSettings settings = m_settings;
         settings.measurementType = type;
-        const int orders = static_cast<int>(settings.maxHarmonicOrder);
+        const int orders = settings.maxHarmonicOrder();
         IntervalAggregate interval;
         interval.allocate(orders, 1);
         auto writer = ResultWriter::open(settings);

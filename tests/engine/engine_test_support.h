@@ -68,7 +68,6 @@ inline ConversionSettings engineSettings(MeasurementType type, int feeders, int 
     s.setFeederCount(feeders);
     s.setHarmonicOption(HarmonicOption::WithSuperpositionAngle);
     s.setSampleCount(n);
-    s.maxHarmonicOrder = 99;
     s.ptRatio = 60;
     return s;
 }

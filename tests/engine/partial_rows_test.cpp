@@ -68,7 +68,7 @@ Outcome analyse(const std::vector<std::byte>& bytes, const ConversionSettings& s
     const auto rows = onlyRowsNeeded ? rowsForAnalysis(rec.header, settings) : std::nullopt;
     rec.samples = decodeSamples(bytes, rec.header, read, "test.MEM", rows);
     Outcome out;
-    out.window.columns = Array2<float>(6, static_cast<std::size_t>(settings.sampleCount) + 1);
+    out.window.columns = Array2<float>(6, static_cast<std::size_t>(settings.sampleCount()) + 1);
     Analyzer analyzer(settings);
     HarmonicResult result;
     try {

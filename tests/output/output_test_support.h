@@ -30,8 +30,7 @@ inline ConversionSettings settingsFor(MeasurementType type, HarmonicOption optio
                                       const std::string& name) {
     ConversionSettings s;
     s.measurementType = type;
-    s.harmonicOption = option;
-    s.maxHarmonicOrder = maxHarmonicOrderFor(option);
+    s.setHarmonicOption(option);
     s.feederCount = static_cast<std::int16_t>(feeders);
     s.outputFileName = name;
     return s;
@@ -39,7 +38,7 @@ inline ConversionSettings settingsFor(MeasurementType type, HarmonicOption optio
 
 inline IntervalAggregate intervalFor(HarmonicOption option, int feeders) {
     IntervalAggregate interval;
-    interval.allocate(static_cast<int>(maxHarmonicOrderFor(option)), feeders);
+    interval.allocate(maxHarmonicOrderFor(option), feeders);
     return interval;
 }
 

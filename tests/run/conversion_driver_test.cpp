@@ -198,7 +198,7 @@ TEST_F(DriverTest, DeadVoltageChannelIsSkippedAndTheLastGoodResultStays) {
 }
 
 TEST_F(DriverTest, TimeOffsetMovesTheStampsAndTheRecordMinutes) {
-    m_settings.timeOffset = "-9.5";
+    m_settings.timeOffsetHours = -9.5;
     add("A.MEM", circuitAt({2018, 12, 12, 10, 15, 10}));
     add("B.MEM", circuitAt({2018, 12, 12, 10, 16, 10}));
     Recorder recorder;

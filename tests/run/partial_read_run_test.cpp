@@ -60,7 +60,7 @@ TEST(PartialReadRun, RecordingsAnalyseAsWhenReadWhole) {
     Analyzer analyzer(settings);
     FilePieces source;
     AnalysedRecording run;
-    run.result.allocate(int(settings.maxHarmonicOrder), settings.feederCount);
+    run.result.allocate(settings.maxHarmonicOrder(), settings.feederCount);
     int wholeRereads = 0;
     for (int i = 0; i < files.count(); ++i) {
         SCOPED_TRACE(files.names[i]);
@@ -79,7 +79,7 @@ TEST(PartialReadRun, RecordingsAnalyseAsWhenReadWhole) {
         whole.samples = decodeSamples(bytes, whole.header, read, files.names[i]);
         WindowWaveforms window;
         HarmonicResult result;
-        result.allocate(int(settings.maxHarmonicOrder), settings.feederCount);
+        result.allocate(settings.maxHarmonicOrder(), settings.feederCount);
         const AnalysisPeriod period = analyzer.analyze(whole, window, result);
         EXPECT_EQ(run.period.windowStart, period.windowStart);
         EXPECT_EQ(run.period.windowEnd, period.windowEnd);

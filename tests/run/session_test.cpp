@@ -126,7 +126,7 @@ TEST_F(SessionTest, TimeCorrectionIsReadIntoTheRecordingOrRestored) {
     ASSERT_NE(m_session.recording(), nullptr);
     EXPECT_NE(m_session.recording()->header.timeText(), plain);
     m_session.typeText(SessionBox::TimeOffset, 0, "9x");
-    EXPECT_EQ(m_session.settings().timeOffset, "9");
+    EXPECT_EQ(m_session.settings().timeOffsetHours, 9);
     m_session.leaveBox(SessionBox::TimeOffset, 0);
     EXPECT_EQ(m_session.texts().timeOffset, "0");
     EXPECT_EQ(m_session.recording()->header.timeText(), plain);

@@ -10,18 +10,18 @@ namespace {
 TEST(ConversionSettings, PairedWritesChangeBothFields) {
     ConversionSettings s;
     s.setSampleCount(512);
-    EXPECT_FLOAT_EQ(s.sampleCount, 512);
+    EXPECT_EQ(s.sampleCount(), 512);
     EXPECT_EQ(s.sampleCountLog2(), 9);
     s.setPhaseCorrectionIndex(0);
-    EXPECT_EQ(s.phaseCorrectionDegrees, -90);
+    EXPECT_EQ(s.phaseCorrectionDegrees(), -90);
     s.setPhaseCorrectionIndex(3);
-    EXPECT_EQ(s.phaseCorrectionDegrees, 30);
+    EXPECT_EQ(s.phaseCorrectionDegrees(), 30);
     s.setHarmonicOption(HarmonicOption::WithUnbalance);
-    EXPECT_FLOAT_EQ(s.maxHarmonicOrder, 99);
+    EXPECT_EQ(s.maxHarmonicOrder(), 99);
     EXPECT_EQ(s.outputExtension(), ".ha5");
-    EXPECT_FLOAT_EQ(s.sampleCount, 512);
+    EXPECT_EQ(s.sampleCount(), 512);
     s.setHarmonicOption(HarmonicOption::HighOrder256);
-    EXPECT_FLOAT_EQ(s.sampleCount, 1024);
+    EXPECT_EQ(s.sampleCount(), 1024);
     EXPECT_EQ(s.sampleCountLog2(), 10);
 }
 

@@ -133,7 +133,7 @@ TEST(FeederCount, SeveralFeedersForceOptionsAndOneFeederReleasesThem) {
     EXPECT_TRUE(e.severalFeeders);
     EXPECT_EQ(e.harmonicOptionEnabled, (std::array<bool, 5>{true, false, false, true, true}));
     EXPECT_FALSE(e.currentThdMaxEnabled);
-    EXPECT_EQ(s.harmonicOption, HarmonicOption::WithAngleAndUnbalance);
+    EXPECT_EQ(s.harmonicOption(), HarmonicOption::WithAngleAndUnbalance);
     EXPECT_EQ(s.saveMode, SaveMode::IntervalAverage);
     EXPECT_EQ(s.outputExtension(), ".hv3");
     EXPECT_EQ(s.channelMap[7], 8);
@@ -160,8 +160,28 @@ TEST(MeasurementType, PhaseCorrectionOnlyWithThreePhase1M) {
     e = applyMeasurementType(s, MeasurementType::ThreePhase3M);
     EXPECT_FALSE(e.phaseCorrectionEnabled);
     EXPECT_TRUE(e.tPhaseChoosersEnabled);
-    EXPECT_EQ(s.phaseCorrectionIndex, 2);
-    EXPECT_EQ(s.phaseCorrectionDegrees, 0);
+    EXPECT_EQ(s.phaseCorrectionIndex(), 2);
+    EXPECT_EQ(s.phaseCorrectionDegrees(), 0);
+}
+
+// The 256-order option keeps 1024 samples, and only three-phase 1M takes a correction.
+TEST(Choices, SampleCountAndPhaseCorrectionFollowTheOptionsInForce) {
+    ConversionSettings s;
+    EXPECT_FALSE(chooseSampleCount(s, 512));
+    EXPECT_EQ(s.sampleCount(), 1024);
+    s.setHarmonicOption(HarmonicOption::Odd1To49);
+    EXPECT_TRUE(chooseSampleCount(s, 512));
+    EXPECT_EQ(s.sampleCountLog2(), 9);
+    EXPECT_FALSE(chooseSampleCount(s, 300));
+    EXPECT_EQ(s.sampleCount(), 512);
+
+    EXPECT_FALSE(choosePhaseCorrection(s, 0));
+    EXPECT_EQ(s.phaseCorrectionDegrees(), 0);
+    applyMeasurementType(s, MeasurementType::ThreePhase1M);
+    EXPECT_TRUE(choosePhaseCorrection(s, 0));
+    EXPECT_EQ(s.phaseCorrectionDegrees(), -90);
+    EXPECT_FALSE(choosePhaseCorrection(s, 5));
+    EXPECT_EQ(s.phaseCorrectionIndex(), 0);
 }
 
 TEST(MeasurementType, SeveralFeedersKeepTheirChannelLayout) {

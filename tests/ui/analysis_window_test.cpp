@@ -263,7 +263,7 @@ TEST_F(AnalysisWindowTest, EndClosesTheFilesWithTheRecordsWrittenSoFar) {
     EXPECT_GE(records, 1);
     const auto size = fs::file_size(m_settings.outputFileName);
     EXPECT_EQ(size, static_cast<std::uintmax_t>(records) *
-                        recordLength(m_settings.harmonicOption, m_settings.feederCount));
+                        recordLength(m_settings.harmonicOption(), m_settings.feederCount));
 }
 
 TEST_F(AnalysisWindowTest, AResultFileThatCannotBeOpenedStopsTheRun) {

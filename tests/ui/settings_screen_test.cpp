@@ -200,7 +200,7 @@ TEST_F(SettingsScreenTest, SeveralFeedersBackToOneReenablesTheOptions) {
     EXPECT_FALSE(child<QRadioButton>("Option7_3")->isEnabled());
     EXPECT_TRUE(child<QRadioButton>("Option8_3")->isChecked());
     EXPECT_TRUE(child<QRadioButton>("Option7_0")->isChecked());
-    EXPECT_EQ(settings().harmonicOption, HarmonicOption::WithAngleAndUnbalance);
+    EXPECT_EQ(settings().harmonicOption(), HarmonicOption::WithAngleAndUnbalance);
     EXPECT_EQ(settings().saveMode, SaveMode::IntervalAverage);
 
     chooseFeeders(1);
@@ -228,12 +228,12 @@ TEST_F(SettingsScreenTest, PhaseCorrectionOnlyWithThreePhase1M) {
     EXPECT_TRUE(child<QGroupBox>("PhaseGroup")->isEnabled());
     EXPECT_FALSE(child<QGroupBox>("FrameOption4")->isEnabled());
     click("Option9_4");
-    EXPECT_EQ(settings().phaseCorrectionDegrees, 90);
+    EXPECT_EQ(settings().phaseCorrectionDegrees(), 90);
     click("Option2_4");
     EXPECT_FALSE(child<QGroupBox>("PhaseGroup")->isEnabled());
     EXPECT_TRUE(child<QRadioButton>("Option9_2")->isChecked());
-    EXPECT_EQ(settings().phaseCorrectionDegrees, 0);
-    EXPECT_EQ(settings().phaseCorrectionIndex, 2);
+    EXPECT_EQ(settings().phaseCorrectionDegrees(), 0);
+    EXPECT_EQ(settings().phaseCorrectionIndex(), 2);
 }
 
 TEST_F(SettingsScreenTest, FileNameTakesTheExtensionOfTheOptionAndFeederCount) {
