@@ -188,7 +188,6 @@ class SettingsScreen : public QWidget {
     QLineEdit* m_timeOffset = nullptr;                // Text4
     QCheckBox* m_wev = nullptr;                       // Check4
     QCheckBox* m_underOneMinute = nullptr;            // Check3
-    QCheckBox* m_perPhase = nullptr;                  // Check5
     screen::ElidedPathLabel* m_outputName = nullptr;  // Label7
     QPushButton* m_chooseName = nullptr;              // Command10
     QPushButton* m_start = nullptr;                   // Command4

@@ -1,7 +1,6 @@
 // The settings screen's analysis options: measurement type, sample count and
 // interpolation, synchronisation, save format, harmonic option and phase correction.
 
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -99,9 +98,6 @@ std::array<QGroupBox*, 4> SettingsScreen::buildRunGroups(QWidget* panel) {
     m_harmonic->button(3)->setToolTip(
         "基本波に対して各次調波の重畳する位相差と相別の実行値を保存します。");
     m_harmonic->button(4)->setToolTip("偶数時も含み256次までの測定を行います。");
-    m_perPhase = new QCheckBox("相別出力", option);
-    m_perPhase->setObjectName("Check5");
-    option->layout()->addWidget(m_perPhase);
 
     m_phaseBox = new QGroupBox("位相補正", panel);
     m_phaseBox->setObjectName("PhaseGroup");
