@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "display/error_texts.h"
 #include "output/result_writer.h"
@@ -24,6 +25,7 @@
 #include "ui/error_message.h"
 #include "ui/picture_view.h"
 #include "ui/results_table_model.h"
+#include "ui/run_pacer.h"
 #include "ui/window_fit.h"
 
 namespace waveharm {
@@ -101,11 +103,14 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     setWindowTitle(QStringLiteral("ＦＦＴ解析中"));
     // The run's arrays and transform tables are made here, once per showing. The screen
     // shows one recording per step; workers read and analyse the next ones meanwhile.
-    m_driver = std::make_unique<ConversionDriver>(
-        settings, std::move(files), static_cast<ConversionObserver&>(*this), defaultJobs());
+    m_run = std::make_unique<RunController>(settings, std::move(files),
+                                            static_cast<ConversionObserver&>(*this), defaultJobs());
+    m_pacer = new RunPacer(*m_run, this);
+    connect(m_pacer, &RunPacer::recordingShown, this, &AnalysisWindow::recordingShown);
+    connect(m_pacer, &RunPacer::runEnded, this, &AnalysisWindow::runEnded);
     m_reportSummary = [this](RunEnd end, const QString& text) {
         QStringList written;
-        for (const std::string& f : m_driver->summary().files) written << qs(f);
+        for (const std::string& f : m_run->summary().files) written << qs(f);
         showRunSummary(nullptr, end, text, written);
     };
     buildControls();
@@ -114,14 +119,15 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     for (auto* model : m_models) model->setGrid(TableGrid(rows, 6));
     if (settings.feederCount <= 1) m_feeder->hide();
     selectDisplayButton(0);
+    waitTextChanged(m_waitText->text());
+    showRunState();
 
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     placeOnScreen(*this, QSize(kDesignWidth, kDesignHeight));
 }
 
-AnalysisWindow::~AnalysisWindow() {
-    if (m_running) m_driver->abort();
-}
+// The run closes its files when it goes, whether or not it ended.
+AnalysisWindow::~AnalysisWindow() = default;
 
 void AnalysisWindow::buildControls() {
     QFont small = font();
@@ -164,7 +170,7 @@ void AnalysisWindow::buildControls() {
     m_end->setObjectName("Command1");
     m_end->setToolTip(QStringLiteral("測定を強制的に終了します"));
     m_end->hide();
-    m_pause = new QPushButton(kRunning, m_frame2);
+    m_pause = new QPushButton(m_frame2);
     m_pause->setObjectName("Command5");
     m_waitCheck = new QCheckBox(QStringLiteral("ウエイト"), m_frame2);
     m_waitCheck->setObjectName("Check1");
@@ -182,16 +188,10 @@ void AnalysisWindow::buildControls() {
     connect(m_end, &QPushButton::clicked, this, &AnalysisWindow::endProgram);
     connect(m_pause, &QPushButton::clicked, this, &AnalysisWindow::togglePause);
     connect(m_waitText, &QLineEdit::textChanged, this, &AnalysisWindow::waitTextChanged);
-
-    m_waitTimer = new QTimer(this);
-    m_waitTimer->setObjectName("Timer1");
-    m_waitTimer->setSingleShot(true);
-    m_waitTimer->setInterval(1000);
-    connect(m_waitTimer, &QTimer::timeout, this, &AnalysisWindow::waitTimerFired);
-    m_stepTimer = new QTimer(this);
-    m_stepTimer->setSingleShot(true);
-    m_stepTimer->setInterval(0);
-    connect(m_stepTimer, &QTimer::timeout, this, &AnalysisWindow::runStep);
+    connect(m_waitCheck, &QCheckBox::toggled, this, [this](bool on) {
+        m_run->setWait(on);
+        m_pacer->reschedule();
+    });
 
     m_picture = new PictureView(this);
     m_picture->setObjectName("Picture1");
@@ -214,6 +214,7 @@ void AnalysisWindow::buildControls() {
     auto* skippedLayout = new QVBoxLayout(m_skippedBox);
     skippedLayout->setContentsMargins(2, 2, 2, 2);
     m_skippedList = new QListWidget(m_skippedBox);
+    m_skippedList->setObjectName("SkippedList");
     m_skippedList->setFont(small);
     skippedLayout->addWidget(m_skippedList);
     m_skippedBox->hide();
@@ -234,8 +235,6 @@ int AnalysisWindow::columnWidth(int twips) const {
     return (twips * valueWidth + kValueColumnTwips / 2) / kValueColumnTwips;
 }
 
-bool AnalysisWindow::isPaused() const { return m_pause->text() != kRunning; }
-
 const Picture& AnalysisWindow::picture() const { return m_picture->picture(); }
 
 // ---- controls --------------------------------------------------------------------------
@@ -251,48 +250,41 @@ void AnalysisWindow::showEvent(QShowEvent* event) {
         });
     }
     // The run starts as soon as the window is shown.
-    if (!m_start->isHidden() && !m_running) {
-        QTimer::singleShot(0, this, &AnalysisWindow::startRun);
-    }
+    if (m_run->state() == RunState::Ready) QTimer::singleShot(0, this, &AnalysisWindow::startRun);
 }
 
 void AnalysisWindow::startRun() {
-    if (m_start->isHidden() || m_running) return;
-    try {
-        m_driver->start();
-    } catch (const OutputError& e) {
-        stopRun(QStringLiteral("ファイルエラー"), writeError(e));
+    if (m_run->state() != RunState::Ready) return;
+    m_run->start();
+    showRunState();
+    if (m_run->state() == RunState::Ended) {
+        runEnded();
         return;
     }
-    m_end->show();
-    m_start->hide();
-    m_running = true;
-    scheduleStep();
+    m_pacer->reschedule();
 }
 
 void AnalysisWindow::endProgram() {
-    m_stepTimer->stop();
-    m_waitTimer->stop();
-    if (m_running) {
-        m_running = false;
-        try {
-            m_driver->abort();
-        } catch (const std::exception&) {
-            // Ending anyway: the records written so far are already in the files.
-        }
-        reportSummary(RunEnd::Ended);
-    }
+    const bool underway = m_run->underway();
+    m_run->end();
+    m_pacer->reschedule();
+    if (underway) reportSummary(RunEnd::Ended);
     Q_EMIT endProgramRequested();
     close();
 }
 
 void AnalysisWindow::togglePause() {
-    if (!isPaused()) {
-        m_pause->setText(kPaused);
-        return;
-    }
-    m_pause->setText(kRunning);
-    scheduleStep();
+    m_run->setPaused(!m_run->paused());
+    showRunState();
+    m_pacer->reschedule();
+}
+
+void AnalysisWindow::showRunState() {
+    const RunState state = m_run->state();
+    m_start->setVisible(state == RunState::Ready);
+    m_end->setVisible(state != RunState::Ready);
+    m_pause->setText(m_run->paused() ? kPaused : kRunning);
+    m_feeder->setText(qs(feederCaption(m_run->shownFeeder())));
 }
 
 void AnalysisWindow::selectDisplayButton(int index) {
@@ -311,10 +303,9 @@ void AnalysisWindow::selectDisplayButton(int index) {
 }
 
 void AnalysisWindow::pressFeederButton(double x) {
-    const int count = m_driver->settings().feederCount;
-    m_displayFeeder = feederAfterPress(m_displayFeeder, count, x, m_feeder->width());
-    m_feeder->setText(qs(feederCaption(m_displayFeeder)));
-    m_driver->setDisplayFeeder(m_displayFeeder);
+    m_run->setShownFeeder(
+        feederAfterPress(m_run->shownFeeder(), m_run->feederCount(), x, m_feeder->width()));
+    showRunState();
     redraw();
 }
 
@@ -327,87 +318,45 @@ bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AnalysisWindow::waitTextChanged(const QString& text) {
-    m_waitTimer->setInterval(waitIntervalMs(text.toStdString()));
+    m_run->setWaitInterval(std::chrono::milliseconds(waitIntervalMs(text.toStdString())));
+    m_pacer->reschedule();
 }
 
-void AnalysisWindow::waitTimerFired() {
-    if (!m_waitingForTimer) return;
-    m_waitingForTimer = false;
-    scheduleStep();
-}
+// ---- the end of the run ----------------------------------------------------------------
 
-// ---- the run ---------------------------------------------------------------------------
-
-void AnalysisWindow::scheduleStep() {
-    if (m_running && !isPaused()) m_stepTimer->start();
-}
-
-void AnalysisWindow::runStep() {
-    if (!m_running || isPaused() || m_waitingForTimer) return;
-    if (m_driver->done()) {
-        finishRun();
-        return;
-    }
-    if (m_waitCheck->isChecked()) {
-        // Consecutive recordings start at least one wait period apart.
-        if (m_waitTimer->isActive()) {
-            m_waitingForTimer = true;
-            return;
-        }
-        m_waitTimer->start();
-    }
-    bool more = false;
-    m_shownIndex = -1;
-    try {
-        more = m_driver->step();
-    } catch (const OutputError& e) {
-        stopRun(QStringLiteral("書き込みエラー"), writeError(e));
-        return;
-    } catch (const std::exception& e) {
-        stopRun(QStringLiteral("変換エラー"),
-                QStringLiteral("変換を中止しました。\n%1").arg(errorMessage(e)));
-        return;
-    }
-    if (!more) {
-        finishRun();
-        return;
-    }
-    // Told once the step is over, so that listeners may press any button.
-    if (m_shownIndex >= 0) Q_EMIT recordingShown(m_shownIndex);
-    scheduleStep();
-}
-
-void AnalysisWindow::haltStepping() {
-    m_running = false;
-    m_stepTimer->stop();
-    m_waitTimer->stop();
-}
-
-void AnalysisWindow::finishRun() {
-    haltStepping();
-    try {
-        m_driver->finish();
-    } catch (const OutputError& e) {
-        reportError(QStringLiteral("書き込みエラー"), writeError(e));
-    }
+void AnalysisWindow::runEnded() {
+    showRunState();
+    if (const auto& failure = m_run->failure()) reportFailure(*failure);
     // The settings screen comes back first, so that the summary stands over it.
     Q_EMIT runFinished();
-    reportSummary(RunEnd::Finished);
+    // A run that opened its files tells what it wrote.
+    const RunEnd end = m_run->endReason().value_or(RunEnd::Stopped);
+    if (end == RunEnd::Finished || !m_run->summary().files.empty()) reportSummary(end);
     close();
 }
 
-void AnalysisWindow::stopRun(const QString& title, const QString& text) {
-    haltStepping();
+void AnalysisWindow::reportFailure(const RunFailure& failure) {
+    QString text;
     try {
-        m_driver->abort();
-    } catch (const std::exception&) {
-        // The files are being given up already; the first error is the one to report.
+        std::rethrow_exception(failure.error);
+    } catch (const OutputError& e) {
+        text = writeError(e);
+    } catch (const std::exception& e) {
+        text = QStringLiteral("変換を中止しました。\n%1").arg(errorMessage(e));
+    } catch (...) {
+        text = QStringLiteral("変換を中止しました。");
     }
-    reportError(title, text);
-    Q_EMIT runFinished();
-    // A run that opened its files tells what it wrote before it stopped.
-    if (!m_driver->summary().files.empty()) reportSummary(RunEnd::Stopped);
-    close();
+    switch (failure.fault) {
+        case RunFault::OpeningFiles:
+            reportError(QStringLiteral("ファイルエラー"), text);
+            return;
+        case RunFault::Writing:
+            reportError(QStringLiteral("書き込みエラー"), text);
+            return;
+        case RunFault::Analysing:
+            reportError(QStringLiteral("変換エラー"), text);
+            return;
+    }
 }
 
 void AnalysisWindow::reportError(const QString& title, const QString& text) {
@@ -419,38 +368,30 @@ void AnalysisWindow::reportError(const QString& title, const QString& text) {
 }
 
 void AnalysisWindow::reportSummary(RunEnd end) {
-    if (m_reportSummary) m_reportSummary(end, qs(runSummaryText(m_driver->summary(), end)));
-}
-
-QStringList AnalysisWindow::skippedLines() const {
-    QStringList lines;
-    for (int i = 0; i < m_skippedList->count(); ++i) lines << m_skippedList->item(i)->text();
-    return lines;
+    if (m_reportSummary) m_reportSummary(end, qs(runSummaryText(m_run->summary(), end)));
 }
 
 void AnalysisWindow::closeEvent(QCloseEvent* event) {
-    if (m_running) {
+    if (m_run->underway()) {
         // Closing the window ends the run: the files are closed with what they hold.
-        haltStepping();
-        try {
-            m_driver->abort();
-        } catch (const std::exception&) {
-        }
+        m_run->end();
+        m_pacer->reschedule();
         Q_EMIT runFinished();
     }
     event->accept();
 }
 
 void AnalysisWindow::redraw() {
-    if (!m_driver->hasResult()) return;
-    present(m_driver->latestRecording().header, m_driver->latestWindow(), m_driver->latestResult());
+    const ConversionDriver& driver = m_run->driver();
+    if (!driver.hasResult()) return;
+    present(driver.latestRecording().header, driver.latestWindow(), driver.latestResult());
 }
 
 void AnalysisWindow::present(const RecorderFileHeader& header, const WindowWaveforms& window,
                              const HarmonicResult& result) {
     // Nothing is shown before the first recording with a fundamental voltage.
     if (result.voltageRms.size() < 2 || !(result.voltageRms[1] > 0)) return;
-    const GraphInputs in{m_driver->settings(), header, window, result, m_displayFeeder};
+    const GraphInputs in{m_run->settings(), header, window, result, m_run->shownFeeder()};
     AnalysisDisplay display = showResults(m_displayMode, in);
     if (!display.showsGrids) {
         for (auto* g : m_grids) g->hide();
@@ -526,18 +467,18 @@ void AnalysisWindow::onStatusLine(const std::string& text) { m_labels[0]->setTex
 
 void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
     present(report.recording->header, *report.window, *report.result);
-    m_shownIndex = report.index;
 }
 
 void AnalysisWindow::onRecordingSkipped(int index, const std::string& fileName,
                                         const std::string& reason) {
-    const auto& skipped = m_driver->summary().skippedRecordings;
+    // The run has listed the recording already; the list shows each once, as it comes.
+    const auto& skipped = m_run->skipped();
     const QString line = skipped.empty() ? qs(fileName) : qs(skippedRecordingText(skipped.back()));
     auto* item = new QListWidgetItem(line, m_skippedList);
     item->setToolTip(qs(reason));
     m_skippedList->scrollToBottom();
-    m_skippedBox->setTitle(
-        QStringLiteral("読み込めなかったファイル（%1 件）").arg(m_skippedList->count()));
+    m_skippedBox->setTitle(QStringLiteral("読み込めなかったファイル（%1 件）")
+                               .arg(static_cast<qulonglong>(skipped.size())));
     m_labels[1]->setText(QStringLiteral("読込不可：%1").arg(qs(fileName)));
     if (m_skippedBox->isHidden()) {
         m_skippedBox->show();

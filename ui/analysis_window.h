@@ -1,8 +1,9 @@
 #pragma once
-// The analysis window "ＦＦＴ解析中" (Form03): runs a conversion one recording per
-// event-loop turn, shows the driver's status texts and the latest recording's results
-// as tables or graphs, and lets the engineer pause, resume, slow down or end the run
-// and choose the display mode and the displayed feeder.
+// The analysis window "ＦＦＴ解析中" (Form03): shows a conversion run (run/run_controller.h)
+// as it goes, one recording per event-loop turn: the driver's status texts and the latest
+// recording's results as tables or graphs. Its buttons pause, resume, slow down or end
+// the run and choose the display mode and the displayed feeder; what they change is held
+// by the run, never read back from the controls.
 
 #include <QStringList>
 #include <QWidget>
@@ -11,7 +12,7 @@
 #include <memory>
 
 #include "display/analysis_display.h"
-#include "run/conversion_driver.h"
+#include "run/run_controller.h"
 #include "ui/run_summary.h"
 
 class QCheckBox;
@@ -21,11 +22,11 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTableView;
-class QTimer;
 
 namespace waveharm {
 
 class PictureView;
+class RunPacer;
 class ResultsTableModel;
 
 /// Shows a run's summary in a window of its own over `parent`: modal after "終了" (the
@@ -48,11 +49,8 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     ~AnalysisWindow() override;
 
     DisplayMode displayMode() const { return m_displayMode; }
-    int displayFeeder() const { return m_displayFeeder; }
-    bool isRunning() const { return m_running; }
-    /// True while the pause button reads "再開".
-    bool isPaused() const;
-    const ConversionDriver& driver() const { return *m_driver; }
+    /// The run this window shows and controls.
+    const RunController& run() const { return *m_run; }
     /// What the graph surface shows now.
     const Picture& picture() const;
     /// The grid models, [0] odd orders and [1] even orders.
@@ -67,8 +65,6 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     /// how the run ended and the summary text.
     using SummaryReporter = std::function<void(RunEnd end, const QString& text)>;
     void setSummaryReporter(SummaryReporter reporter) { m_reportSummary = std::move(reporter); }
-    /// The skipped recordings listed so far, one line each.
-    QStringList skippedLines() const;
 
   Q_SIGNALS:
     /// The run ended after its last recording (or the window was closed during it): the
@@ -93,17 +89,15 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     void selectDisplayButton(int index);
     void pressFeederButton(double x);
     void waitTextChanged(const QString& text);
-    void waitTimerFired();
 
-    // The run.
-    void scheduleStep();
-    void runStep();
-    /// Stops the step and wait timers; the run takes no further step.
-    void haltStepping();
-    void finishRun();
-    void stopRun(const QString& title, const QString& text);
+    /// The run ended by itself (finished, or stopped by a fault): tells the user and
+    /// closes the window.
+    void runEnded();
+    void reportFailure(const RunFailure& failure);
     void reportError(const QString& title, const QString& text);
     void reportSummary(RunEnd end);
+    /// Shows the run's state on the start, end, pause and feeder buttons.
+    void showRunState();
     void redraw();
     void present(const RecorderFileHeader& header, const WindowWaveforms& window,
                  const HarmonicResult& result);
@@ -122,13 +116,10 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
 
     void buildControls();
 
-    std::unique_ptr<ConversionDriver> m_driver;
+    std::unique_ptr<RunController> m_run;
+    RunPacer* m_pacer = nullptr;
     DisplayMode m_displayMode = DisplayMode::Charts;
-    int m_displayFeeder = 0;
-    bool m_running = false;
-    bool m_waitingForTimer = false;
     bool m_placed = false;
-    int m_shownIndex = -1;  ///< recording shown by the step in progress
     ErrorReporter m_reportError;
     SummaryReporter m_reportSummary;
 
@@ -140,9 +131,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     QCheckBox* m_waitCheck = nullptr;                                // Check1
     QLineEdit* m_waitText = nullptr;                                 // Text1
     QLabel* m_waitUnit = nullptr;                                    // Label5
-    QTimer* m_waitTimer = nullptr;                                   // Timer1
-    QTimer* m_stepTimer = nullptr;
-    std::array<QTableView*, 2> m_grids{};  // Grid1
+    std::array<QTableView*, 2> m_grids{};                            // Grid1
     std::array<ResultsTableModel*, 2> m_models{};
     PictureView* m_picture = nullptr;   // Picture1
     std::array<QLabel*, 4> m_labels{};  // Label1..Label4

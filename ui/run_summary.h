@@ -5,16 +5,9 @@
 
 #include <string>
 
-#include "run/conversion_driver.h"
+#include "run/run_controller.h"
 
 namespace waveharm {
-
-/// How a run came to its end.
-enum class RunEnd {
-    Finished,  ///< after the last recording
-    Ended,     ///< "終了" pressed: the interval in progress is not written
-    Stopped,   ///< a result file could not be written
-};
 
 /// One skipped recording as the screens show it: "W3000.MEM：<reason in Japanese>
 /// （12 バイト目）".

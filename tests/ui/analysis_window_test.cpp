@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -119,13 +119,16 @@ TEST_F(AnalysisWindowTest, LoadSetsUpTheControls) {
     EXPECT_EQ(w->gridModel(0).grid().rows(), 51);
     EXPECT_EQ(w->gridModel(1).grid().rows(), 51);
 
-    // Wait period from the text box.
-    auto* timer = child<QTimer>(*w, "Timer1");
+    // The wait option and its period from the text box.
+    EXPECT_FALSE(w->run().waits());
+    EXPECT_EQ(w->run().waitInterval().count(), 1000);
+    child<QCheckBox>(*w, "Check1")->setChecked(true);
+    EXPECT_TRUE(w->run().waits());
     auto* text = child<QLineEdit>(*w, "Text1");
     text->setText("0.5");
-    EXPECT_EQ(timer->interval(), 500);
+    EXPECT_EQ(w->run().waitInterval().count(), 500);
     text->setText("abc");
-    EXPECT_EQ(timer->interval(), 0);
+    EXPECT_EQ(w->run().waitInterval().count(), 0);
 
     // Before the first recording the display buttons change the mode but draw nothing.
     QTest::mouseClick(child(*w, "Command3_5"), Qt::LeftButton);
@@ -196,8 +199,7 @@ TEST_F(AnalysisWindowTest, FeederButtonWrapsWithThreeFeeders) {
     EXPECT_EQ(captions, (std::vector<QString>{"- ch2 +", "- ch3 +", "- ch1 +"}));
     pressFeeder(*w, false);
     EXPECT_EQ(b->text(), QStringLiteral("- ch3 +"));
-    EXPECT_EQ(w->displayFeeder(), 2);
-    EXPECT_EQ(w->driver().displayFeeder(), 2);
+    EXPECT_EQ(w->run().shownFeeder(), 2);
 }
 
 TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
@@ -212,8 +214,9 @@ TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
     QTest::qWait(300);
     EXPECT_EQ(pause->text(), QStringLiteral("再開"));
     EXPECT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(w->driver().nextIndex(), 1);
-    EXPECT_TRUE(w->isRunning());
+    EXPECT_EQ(w->run().processedCount(), 1);
+    EXPECT_EQ(w->run().state(), RunState::Paused);
+    EXPECT_TRUE(child(*w, "Command2")->isHidden());
 
     // The display buttons still work while paused and redraw the held recording.
     QTest::mouseClick(child(*w, "Command3_1"), Qt::LeftButton);
@@ -229,24 +232,6 @@ TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
     EXPECT_FALSE(w->isVisible());
 }
 
-TEST_F(AnalysisWindowTest, WaitSpacesTheRecordings) {
-    makeCampaign(1, 3);
-    auto w = makeWindow();
-    child<QCheckBox>(*w, "Check1")->setChecked(true);
-    child<QLineEdit>(*w, "Text1")->setText("0.3");
-    QElapsedTimer clock;
-    std::vector<qint64> times;
-    QObject::connect(w.get(), &AnalysisWindow::recordingShown,
-                     [&](int) { times.push_back(clock.elapsed()); });
-    clock.start();
-    w->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 20000));
-    ASSERT_EQ(times.size(), 3u);
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        EXPECT_GE(times[i] - times[i - 1], 250) << i;
-    }
-}
-
 TEST_F(AnalysisWindowTest, EndClosesTheFilesWithTheRecordsWrittenSoFar) {
     makeCampaign(1, 9);
     auto w = makeWindow();
@@ -257,9 +242,9 @@ TEST_F(AnalysisWindowTest, EndClosesTheFilesWithTheRecordsWrittenSoFar) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_ended > 0; }, 20000));
     QTest::qWait(100);
     EXPECT_EQ(m_finished, 0);
-    EXPECT_FALSE(w->isRunning());
-    EXPECT_EQ(w->driver().nextIndex(), 7);
-    const int records = w->driver().summary().recordsWritten;
+    EXPECT_EQ(w->run().endReason(), RunEnd::Ended);
+    EXPECT_EQ(w->run().processedCount(), 7);
+    const int records = w->run().summary().recordsWritten;
     EXPECT_GE(records, 1);
     const auto size = fs::file_size(m_settings.outputFileName);
     EXPECT_EQ(size, static_cast<std::uintmax_t>(records) *
@@ -275,7 +260,7 @@ TEST_F(AnalysisWindowTest, AResultFileThatCannotBeOpenedStopsTheRun) {
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_NE(m_errors[0].find("gui.hn1"), std::string::npos) << m_errors[0];
     EXPECT_TRUE(m_shown.empty());
-    EXPECT_FALSE(w->isRunning());
+    EXPECT_EQ(w->run().endReason(), RunEnd::Stopped);
 }
 
 // Every skipped recording stays listed while the run goes on, and the summary names each
@@ -286,11 +271,11 @@ TEST_F(AnalysisWindowTest, SkippedRecordingsStayListedAndReachTheSummary) {
     auto w = makeWindow();
     w->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 20000));
-    const QStringList lines = w->skippedLines();
-    ASSERT_EQ(lines.size(), 2);
+    const auto* list = child<QListWidget>(*w, "SkippedList");
+    ASSERT_EQ(list->count(), 2);
     ASSERT_EQ(m_summaries.size(), 1u);
     for (int i = 0; i < 2; ++i) {
-        const std::string line = lines[i].toStdString();
+        const std::string line = list->item(i)->text().toStdString();
         EXPECT_EQ(line.rfind(m_files.names[i + 1] + "：", 0), 0u) << line;
         EXPECT_NE(line.find(errorKindText(ErrorKind::FileTooShort)), std::string::npos) << line;
         EXPECT_NE(m_summaries[0].find("　" + line + "\n"), std::string::npos) << m_summaries[0];
@@ -326,14 +311,14 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
     w->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished > 0; }, 60000));
     EXPECT_EQ(m_shown.size(), 8u);
-    EXPECT_EQ(w->displayFeeder(), 1);
+    EXPECT_EQ(w->run().shownFeeder(), 1);
     EXPECT_TRUE(m_errors.empty());
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(child<QLabel>(*w, "Label1")->text().isEmpty());
     EXPECT_TRUE(child<QLabel>(*w, "Label4")->text().startsWith(QStringLiteral("基本周波数")));
 
     const auto reference = convertHeadless(m_settings, m_files, m_dir / "headless.dat");
-    const auto gui = w->driver().summary().files;
+    const auto gui = w->run().summary().files;
     ASSERT_EQ(gui.size(), reference.size());
     for (std::size_t i = 0; i < gui.size(); ++i) {
         const std::string a = readBytes(gui[i]), b = readBytes(reference[i]);
@@ -377,7 +362,7 @@ TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
                 QTest::mouseClick(window->findChild<QPushButton*>("Command3_2"), Qt::LeftButton);
         });
         QObject::connect(window, &AnalysisWindow::runFinished,
-                         [&] { written = window->driver().summary().files; });
+                         [&] { written = window->run().summary().files; });
     });
     screen.show();
     screen.findChild<QPushButton*>("Command4")->click();  // "データ変換開始"
