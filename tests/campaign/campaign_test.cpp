@@ -99,6 +99,26 @@ TEST(Campaign, VerdictsFollowCp95AgainstTheLimit) {
     EXPECT_EQ(html.find("<script"), std::string::npos);
 }
 
+// A report that cannot be written leaves neither file behind: a spreadsheet without its
+// report would pass for the statistics of a whole one.
+TEST(Campaign, AReportThatCannotBeWrittenLeavesNeitherFile) {
+    namespace fs = std::filesystem;
+    ScratchFolder dir;
+    writeRecords(dir.file("a.hm1"), 0, {33, 66}, {1, 2});
+    const CampaignData d = readCampaign({dir.file("a.hm1")}, {});
+    const fs::path out = dir / "report";
+    // A folder holding something takes the report's name, so the report cannot be written.
+    fs::create_directories(out / "report.html" / "kept");
+    EXPECT_THROW(writeReportFiles(out.string(), d, {}), OutputError);
+    EXPECT_FALSE(fs::exists(out / "statistics.csv"));
+    EXPECT_TRUE(fs::exists(out / "report.html" / "kept"));
+
+    fs::remove_all(out / "report.html");
+    writeReportFiles(out.string(), d, {});
+    EXPECT_GT(fs::file_size(out / "statistics.csv"), 0u);
+    EXPECT_GT(fs::file_size(out / "report.html"), 0u);
+}
+
 TEST(Campaign, SpreadsheetCsvEndsLinesWithCrLfAndMarksUtf8OnlyWhenNeeded) {
     EXPECT_EQ(spreadsheetCsv("a,b\n1,2\n"), "a,b\r\n1,2\r\n");
     EXPECT_EQ(spreadsheetCsv("系統,V\n"), "\xEF\xBB\xBF系統,V\r\n");

@@ -108,7 +108,13 @@ TEST(DistortionBars, AnExtremeValueStopsAtTheFrame) {
     values[5] = 1e9f;
     Picture p;
     drawDistortionBars(50, 165, "t", 4.0, values, TextScale{}, p);
-    for (const auto& r : itemsOf<PictureRect>(p)) EXPECT_GE(r.corner2.y, 35);
+    const auto rects = itemsOf<PictureRect>(p);
+    ASSERT_EQ(rects.size(), 49u);  // the frame and orders 2..49
+    const PictureRect& fifth = rects[4];
+    EXPECT_TRUE(fifth.filled);
+    EXPECT_DOUBLE_EQ(fifth.corner1.x, 73);  // slot 5, a wide odd-order bar
+    EXPECT_DOUBLE_EQ(fifth.corner1.y, 165);
+    EXPECT_DOUBLE_EQ(fifth.corner2.y, 35) << "the top of the frame";
 }
 
 TEST_F(GraphTest, APureSineLeavesAFlatResidualOnTheZeroLine) {
