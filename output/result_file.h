@@ -41,7 +41,6 @@ class ResultFile {
 
     const std::string& name() const { return m_name; }
     std::int64_t bytesWritten() const { return m_bytes; }
-    bool isOpen() const { return m_file != nullptr; }
 
   private:
     [[noreturn]] void fail(const char* action, int error);

@@ -150,27 +150,27 @@ CampaignView::CampaignView(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_summary = new QLabel("結果ファイルを開いてください。", this);
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
-    m_tabs = new QTabWidget(this);
+    auto* tabs = new QTabWidget(this);
     m_trend = new QCustomPlot(this);
-    m_tabs->addTab(m_trend, "総合歪み率の推移");
+    tabs->addTab(m_trend, "総合歪み率の推移");
     auto* orderPage = new QWidget(this);
     auto* orderLayout = new QVBoxLayout(orderPage);
     m_orderSeries = new QComboBox(orderPage);
     m_orders = new QCustomPlot(orderPage);
     orderLayout->addWidget(m_orderSeries, 0, Qt::AlignLeft);
     orderLayout->addWidget(m_orders, 1);
-    m_tabs->addTab(orderPage, "次数別 CP95・最大値");
+    tabs->addTab(orderPage, "次数別 CP95・最大値");
     m_table = new QTableView(this);
     m_model = new CampaignTableModel(this);
     m_table->setModel(m_model);
     m_table->verticalHeader()->setDefaultSectionSize(20);
     m_table->verticalHeader()->hide();
-    m_tabs->addTab(m_table, "統計表");
+    tabs->addTab(m_table, "統計表");
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_summary);
-    layout->addWidget(m_tabs, 1);
+    layout->addWidget(tabs, 1);
     layout->addWidget(m_status);
 
     connect(open, &QPushButton::clicked, this, &CampaignView::chooseFiles);

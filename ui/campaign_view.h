@@ -17,7 +17,6 @@ class QCustomPlot;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTabWidget;
 class QTableView;
 class QThread;
 class QMouseEvent;
@@ -52,7 +51,6 @@ class CampaignView : public QWidget {
     QString statusText() const;
     QCustomPlot* trendPlot() const { return m_trend; }
     QCustomPlot* orderPlot() const { return m_orders; }
-    QTabWidget* tabs() const { return m_tabs; }
 
   public Q_SLOTS:
     void chooseFiles();
@@ -75,7 +73,6 @@ class CampaignView : public QWidget {
     QLineEdit* m_contractKw = nullptr;
     QLineEdit* m_nominalKv = nullptr;
     QPushButton* m_save = nullptr;
-    QTabWidget* m_tabs = nullptr;
     QCustomPlot* m_trend = nullptr;
     QCustomPlot* m_orders = nullptr;
     QComboBox* m_orderSeries = nullptr;

@@ -54,8 +54,6 @@ ResultsGridView::ResultsGridView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
 }
 
-QString ResultsGridView::cornerText() const { return m_corner->text(); }
-
 void ResultsGridView::updateGeometries() {
     QTableView::updateGeometries();
     showCorner();

@@ -40,7 +40,6 @@ class ResultsGridView : public QTableView {
     explicit ResultsGridView(QWidget* parent = nullptr);
 
     /// The grid's corner cell as shown over the headers' corner.
-    QString cornerText() const;
 
   protected:
     void updateGeometries() override;

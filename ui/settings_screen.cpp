@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/analysis_launch.h"
@@ -86,8 +85,6 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     m_report = [this](const QString& title, const QString& text) {
         QMessageBox::information(this, title, text, QMessageBox::Ok);
     };
-    m_endTimer = new QTimer(this);
-    m_endTimer->setObjectName("Timer1");
 
     // The groups scroll when the screen is smaller than they need, so the window never
     // grows beyond the screen however many feeders a folder brings.
@@ -123,10 +120,6 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     connectChannelGroups();
     connectConversionGroup();
     connectOutputGroup();
-    connect(m_endTimer, &QTimer::timeout, this, [this] {
-        m_endTimer->stop();
-        m_end->setEnabled(true);
-    });
 
     // The screen shows the initial record: one feeder, three-phase 2M, 1024 samples.
     m_session.chooseFeederCount(1);
@@ -198,11 +191,6 @@ void SettingsScreen::closeEvent(QCloseEvent* event) {
     event->accept();
     // Closing the main window ends the program, whatever else is open.
     QCoreApplication::quit();
-}
-
-void SettingsScreen::holdEndButton(int milliseconds) {
-    m_end->setEnabled(false);
-    m_endTimer->start(milliseconds);
 }
 
 void SettingsScreen::setInputFolder(const QString& folder) {

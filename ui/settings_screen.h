@@ -22,7 +22,6 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QScrollArea;
-class QTimer;
 class QTreeView;
 
 namespace waveharm {
@@ -46,7 +45,6 @@ class SettingsScreen : public QWidget {
     /// it and the information message, and scans the starting folder.
     void start();
 
-    const Session& session() const { return m_session; }
     const ConversionSettings& settings() const { return m_session.settings(); }
     const WaveformFileList& files() const { return m_session.files(); }
     const std::string& currentFileName() const { return m_session.currentFileName(); }
@@ -83,8 +81,6 @@ class SettingsScreen : public QWidget {
     /// "データ変換開始": re-reads the current recording, shows the wiring check and,
     /// when it is confirmed, starts the run from the earliest recording.
     void startConversion();
-    /// Keeps "終　　了" disabled for `milliseconds` (Timer1).
-    void holdEndButton(int milliseconds);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -192,7 +188,6 @@ class SettingsScreen : public QWidget {
     QPushButton* m_chooseName = nullptr;              // Command10
     QPushButton* m_start = nullptr;                   // Command4
     QPushButton* m_end = nullptr;                     // Command5
-    QTimer* m_endTimer = nullptr;                     // Timer1
 };
 
 }  // namespace waveharm

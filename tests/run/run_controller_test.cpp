@@ -83,7 +83,7 @@ TEST_F(RunControllerTest, WaitAndPauseDecideWhenTheNextRecordingIsDue) {
     // The step after the last recording finishes the run.
     EXPECT_EQ(run.step(), std::nullopt);
     EXPECT_EQ(run.endReason(), RunEnd::Finished);
-    EXPECT_EQ(run.summary().analysed, 3);
+    EXPECT_EQ(run.summary().analysed, run.recordingCount());
     EXPECT_EQ(run.nextStepIn(), std::nullopt);
     EXPECT_FALSE(run.failure());
 }
