@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "engine/complex_math.h"
-#include "engine/number_format.h"
 
 namespace waveharm {
 namespace {
@@ -27,30 +27,36 @@ AnalysisPeriod findCheckPeriod(const Recording& rec, const ConversionSettings& s
     return findAnalysisPeriod(rec, zeroCross);
 }
 
-std::string currentLine(const WiringCheckResult& r, const ConversionSettings& s, int f) {
-    const double sense = s.currentSenseOhms[f];
-    const std::string n = std::to_string(f + 1);
-    const double ir = s.ctRatio[f] * r.channelRms[2 * f + 2] / sense;
-    const double it = s.ctRatio[f] * r.channelRms[2 * f + 3] / sense;
-    return "入力電流,I" + n + "r=" + formatNumber(ir, " ####0.0A") + " ,I" + n +
-           "t=" + formatNumber(it, " ####0.0A");
+std::string faultReason(WiringFault fault, int input) {
+    switch (fault) {
+        case WiringFault::NoSamplingRate:
+            return "the sampling rate of the recording cannot be read";
+        case WiringFault::NoCountsPerDivision:
+            return "counts per division of the recording is 0";
+        case WiringFault::MissingChannel:
+            return "input " + std::to_string(input) +
+                   " names a channel the recording does not have";
+    }
+    return "the recording cannot be checked";
 }
 
 }  // namespace
 
+WiringCheckError::WiringCheckError(WiringFault fault, int input)
+    : AnalysisError(faultReason(fault, input)), m_fault(fault), m_input(input) {}
+
 WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSettings& settings,
                                  WindowWaveforms& window) {
     const RecorderFileHeader& h = recording.header;
-    if (!(h.samplingRateKHz > 0)) throw AnalysisError("サンプリング周期が読めません");
-    if (!(h.countsPerDiv > 0)) throw AnalysisError("データ数(/DIV)が0です");
+    if (!(h.samplingRateKHz > 0)) throw WiringCheckError(WiringFault::NoSamplingRate);
+    if (!(h.countsPerDiv > 0)) throw WiringCheckError(WiringFault::NoCountsPerDivision);
     const int n = settings.sampleCount();
     const int slots = usedSlotCount(settings);
     const int step = slotStep(settings);
     for (int e = 0; e < slots; e += step) {
         const int slot = sourceSlot(settings, e);
         if (slot < 0 || slot >= recording.samples.channelCount())
-            throw AnalysisError("設定のチャンネルがファイルにありません (" + std::to_string(e + 1) +
-                                "番目の入力)");
+            throw WiringCheckError(WiringFault::MissingChannel, e + 1);
     }
 
     WiringCheckResult r;
@@ -59,8 +65,7 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     r.t2 = period.windowEnd;
     r.fixedPeriod = period.fixed;
     r.fewSamples = !(h.samplingRateKHz * 1000.0 / 50.0 / 2.0 > 50);
-    r.frequencyText = "基本波周波数 " + formatNumber(period.frequencyHz, "##.00") +
-                      (period.fixed ? "固定" : "") + "Hz";
+    r.frequencyHz = period.frequencyHz;
 
     window.columns = Array2<float>(3 * settings.feederCount + 3, n + 1);
     window.samplePositions.assign(n + 1, 0.0f);
@@ -89,15 +94,13 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     }
     r.rotation = diagramRotation(settings.measurementType, r.fundamentalSin, r.fundamentalCos);
 
-    r.voltageLine =
-        "入力電圧,Vr-s=" + formatNumber(settings.ptRatio * r.channelRms[0], " ####0.0V") +
-        " ,Vt-s=" + formatNumber(settings.ptRatio * r.channelRms[1], " ####0.0V");
-    r.text = r.voltageLine + "\n";
-    for (int f = 0; f < settings.feederCount; ++f) {
-        r.currentLines.push_back(currentLine(r, settings, f));
-        r.text += r.currentLines.back() + "\n";
+    r.lineVoltages = {settings.ptRatio * r.channelRms[0], settings.ptRatio * r.channelRms[1]};
+    for (std::size_t f = 0; f < static_cast<std::size_t>(settings.feederCount); ++f) {
+        const double sense = settings.currentSenseOhms[f];
+        const float ct = settings.ctRatio[f];
+        r.feederCurrents.push_back(
+            {ct * r.channelRms[2 * f + 2] / sense, ct * r.channelRms[2 * f + 3] / sense});
     }
-    r.text += kWiringQuestion;
     return r;
 }
 

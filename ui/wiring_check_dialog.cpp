@@ -16,6 +16,11 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
+QString cannotCheckText(const std::string& reason) {
+    return QString("この記録では結線を確認できません：%1\n%2")
+        .arg(QString::fromStdString(reason), kWiringQuestion);
+}
+
 }  // namespace
 
 WiringCheckDialog::WiringCheckDialog(const ConversionSettings& settings, const Recording& recording,
@@ -121,14 +126,16 @@ void WiringCheckDialog::runCheck() {
             m_report(windowTitle(), kFewSamplesMessage);
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
-        m_frequency->setText(QString::fromStdString(r.frequencyText));
-        text = QString::fromStdString(r.text);
+        m_frequency->setText(QString::fromStdString(wiringFrequencyText(r)));
+        text = QString::fromStdString(wiringCheckText(r));
         diagram = wiringDiagram(r, m_settings);
         m_result = std::move(r);
+    } catch (const WiringCheckError& e) {
+        m_frequency->clear();
+        text = cannotCheckText(wiringFaultText(e));
     } catch (const std::exception& e) {
         m_frequency->clear();
-        text = QString("この記録では結線を確認できません：%1\n%2")
-                   .arg(QString::fromStdString(e.what()), kWiringQuestion);
+        text = cannotCheckText(e.what());
     }
     m_text->setText(text);
     m_picture->setPicture(std::move(diagram));

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "display/wiring_diagram.h"
-#include "engine/wiring_check.h"
+#include "display/wiring_texts.h"
 
 class QLabel;
 class QPushButton;
