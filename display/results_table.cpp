@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/number_format.h"
+#include "display/number_format.h"
 
 namespace waveharm {
 

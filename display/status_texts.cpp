@@ -1,6 +1,6 @@
 #include "display/status_texts.h"
 
-#include "engine/number_format.h"
+#include "display/number_format.h"
 
 namespace waveharm {
 

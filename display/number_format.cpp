@@ -1,4 +1,4 @@
-#include "engine/number_format.h"
+#include "display/number_format.h"
 
 #include <cmath>
 #include <cstdio>
