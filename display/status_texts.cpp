@@ -10,8 +10,17 @@ PowerFormat choosePowerFormat(double activePower, double reactivePower) {
     return {"#,##0.0", 1.0};
 }
 
+namespace {
+
+// "50.00Hz", with "固定" before the unit for a fixed period.
+std::string hertzText(const AnalysisPeriod& period) {
+    return formatNumber(period.frequencyHz, "##.00") + (period.fixed ? "固定" : "") + "Hz";
+}
+
+}  // namespace
+
 std::string frequencyText(const AnalysisPeriod& period) {
-    return "基本周波数 " + formatNumber(period.frequencyHz, "##.00") + period.syncLabel + "Hz";
+    return "基本周波数 " + hertzText(period);
 }
 
 std::string statusLineText(const HarmonicResult& result, int feeder, const AnalysisPeriod& period) {
@@ -34,7 +43,7 @@ std::string statusLineText(const HarmonicResult& result, int feeder, const Analy
     line += formatNumber(theta1, "##0") + "ﾟ; 総合歪率 V= ";
     line += formatNumber(thdV, "##0.0%") + "; ";
     line += formatNumber(thdI, "I= ##0.0% ");
-    line += ":周波数=" + formatNumber(period.frequencyHz, "##.00") + period.syncLabel + "Hz";
+    line += ":周波数=" + hertzText(period);
     return line;
 }
 

@@ -19,7 +19,7 @@ struct PowerFormat {
 /// plain. Signed comparisons: large negative powers keep the plain format.
 PowerFormat choosePowerFormat(double activePower, double reactivePower);
 
-/// "基本周波数 " + frequency + "固定" when fixed + "Hz".
+/// "基本周波数 " + frequency + "固定" for a fixed period + "Hz".
 std::string frequencyText(const AnalysisPeriod& period);
 
 /// The status line of the analysis window for `feeder` (0-based): fundamental voltage,

@@ -121,7 +121,6 @@ struct AnalysisPeriod {
     double windowStart = 0;
     double windowEnd = 0;
     bool fixed = false;      ///< fixed 50/60 Hz period instead of a measured one
-    std::string syncLabel;   ///< "固定" when fixed, else empty
     double frequencyHz = 0;  ///< sampling rate / period
     /// The rows of the R-S voltage the crossing search read (empty for a fixed sync mode).
     RowRange rowsSearched;
@@ -141,7 +140,7 @@ int sourceSlot(const ConversionSettings& settings, int e);
 /// Finds the analysis period of a recording by the sync mode (Fourier = zero cross).
 /// The second crossing search starts in the negative half-cycle after t1, so 50 Hz and
 /// 60 Hz signals both measure their own period. No crossing pair, or a period reaching
-/// past the last sample, gives the fixed 50 Hz period marked "固定". Throws AnalysisError
+/// past the last sample, gives the fixed 50 Hz period, marked `fixed`. Throws AnalysisError
 /// when the sampling rate is not positive, the R-S channel is not in the recording or
 /// not even the fixed period fits in the recording.
 AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSettings& settings);

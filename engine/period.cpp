@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kSumWidth = 11;         // moving-sum width: a low-pass against noise
 constexpr std::int64_t kStride = 99;  // the search looks 99 samples ahead or back
-constexpr const char* kFixedLabel = "固定";
 
 // Where the second crossing search starts after t1, as a fraction of a 50 Hz period:
 // 245° after t1 for a 50 Hz signal and 294° for a 60 Hz one. Both lie in the negative
@@ -87,7 +86,6 @@ AnalysisPeriod fixedPeriod(const Recording& recording, double fsKHz, double hz) 
     period.windowStart = 0;
     period.windowEnd = fsKHz * 1000 / hz;
     period.fixed = true;
-    period.syncLabel = kFixedLabel;
     period.frequencyHz = fsKHz * 1000 / (period.windowEnd - period.windowStart);
     if (!windowFits(recording, period.windowStart, period.windowEnd)) {
         throw AnalysisError(

@@ -44,7 +44,7 @@ TEST(StatusTexts, StatusLineIsConcatenatedExactly) {
     HarmonicResult mega = resultWith(220.0f, 0.0f, 2.5e6f, 10.0f, 0.0f);
     AnalysisPeriod fixed;
     fixed.frequencyHz = 50;
-    fixed.syncLabel = "固定";
+    fixed.fixed = true;
     // A dead current shows a distortion of 0, not a division fault.
     EXPECT_EQ(statusLineText(mega, 1, fixed),
               "基本波＝220.0V; 0.00A; 2.500MW; 0.000MVar; θ=0ﾟ; 総合歪率 V= 0.0%; "
