@@ -148,6 +148,13 @@ void drawDistortionWaveforms(const GraphInputs& in, Picture& out) {
     drawWaveformSet(in, true, paletteColour(12), out);
 }
 
+float distortionScaleValue(std::span<const float> percentByOrder, float least) {
+    float value = least;
+    for (std::size_t k = 2; k < percentByOrder.size(); ++k)
+        value = std::max(value, percentByOrder[k]);
+    return value;
+}
+
 void drawDistortionBars(double x0, double y0, const std::string& title, double scaleValue,
                         const std::vector<float>& values, TextScale textScale, Picture& out) {
     printScaled(x0 + 100, y0 - 147, title, paletteColour(0), textScale, out);
@@ -164,22 +171,19 @@ void drawDistortionBars(double x0, double y0, const std::string& title, double s
 
 void drawVoltageDistortionBars(double x0, double y0, const std::string& title,
                                const GraphInputs& in, Picture& out) {
-    drawDistortionBars(x0, y0, title, in.result.voltagePercentLimit,
-                       in.result.voltageHarmonicPercent, in.textScale, out);
+    const auto& pct = in.result.voltageHarmonicPercent;
+    drawDistortionBars(x0, y0, title, distortionScaleValue(pct, 1.0f), pct, in.textScale, out);
 }
 
 void drawCurrentDistortionBars(double x0, double y0, const std::string& title,
                                const GraphInputs& in, Picture& out) {
-    const auto& r = in.result;
     std::vector<float> values;
-    const auto& pct = r.currentHarmonicPercent;
+    const auto& pct = in.result.currentHarmonicPercent;
     if (static_cast<std::size_t>(in.feeder) < pct.rows()) {
         values.assign(pct.row(in.feeder), pct.row(in.feeder) + pct.cols());
     }
-    const double scale = static_cast<std::size_t>(in.feeder) < r.currentPercentLimit.size()
-                             ? r.currentPercentLimit[in.feeder]
-                             : 2.0;
-    drawDistortionBars(x0, y0, title, scale, values, in.textScale, out);
+    drawDistortionBars(x0, y0, title, distortionScaleValue(values, 2.0f), values, in.textScale,
+                       out);
 }
 
 std::vector<OrderGroup> highOrderGroups(const HarmonicResult& result, int maxOrder) {

@@ -4,6 +4,7 @@
 // bar charts, the high-order and phase-angle charts and the harmonic phasor diagrams.
 
 #include <array>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ void drawWaveforms(const GraphInputs& in, Picture& out);
 
 /// The same waveforms with their fundamental subtracted, red.
 void drawDistortionWaveforms(const GraphInputs& in, Picture& out);
+
+/// The scale value of a distortion chart: the largest percentage of orders 2 and above
+/// (`percentByOrder` is indexed by order), at least `least` (1 for the voltage, 2 for a
+/// current, whose chart thus never scales to noise).
+float distortionScaleValue(std::span<const float> percentByOrder, float least);
 
 /// Bar chart of the per-order distortion (percent) of orders 2..49 framed at
 /// (x0, y0)–(x0 + 250, y0 − 130). `values` is indexed by order.

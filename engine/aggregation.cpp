@@ -143,10 +143,6 @@ void HarmonicResult::allocate(int maxOrder, int feederCount) {
     fundamentalRawIm.fill(0);
     reshape(fundamentalCos, 3 * f + 3);
     reshape(fundamentalSin, 3 * f + 3);
-    voltagePercentLimit = 1.0f;
-    voltagePercentLimit2 = 0.1f;
-    currentPercentLimit.assign(f, 2.0f);
-    currentPercentLimit2.assign(f, 0.5f);
 }
 
 void IntervalAggregate::allocate(int maxOrder, int feederCount) {

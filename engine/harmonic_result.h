@@ -60,12 +60,6 @@ struct HarmonicResult {
     /// subtracts exactly this.
     std::vector<float> fundamentalCos, fundamentalSin;  ///< [3F + 3]
 
-    /// Display limits raised to the largest percentage of the recording.
-    float voltagePercentLimit = 1.0f;
-    float voltagePercentLimit2 = 0.1f;
-    std::vector<float> currentPercentLimit;   ///< [feeder], starts at 2.0
-    std::vector<float> currentPercentLimit2;  ///< [feeder], starts at 0.5
-
     /// Allocates every array for H orders and F feeders, all zero.
     void allocate(int maxOrder, int feederCount);
 };

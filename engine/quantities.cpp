@@ -592,8 +592,6 @@ void voltageDistortion(Context& ctx) {
         const auto uk = static_cast<std::size_t>(k);
         const double percent = r.voltageRms[uk] / fundamental * 100;
         r.voltageHarmonicPercent[uk] = static_cast<float>(percent);
-        r.voltagePercentLimit = std::max(r.voltagePercentLimit, static_cast<float>(percent));
-        r.voltagePercentLimit2 = std::max(r.voltagePercentLimit2, static_cast<float>(percent));
         sum += static_cast<double>(r.voltageRms[uk]) * r.voltageRms[uk];
         for (std::size_t c = 0; c < 3; ++c) {
             const double m = r.voltageHarmonicMagnitude(c, uk);
@@ -639,8 +637,6 @@ void currentDistortion(Context& ctx, int f) {
         if (!live) continue;
         const double percent = r.currentRms(uf, uk) / fundamental * 100;
         r.currentHarmonicPercent(uf, uk) = static_cast<float>(percent);
-        r.currentPercentLimit[uf] = std::max(r.currentPercentLimit[uf], float(percent));
-        r.currentPercentLimit2[uf] = std::max(r.currentPercentLimit2[uf], float(percent));
         sum += static_cast<double>(r.currentRms(uf, uk)) * r.currentRms(uf, uk);
         // A current at 90° to its voltage carries no fundamental power to refer to.
         if (fundamentalPower != 0) {
@@ -676,9 +672,8 @@ void checkFinite(const HarmonicResult& r) {
                     finite(r.reactivePower) && finite(r.phaseAngleDeg) &&
                     finite(r.voltageHarmonicPercent) && finite(r.currentHarmonicPercent) &&
                     finite(r.powerHarmonicPercent) && finite(r.currentRmsByPhase) &&
-                    finite(r.currentDistortionSum) && finite(r.currentPercentLimit) &&
-                    std::isfinite(r.voltageDistortionSum) && std::isfinite(r.voltagePercentLimit) &&
-                    std::isfinite(r.voltagePercentLimit2) && finite(r.voltageRmsByPhase);
+                    finite(r.currentDistortionSum) && std::isfinite(r.voltageDistortionSum) &&
+                    finite(r.voltageRmsByPhase);
     if (!ok) throw AnalysisError("the analysis gave a value out of the number range");
 }
 

@@ -66,6 +66,16 @@ TEST(BarChartScale, FollowsTheFullScaleRule) {
     EXPECT_EQ(barChartScale(1e30).fullScale, 1'000'000'000);
 }
 
+TEST(DistortionBars, ScaleValueIsTheLargestHarmonicAboveAFloor) {
+    // Order 1 (100 %) and order 0 never set the scale.
+    std::vector<float> pct{0, 100, 0.5f, 7.25f, 3};
+    EXPECT_EQ(distortionScaleValue(pct, 1.0f), 7.25f);
+    pct[3] = 0.2f;
+    EXPECT_EQ(distortionScaleValue(pct, 1.0f), 3.0f);
+    EXPECT_EQ(distortionScaleValue(pct, 4.0f), 4.0f);
+    EXPECT_EQ(distortionScaleValue({}, 2.0f), 2.0f);
+}
+
 TEST(DistortionBars, GridBarsAndMarksLandWhereTheChartSays) {
     std::vector<float> values(100, 0);
     values[3] = 2.5f;  // half of the 5 % full scale
