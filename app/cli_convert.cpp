@@ -10,6 +10,8 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_convert_options.h"
+#include "display/run_texts.h"
+#include "display/status_texts.h"
 #include "input/recording.h"
 #include "output/result_writer.h"
 #include "run/conversion_driver.h"
@@ -44,8 +46,10 @@ class ConsoleReporter : public ConversionObserver {
             warn(r.fileName + ": range over (a peak above 2046 counts); analysed anyway");
         if (m_verbose) {
             clearBar();
+            // The first feeder's line, as the analysis window shows it at first.
             std::printf("[%d/%d] %s  %s  %s\n", r.index + 1, m_total, r.fileName.c_str(),
-                        r.timeStampText.c_str(), r.statusLine.c_str());
+                        startTimeText(r.recording->header).c_str(),
+                        statusLineText(*r.result, 0, r.period).c_str());
             std::fflush(stdout);
         }
         drawBar();
@@ -54,13 +58,12 @@ class ConsoleReporter : public ConversionObserver {
     // Only a verbose run prints each recording's status line.
     bool showsRecordings() const override { return m_verbose; }
 
-    void onRecordingSkipped(int index, const std::string& fileName,
-                            const std::string& reason) override {
+    void onRecordingSkipped(const SkippedRecording& s) override {
         ++m_done;
-        warn(fileName + ": skipped: " + reason);
+        warn(s.fileName + ": skipped: " + s.reason);
         if (m_verbose) {
             clearBar();
-            std::printf("[%d/%d] %s  skipped\n", index + 1, m_total, fileName.c_str());
+            std::printf("[%d/%d] %s  skipped\n", s.index + 1, m_total, s.fileName.c_str());
             std::fflush(stdout);
         }
         drawBar();

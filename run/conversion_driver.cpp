@@ -4,27 +4,9 @@
 #include <cmath>
 #include <utility>
 
-#include "display/status_texts.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
-
-namespace {
-
-// Status texts of the analysis window, in the order a recording passes through them.
-constexpr const char* kStatusLoading = "データ読み込み中";
-constexpr const char* kStatusFrequency = "周波数確認中";
-constexpr const char* kStatusTransform = "ＦＦＴ演算中";
-constexpr const char* kStatusComputing = "各種演算中";
-constexpr const char* kStatusDisplaying = "データ表示中";
-constexpr const char* kStatusRangeOver = "レンジオーバー";
-
-// "yy/mm/dd(aaa)  hh:mm", the minute a record is stamped with.
-std::string minuteStampText(DateTime t) {
-    return formatDateText(t) + "  " + formatTimeText(t).substr(0, 5);
-}
-
-}  // namespace
 
 bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount) {
     // Channel pairs: the two line voltages, then the R and T current of each feeder.
@@ -69,11 +51,6 @@ void ConversionDriver::start() {
 
 bool ConversionDriver::done() const { return m_nextIndex >= m_files.count(); }
 
-void ConversionDriver::setDisplayFeeder(int feeder) {
-    assert(feeder >= 0 && feeder < m_settings.feederCount && "displayed feeder out of range");
-    m_displayFeeder = feeder;
-}
-
 bool ConversionDriver::step() {
     assert(m_writer && m_analysis && "start() opens the result files before the first step");
     if (done()) return false;
@@ -81,11 +58,10 @@ bool ConversionDriver::step() {
     assert(item && item->index == m_nextIndex && "recordings come back in list order");
     ++m_nextIndex;
 
-    m_observer.onStatus(kStatusLoading);
+    m_observer.onStage(RunStage::Reading);
     if (item->headerRead) {
-        const RecorderFileHeader& header = item->recording.header;
-        m_observer.onTimeStamp(header.dateText() + "  " + header.timeText());
-        m_observer.onStatus(kStatusFrequency);
+        m_observer.onHeaderRead(item->recording.header);
+        m_observer.onStage(RunStage::CheckingFrequency);
     }
     if (item->skipped) {
         skip(*item->skipped);
@@ -107,31 +83,25 @@ bool ConversionDriver::step() {
 void ConversionDriver::skip(const SkippedRecording& skipped) {
     ++m_summary.skipped;
     m_summary.skippedRecordings.push_back(skipped);
-    m_observer.onRecordingSkipped(skipped.index, skipped.fileName, skipped.reason);
+    m_observer.onRecordingSkipped(skipped);
 }
 
 void ConversionDriver::report(int index, const AnalysisPeriod& period) {
     RecordingReport r;
     r.index = index;
     r.fileName = m_files.names.at(index);
-    r.timeStampText = m_recording.header.dateText() + "  " + m_recording.header.timeText();
-    r.frequencyText = frequencyText(period);
-    m_observer.onFrequency(r.frequencyText);
+    m_observer.onPeriodFound(period);
 
     // Over range is reported and the recording still analysed and written: the
     // clipped peaks only distort the harmonics of that recording.
     r.rangeOver = isRangeOver(m_window.peakTable, m_settings.feederCount);
     if (r.rangeOver) {
         ++m_summary.rangeOver;
-        m_observer.onStatus(kStatusRangeOver);
+        m_observer.onStage(RunStage::RangeOver);
     }
-    m_observer.onStatus(kStatusTransform);
-    m_observer.onStatus(kStatusComputing);
-    m_observer.onStatus(kStatusDisplaying);
-    if (m_observer.showsRecordings()) {
-        r.statusLine = statusLineText(m_result, m_displayFeeder, period);
-        m_observer.onStatusLine(r.statusLine);
-    }
+    m_observer.onStage(RunStage::Transforming);
+    m_observer.onStage(RunStage::Computing);
+    m_observer.onStage(RunStage::Displaying);
 
     ++m_summary.analysed;
     r.period = period;
@@ -145,7 +115,7 @@ void ConversionDriver::offerInterval() {
     const DateTime stamp = *m_lastRecordingTime;
     const bool written = m_writer->offer(stamp, m_interval);
     m_summary.recordsWritten = m_writer->recordsWritten();
-    if (written) m_observer.onRecordWritten(minuteStampText(stamp));
+    if (written) m_observer.onRecordWritten(stamp);
 }
 
 void ConversionDriver::finish() {
@@ -154,8 +124,7 @@ void ConversionDriver::finish() {
     if (m_lastRecordingTime) {
         // The recordings after the last record would otherwise be lost.
         const DateTime stamp = *m_lastRecordingTime;
-        if (m_writer->flushPending(stamp, m_interval))
-            m_observer.onRecordWritten(minuteStampText(stamp));
+        if (m_writer->flushPending(stamp, m_interval)) m_observer.onRecordWritten(stamp);
         m_summary.recordsWritten = m_writer->recordsWritten();
     }
     m_writer->close();

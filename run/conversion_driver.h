@@ -1,6 +1,6 @@
 #pragma once
 // The conversion run: walks the time-ordered recordings one per step, analyses
-// each, reports every text and result to an observer, aggregates per save
+// each, reports its stages and results to an observer, aggregates per save
 // interval and hands the interval to the result writers. The caller loops
 // `step()` (CLI) or calls it from its event loop (GUI), which gives pause, wait
 // and end on the caller's thread. With several jobs the recordings are read and
@@ -24,14 +24,20 @@ namespace waveharm {
 
 class ResultWriter;  // output/result_writer.h
 
-/// Everything the displays need about one analysed recording. Pointers stay valid
-/// until the next step.
+/// Where a recording is in its step, in the order it passes through them.
+enum class RunStage {
+    Reading,            ///< the recording is being read
+    CheckingFrequency,  ///< its header was read; its fundamental period is looked for
+    RangeOver,          ///< a channel peaked beyond the recorder's range (analysed anyway)
+    Transforming,       ///< the spectra of the window's columns
+    Computing,          ///< the electrical quantities
+    Displaying,         ///< the results are shown
+};
+
+/// What the run knows of one analysed recording. Pointers stay valid until the next step.
 struct RecordingReport {
     int index = 0;  ///< position in the file list
     std::string fileName;
-    std::string timeStampText;  ///< "yy/mm/dd(aaa)  hh:mm:ss"
-    std::string frequencyText;  ///< "基本周波数 50.00Hz" (with "固定" when fixed)
-    std::string statusLine;     ///< the "基本波＝…" line
     bool rangeOver = false;
     AnalysisPeriod period;
     const Recording* recording = nullptr;
@@ -39,25 +45,26 @@ struct RecordingReport {
     const HarmonicResult* result = nullptr;
 };
 
+/// What a run reports, as it happens, in the order a recording passes through its step:
+/// the stages, the header once read, the period once found, then the recording analysed
+/// or skipped, and each record written. Only data; the screens and the console make the
+/// texts.
 class ConversionObserver {
   public:
     virtual ~ConversionObserver() = default;
-    /// "データ読み込み中", "周波数確認中", "ＦＦＴ演算中", "各種演算中", "データ表示中",
-    /// "レンジオーバー".
-    virtual void onStatus(const std::string& /*text*/) {}
-    virtual void onTimeStamp(const std::string& /*text*/) {}
-    virtual void onFrequency(const std::string& /*text*/) {}
-    virtual void onStatusLine(const std::string& /*text*/) {}
+    virtual void onStage(RunStage /*stage*/) {}
+    /// The header of the recording in progress was read (its start time is known).
+    virtual void onHeaderRead(const RecorderFileHeader& /*header*/) {}
+    /// The analysis period of the recording in progress was found.
+    virtual void onPeriodFound(const AnalysisPeriod& /*period*/) {}
     virtual void onRecordingAnalysed(const RecordingReport& /*report*/) {}
     /// A recording that could not be read or analysed; the run goes on.
-    virtual void onRecordingSkipped(int /*index*/, const std::string& /*fileName*/,
-                                    const std::string& /*reason*/) {}
-    /// A record was appended (one per result file set).
-    virtual void onRecordWritten(const std::string& /*stampText*/) {}
+    virtual void onRecordingSkipped(const SkippedRecording& /*skipped*/) {}
+    /// A record stamped `stamp` was appended (one per result file set).
+    virtual void onRecordWritten(DateTime /*stamp*/) {}
     /// Whether each analysed recording is shown. When it is not (a quiet console), the
-    /// run leaves out what only a display uses: the status line is empty and is not
-    /// reported, and the results' screen-only angles stay 0 (`ResultDetail::Records`).
-    /// The result files are the same either way.
+    /// results' screen-only angles stay 0 (`ResultDetail::Records`). The result files are
+    /// the same either way.
     virtual bool showsRecordings() const { return true; }
 };
 
@@ -100,8 +107,6 @@ class ConversionDriver {
     /// OutputError when a file cannot be closed.
     void abort();
 
-    int displayFeeder() const { return m_displayFeeder; }
-    void setDisplayFeeder(int feeder);
     int nextIndex() const { return m_nextIndex; }
     int fileCount() const { return m_files.count(); }
     const WaveformFileList& files() const { return m_files; }
@@ -120,7 +125,7 @@ class ConversionDriver {
     int m_jobs;
     FftPlan m_plan;  ///< made once for the run, shared by every worker
     /// The latest good recording: a recording's buffers are swapped in only when its
-    /// analysis succeeds, so the displays keep it after a skipped one.
+    /// analysis succeeds, so the screens keep showing it after a skipped one.
     Recording m_recording;
     WindowWaveforms m_window;
     HarmonicResult m_result;
@@ -129,7 +134,6 @@ class ConversionDriver {
     std::unique_ptr<ResultWriter> m_writer;
     ConversionSummary m_summary;
     int m_nextIndex = 0;
-    int m_displayFeeder = 0;
     bool m_hasResult = false;
     /// Corrected start time of the latest analysed recording: the stamp of the last
     /// record written at the end of the run.

@@ -1,6 +1,7 @@
 #include "run/run_controller.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 #include "output/result_writer.h"
@@ -35,7 +36,10 @@ void RunController::end() {
     }
 }
 
-void RunController::setShownFeeder(int feeder) { m_driver.setDisplayFeeder(feeder); }
+void RunController::setShownFeeder(int feeder) {
+    assert(feeder >= 0 && feeder < feederCount() && "shown feeder out of range");
+    m_shownFeeder = feeder;
+}
 
 void RunController::setWait(bool on) { m_wait = on; }
 

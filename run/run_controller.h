@@ -86,7 +86,7 @@ class RunController {
     bool paused() const { return m_paused; }
     std::optional<RunEnd> endReason() const { return m_end; }
     const std::optional<RunFailure>& failure() const { return m_failure; }
-    int shownFeeder() const { return m_driver.displayFeeder(); }
+    int shownFeeder() const { return m_shownFeeder; }
     int feederCount() const { return m_driver.settings().feederCount; }
     bool waits() const { return m_wait; }
     std::chrono::milliseconds waitInterval() const { return m_waitInterval; }
@@ -110,6 +110,7 @@ class RunController {
     Clock m_clock;
     bool m_started = false;
     bool m_paused = false;
+    int m_shownFeeder = 0;
     std::optional<RunEnd> m_end;
     std::optional<RunFailure> m_failure;
     bool m_wait = false;

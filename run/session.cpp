@@ -1,12 +1,24 @@
 #include "run/session.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/utf8_path.h"
-#include "display/error_texts.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
+
+namespace {
+
+// A note that names only a file or folder.
+SessionNote noteOn(SessionNote::Kind kind, std::string file) {
+    SessionNote note;
+    note.kind = kind;
+    note.file = std::move(file);
+    return note;
+}
+
+}  // namespace
 
 void Session::scanFolder(const std::filesystem::path& folder) {
     m_folder = folder;
@@ -16,20 +28,22 @@ void Session::scanFolder(const std::filesystem::path& folder) {
     } catch (const InputError& e) {
         m_files = WaveformFileList{};
         m_files.folder = folder;
-        m_scanNotes.push_back(readErrorMessage(e.kind(), e.file(), e.offset(), ""));
+        m_scanNotes.push_back(
+            {SessionNote::Kind::NotARecording, e.file(), e.kind(), e.offset(), e.reason()});
     } catch (const std::exception&) {
         m_files = WaveformFileList{};
         m_files.folder = folder;
-        m_scanNotes.push_back("フォルダを読めません：" + utf8Text(folder));
+        m_scanNotes.push_back(noteOn(SessionNote::Kind::FolderUnreadable, utf8Text(folder)));
     }
     for (const auto& r : m_files.renamed)
-        m_scanNotes.push_back("同じ名前のファイルを改名しました：" + r);
+        m_scanNotes.push_back(noteOn(SessionNote::Kind::Renamed, r));
     // The scan's only write is the rename of a duplicate name; every other problem is a
     // file that does not read as a recording.
-    for (const ScanProblem& p : m_files.problems)
-        m_scanNotes.push_back(p.kind == ErrorKind::CannotCreate
-                                  ? p.file + "：名前を変更できません（" + p.reason + "）"
-                                  : readErrorMessage(p.kind, p.file, p.offset, ""));
+    for (const ScanProblem& p : m_files.problems) {
+        const auto kind = p.kind == ErrorKind::CannotCreate ? SessionNote::Kind::NotRenamed
+                                                            : SessionNote::Kind::NotARecording;
+        m_scanNotes.push_back({kind, p.file, p.kind, p.offset, p.reason});
+    }
 
     // With one file or none the user picks the file.
     m_currentFileName.clear();
@@ -64,7 +78,7 @@ void Session::selectFile(const std::string& name) {
 }
 
 void Session::readCurrent(bool fromScan) {
-    m_readError.clear();
+    m_readError.reset();
     m_recording.reset();
     if (m_currentFileName.empty()) return;
     const std::filesystem::path path = m_folder / utf8Path(m_currentFileName);
@@ -73,10 +87,11 @@ void Session::readCurrent(bool fromScan) {
         m_recording = readRecording(path, options);
     } catch (const InputError& e) {
         // No samples are kept under another file's description.
-        m_readError = readErrorMessage(e.kind(), m_currentFileName, e.offset(), e.reason());
+        m_readError = SessionNote{SessionNote::Kind::ReadFailed, m_currentFileName, e.kind(),
+                                  e.offset(), e.reason()};
         return;
     } catch (const std::exception&) {
-        m_readError = "読み込めないファイルです：" + m_currentFileName;
+        m_readError = noteOn(SessionNote::Kind::ReadAborted, m_currentFileName);
         return;
     }
     // The analysis handles the currents of at most seven feeders.
@@ -264,8 +279,8 @@ const Recording* Session::recordingForCheck() {
     return recording();
 }
 
-std::optional<std::string> Session::wiringConfirmed() {
-    if (m_files.count() == 0) return "変換する記録がフォルダにありません。";
+bool Session::wiringConfirmed() {
+    if (m_files.count() == 0) return false;
     // The run walks the list from its first entry; the screen keeps a readable
     // recording current for the next start.
     const std::string checked = m_currentFileName;
@@ -276,7 +291,7 @@ std::optional<std::string> Session::wiringConfirmed() {
         m_currentFileName = checked;
         readCurrent(false);
     }
-    return std::nullopt;
+    return true;
 }
 
 }  // namespace waveharm

@@ -4,6 +4,7 @@
 // the ratio boxes, the result file's name and what "データ変換開始" may do. The screens
 // drive it and show what it holds; it needs no window system.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,6 +27,24 @@ enum class SessionBox {
     TimeOffset,   ///< `Text4`, hours
 };
 
+/// Something the session met in the input folder or one of its files, for the screens to
+/// tell the user.
+struct SessionNote {
+    enum class Kind {
+        FolderUnreadable,  ///< the folder could not be listed: `file` is the folder
+        Renamed,           ///< a duplicate name was renamed: `file` is "old -> new"
+        NotRenamed,        ///< a duplicate name could not be renamed: `file`, `reason`
+        NotARecording,     ///< the scan could not read a file: `file`, `error`, `offset`
+        ReadFailed,        ///< the current file could not be read: all fields
+        ReadAborted,       ///< the current file's read failed outside the reader: `file`
+    };
+    Kind kind = Kind::NotARecording;
+    std::string file;
+    ErrorKind error = ErrorKind::NotARecording;
+    std::int64_t offset = -1;  ///< byte position of the fault, -1 when not tied to one
+    std::string reason;        ///< the reader's words
+};
+
 /// The texts the ratio and time boxes show.
 struct SessionTexts {
     std::string ptRatio = "60";
@@ -44,14 +63,14 @@ class Session {
     const std::filesystem::path& folder() const { return m_folder; }
     /// Renamed duplicates, files that could not be opened, or the folder that could not
     /// be read, from the latest scan.
-    const std::vector<std::string>& scanNotes() const { return m_scanNotes; }
+    const std::vector<SessionNote>& scanNotes() const { return m_scanNotes; }
 
     /// Name of the current recording in the input folder (empty when none).
     const std::string& currentFileName() const { return m_currentFileName; }
     /// The current recording read under the current settings; null when none is.
     const Recording* recording() const { return m_recording ? &*m_recording : nullptr; }
-    /// Why the current file could not be read, in Japanese; empty when it was.
-    const std::string& readError() const { return m_readError; }
+    /// Why the current file could not be read; nothing when it was.
+    const std::optional<SessionNote>& readError() const { return m_readError; }
     /// Feeder counts the current recording's channels allow (1..7; 1 without one).
     int offeredFeederCounts() const { return m_offeredFeeders; }
 
@@ -109,8 +128,8 @@ class Session {
     /// in force, for the wiring check; null (see `readError`) when it cannot be read.
     const Recording* recordingForCheck();
     /// The wiring was confirmed: the run starts from the earliest recording, which is
-    /// made current. The reason, when the folder holds nothing to convert.
-    std::optional<std::string> wiringConfirmed();
+    /// made current. False when the folder holds nothing to convert.
+    bool wiringConfirmed();
 
   private:
     void readCurrent(bool fromScan);
@@ -121,10 +140,10 @@ class Session {
     SessionTexts m_texts;
     WaveformFileList m_files;
     std::filesystem::path m_folder;
-    std::vector<std::string> m_scanNotes;
+    std::vector<SessionNote> m_scanNotes;
     std::string m_currentFileName;
     std::optional<Recording> m_recording;
-    std::string m_readError;
+    std::optional<SessionNote> m_readError;
     int m_offeredFeeders = 1;
     std::string m_chosenName;  ///< as chosen in the save dialog, before the extension
 };

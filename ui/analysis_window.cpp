@@ -20,6 +20,8 @@
 #include <chrono>
 
 #include "display/error_texts.h"
+#include "display/run_texts.h"
+#include "display/status_texts.h"
 #include "output/result_writer.h"
 #include "ui/campaign_view.h"
 #include "ui/error_message.h"
@@ -454,37 +456,36 @@ void AnalysisWindow::applyLayout() {
 
 // ---- what the driver reports -----------------------------------------------------------
 
-void AnalysisWindow::onStatus(const std::string& text) {
-    m_labels[1]->setText(qs(text));
+void AnalysisWindow::onStage(RunStage stage) {
+    m_labels[1]->setText(QString::fromUtf8(stageText(stage)));
     m_labels[1]->repaint();  // the step holds the event loop; show the stage at once
 }
 
-void AnalysisWindow::onTimeStamp(const std::string& text) { m_labels[2]->setText(qs(text)); }
+void AnalysisWindow::onHeaderRead(const RecorderFileHeader& header) {
+    m_labels[2]->setText(qs(startTimeText(header)));
+}
 
-void AnalysisWindow::onFrequency(const std::string& text) { m_labels[3]->setText(qs(text)); }
-
-void AnalysisWindow::onStatusLine(const std::string& text) { m_labels[0]->setText(qs(text)); }
+void AnalysisWindow::onPeriodFound(const AnalysisPeriod& period) {
+    m_labels[3]->setText(qs(frequencyText(period)));
+}
 
 void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
+    m_labels[0]->setText(qs(statusLineText(*report.result, m_run->shownFeeder(), report.period)));
     present(report.recording->header, *report.window, *report.result);
 }
 
-void AnalysisWindow::onRecordingSkipped(int index, const std::string& fileName,
-                                        const std::string& reason) {
-    // The run has listed the recording already; the list shows each once, as it comes.
-    const auto& skipped = m_run->skipped();
-    const QString line = skipped.empty() ? qs(fileName) : qs(skippedRecordingText(skipped.back()));
-    auto* item = new QListWidgetItem(line, m_skippedList);
-    item->setToolTip(qs(reason));
+void AnalysisWindow::onRecordingSkipped(const SkippedRecording& skipped) {
+    auto* item = new QListWidgetItem(qs(skippedRecordingText(skipped)), m_skippedList);
+    item->setToolTip(qs(skipped.reason));
     m_skippedList->scrollToBottom();
+    // The run has listed the recording already: its count is the list's.
     m_skippedBox->setTitle(QStringLiteral("読み込めなかったファイル（%1 件）")
-                               .arg(static_cast<qulonglong>(skipped.size())));
-    m_labels[1]->setText(QStringLiteral("読込不可：%1").arg(qs(fileName)));
+                               .arg(static_cast<qulonglong>(m_run->skipped().size())));
+    m_labels[1]->setText(QStringLiteral("読込不可：%1").arg(qs(skipped.fileName)));
     if (m_skippedBox->isHidden()) {
         m_skippedBox->show();
         applyLayout();
     }
-    (void)index;
 }
 
 }  // namespace waveharm

@@ -1,9 +1,9 @@
 #pragma once
 // The analysis window "ＦＦＴ解析中" (Form03): shows a conversion run (run/run_controller.h)
-// as it goes, one recording per event-loop turn: the driver's status texts and the latest
-// recording's results as tables or graphs. Its buttons pause, resume, slow down or end
-// the run and choose the display mode and the displayed feeder; what they change is held
-// by the run, never read back from the controls.
+// as it goes, one recording per event-loop turn: the texts display/ makes of the run's
+// events and the latest recording's results as tables or graphs. Its buttons pause,
+// resume, slow down or end the run and choose the display mode and the displayed feeder;
+// what they change is held by the run, never read back from the controls.
 
 #include <QStringList>
 #include <QWidget>
@@ -106,13 +106,11 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     int columnWidth(int twips) const;
 
     // ConversionObserver.
-    void onStatus(const std::string& text) override;
-    void onTimeStamp(const std::string& text) override;
-    void onFrequency(const std::string& text) override;
-    void onStatusLine(const std::string& text) override;
+    void onStage(RunStage stage) override;
+    void onHeaderRead(const RecorderFileHeader& header) override;
+    void onPeriodFound(const AnalysisPeriod& period) override;
     void onRecordingAnalysed(const RecordingReport& report) override;
-    void onRecordingSkipped(int index, const std::string& fileName,
-                            const std::string& reason) override;
+    void onRecordingSkipped(const SkippedRecording& skipped) override;
 
     void buildControls();
 

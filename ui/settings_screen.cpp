@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "display/session_texts.h"
 #include "ui/analysis_launch.h"
 #include "ui/settings_screen_parts.h"
 #include "ui/window_fit.h"
@@ -220,14 +221,15 @@ void SettingsScreen::startConversion() {
     showSession();
     if (!recording) {
         unsetCursor();
-        m_report(windowTitle(), qText(m_session.readError()));
+        m_report(windowTitle(),
+                 m_session.readError() ? qText(sessionNoteText(*m_session.readError())) : "");
         return;
     }
     const bool confirmed = m_presentWiringCheck(m_session.settings(), *recording, this);
     unsetCursor();
     if (!confirmed) return;
-    if (auto problem = m_session.wiringConfirmed()) {
-        m_report(windowTitle(), qText(*problem));
+    if (!m_session.wiringConfirmed()) {
+        m_report(windowTitle(), qText(kNothingToConvert));
         return;
     }
     showSession();

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "base/utf8_path.h"
+#include "display/session_texts.h"
 #include "settings/interpolation_loss.h"
 #include "ui/settings_screen.h"
 #include "ui/settings_screen_parts.h"
@@ -210,8 +211,8 @@ void SettingsScreen::showFileList() {
 void SettingsScreen::showRecordingInfo() {
     m_inFileName->setText(qText(m_session.currentFileName()));
     QStringList problems;
-    if (!m_session.readError().empty()) problems << qText(m_session.readError());
-    for (const std::string& note : m_session.scanNotes()) problems << qText(note);
+    if (m_session.readError()) problems << qText(sessionNoteText(*m_session.readError()));
+    for (const SessionNote& note : m_session.scanNotes()) problems << qText(sessionNoteText(note));
     m_readError->setText(problems.join("\n"));
 
     const Recording* recording = m_session.recording();

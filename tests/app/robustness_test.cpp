@@ -57,8 +57,8 @@ int runCli(const std::vector<std::string>& args, const fs::path& log, long fileS
 class Quiet : public ConversionObserver {
   public:
     std::vector<std::string> skipped;  ///< "name: reason"
-    void onRecordingSkipped(int, const std::string& name, const std::string& why) override {
-        skipped.push_back(name + ": " + why);
+    void onRecordingSkipped(const SkippedRecording& s) override {
+        skipped.push_back(s.fileName + ": " + s.reason);
     }
 };
 
