@@ -7,7 +7,7 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_console.h"
-#include "engine/analysis.h"
+#include "engine/transform.h"
 
 int main(int argc, char** argv) {
     using namespace waveharm::cli;

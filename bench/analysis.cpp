@@ -3,7 +3,7 @@
 // radix-2 one behind the same interface), each against a plain loop that reads the same
 // samples once. Prints the ratios at the end.
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -13,7 +13,7 @@
 
 #include "base/file_pieces.h"
 #include "base/input_file.h"
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "ratio_reporter.h"

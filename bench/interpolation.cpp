@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "ratio_reporter.h"

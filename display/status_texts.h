@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/analysis.h"
+#include "engine/period.h"
 #include "engine/harmonic_result.h"
 
 namespace waveharm {

@@ -141,8 +141,40 @@ void HarmonicResult::allocate(int maxOrder, int feederCount) {
     reshape(harmonicPowerAngle, f);
     fundamentalRawRe.fill(0);
     fundamentalRawIm.fill(0);
-    reshape(fundamentalCos, 3 * f + 3);
-    reshape(fundamentalSin, 3 * f + 3);
+    reshape(fundamentalCos, static_cast<std::size_t>(windowColumnCount(feederCount)));
+    reshape(fundamentalSin, static_cast<std::size_t>(windowColumnCount(feederCount)));
+}
+
+std::array<std::span<const float>, 29> HarmonicResult::floatValues() const {
+    return {voltageHarmonicRe.values(),
+            voltageHarmonicIm.values(),
+            currentHarmonicRe.values(),
+            currentHarmonicIm.values(),
+            voltageHarmonicMagnitude.values(),
+            currentHarmonicMagnitude.values(),
+            voltageRmsByPhase,
+            currentRmsByPhase.values(),
+            voltageAngle,
+            voltageRms,
+            currentRms.values(),
+            activePower.values(),
+            reactivePower.values(),
+            phaseAngleDeg.values(),
+            currentRefX.values(),
+            currentRefY.values(),
+            voltageRefX,
+            voltageRefY,
+            voltageHarmonicPercent,
+            currentHarmonicPercent.values(),
+            powerHarmonicPercent.values(),
+            std::span<const float>(&voltageDistortionSum, 1),
+            voltageDistortionByPhase,
+            currentDistortionSum,
+            currentDistortionByPhase.values(),
+            fundamentalRawRe,
+            fundamentalRawIm,
+            fundamentalCos,
+            fundamentalSin};
 }
 
 void IntervalAggregate::allocate(int maxOrder, int feederCount) {

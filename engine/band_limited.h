@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/analysis.h"
+#include "engine/harmonic_result.h"
+#include "engine/period.h"
 
 namespace waveharm {
 

@@ -4,12 +4,21 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engine/arrays.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
+
+/// Window column of channel-map entry `e` (0 R-S, 1 T-S, 2f + 2 and 2f + 3 feeder f's R
+/// and T current): each measured pair is followed by the column of its derived third phase.
+constexpr int windowColumn(int e) { return e + e / 2; }
+/// Window column of phase c (0 R, 1 T, 2 S) of feeder f's currents.
+constexpr int currentColumn(int f, int c) { return 3 * f + 3 + c; }
+/// Window columns for `feeders` feeders: three voltage phases and three per feeder.
+constexpr int windowColumnCount(int feeders) { return 3 * feeders + 3; }
 
 /// One fundamental period of every used channel, resampled onto N + 1 points.
 /// Columns 0–2 are the voltages, 3f+3..3f+5 the currents of feeder f.
@@ -62,6 +71,9 @@ struct HarmonicResult {
 
     /// Allocates every array for H orders and F feeders, all zero.
     void allocate(int maxOrder, int feederCount);
+    /// Every float value of the result, array by array (a new float member belongs here
+    /// too), for the checks that must see them all.
+    std::array<std::span<const float>, 29> floatValues() const;
 };
 
 /// What one save interval holds for the writers: sums (average mode) or one

@@ -1,12 +1,12 @@
+#include "engine/period.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "engine/analysis.h"
 #include "engine/band_limited.h"
-#include "engine/linear_interpolation.h"
 
 namespace waveharm {
 
@@ -76,11 +76,6 @@ double lastSamplePosition(const Recording& recording) {
     return static_cast<double>(recording.samples.totalSamples() - 1);
 }
 
-bool windowFits(const Recording& recording, double start, double end) {
-    return std::isfinite(start) && std::isfinite(end) && start >= 0 && end > start &&
-           end <= lastSamplePosition(recording);
-}
-
 AnalysisPeriod fixedPeriod(const Recording& recording, double fsKHz, double hz) {
     AnalysisPeriod period;
     period.windowStart = 0;
@@ -93,17 +88,6 @@ AnalysisPeriod fixedPeriod(const Recording& recording, double fsKHz, double hz) 
             " samples, less than one fixed " + std::to_string(int(hz)) + " Hz period");
     }
     return period;
-}
-
-int recordedSlot(const Recording& recording, const ConversionSettings& settings, int e) {
-    const int slot = sourceSlot(settings, e);
-    if (slot < 0 || slot >= recording.samples.channelCount()) {
-        throw AnalysisError("channel entry " + std::to_string(e) + " names recorder channel " +
-                            std::to_string(settings.channelMap[static_cast<std::size_t>(e)]) +
-                            ", but the recording holds " +
-                            std::to_string(recording.samples.channelCount()) + " channels");
-    }
-    return slot;
 }
 
 // Half a cycle before the trigger point: the recorder triggers on ch1's rising edge.
@@ -285,6 +269,22 @@ std::optional<RowRange> rowsForAnalysis(const RecorderFileHeader& header,
     return rows;
 }
 
+bool windowFits(const Recording& recording, double start, double end) {
+    return std::isfinite(start) && std::isfinite(end) && start >= 0 && end > start &&
+           end <= lastSamplePosition(recording);
+}
+
+int recordedSlot(const Recording& recording, const ConversionSettings& settings, int e) {
+    const int slot = sourceSlot(settings, e);
+    if (slot < 0 || slot >= recording.samples.channelCount()) {
+        throw AnalysisError("channel entry " + std::to_string(e) + " names recorder channel " +
+                            std::to_string(settings.channelMap[static_cast<std::size_t>(e)]) +
+                            ", but the recording holds " +
+                            std::to_string(recording.samples.channelCount()) + " channels");
+    }
+    return slot;
+}
+
 int sourceSlot(const ConversionSettings& settings, int e) {
     if (e < 0 || e >= kChannelMapSize) return -1;
     const int channel = settings.channelMap[static_cast<std::size_t>(e)];
@@ -317,96 +317,6 @@ AnalysisPeriod findAnalysisPeriod(const Recording& recording, const ConversionSe
     const AnalysisPeriod period = periodBySyncMode(recording, settings);
     if (settings.interpolation != InterpolationMode::BandLimited) return period;
     return bandLimitedPeriod(recording, settings, period);
-}
-
-namespace {
-
-// The used slots through the band-limited kernel, at the positions of the linear mode.
-void resampleWindowBandLimited(const Recording& recording, const ConversionSettings& settings,
-                               const AnalysisPeriod& period, WindowWaveforms& window) {
-    const int n = settings.sampleCount();
-    const int step = pairedChannels(settings.measurementType) ? 1 : 2;
-    std::vector<double> positions(static_cast<std::size_t>(n + 1));
-    const double width = period.windowEnd - period.windowStart;
-    for (std::size_t i = 0; i < positions.size(); ++i)
-        positions[i] = period.windowStart + i * width / n;
-    std::vector<int> entries;
-    std::vector<std::span<const std::int16_t>> slots;
-    std::vector<float*> columns;
-    for (int e = 0; e <= 2 * (settings.feederCount - 1) + 3; e += step) {
-        entries.push_back(e);
-        slots.push_back(recording.samples.column(recordedSlot(recording, settings, e)));
-        columns.push_back(window.columns.row(static_cast<std::size_t>(e + e / 2)));
-    }
-    std::vector<int> peaks(entries.size());
-    resampleBandLimited(slots, recording.samples.totalSamples(), positions, columns, peaks);
-    for (std::size_t c = 0; c < entries.size(); ++c)
-        window.peakTable[static_cast<std::size_t>(entries[c])] =
-            static_cast<std::int16_t>(peaks[c]);
-}
-
-}  // namespace
-
-void resampleWindow(const Recording& recording, const ConversionSettings& settings,
-                    const AnalysisPeriod& period, WindowWaveforms& window) {
-    const int n = settings.sampleCount();
-    const int feeders = settings.feederCount;
-    if (feeders < 1 || feeders > kMaxChannelFeeders) {
-        throw AnalysisError("a recording holds the currents of 1 to 7 feeders, not " +
-                            std::to_string(feeders));
-    }
-    if (!windowFits(recording, period.windowStart, period.windowEnd)) {
-        throw AnalysisError("the analysis window lies beyond the recorded samples");
-    }
-    const auto columns = static_cast<std::size_t>(3 * feeders + 3);
-    const auto points = static_cast<std::size_t>(n + 1);
-    if (window.columns.rows() != columns || window.columns.cols() != points) {
-        window.columns = Array2<float>(columns, points);
-    }
-    window.samplePositions.assign(points, 0.0f);
-    window.peakTable.fill(0);
-
-    const double start = period.windowStart;
-    const double width = period.windowEnd - period.windowStart;
-    const int step = pairedChannels(settings.measurementType) ? 1 : 2;
-    // The grid is the same for every channel: the sample below each point and the
-    // fraction beyond it, in double (a float position loses the fraction on long records).
-    std::vector<std::size_t> below(points);
-    std::vector<double> fraction(points);
-    // For a power of two n (every transform size) dividing by n is an exact scaling, so
-    // multiplying by 1 / n gives the same positions without a division per point. The
-    // positions are not negative, so truncation is the floor.
-    const bool powerOfTwo = n > 0 && (n & (n - 1)) == 0;
-    const double inverse = 1.0 / n;
-    for (std::size_t i = 0; i < points; ++i) {
-        const double offset = static_cast<double>(i) * width;
-        const double p = start + (powerOfTwo ? offset * inverse : offset / n);
-        window.samplePositions[i] = static_cast<float>(p);
-        const auto row = static_cast<std::int64_t>(p);
-        below[i] = static_cast<std::size_t>(row);
-        fraction[i] = p - static_cast<double>(row);
-    }
-    if (settings.interpolation == InterpolationMode::BandLimited &&
-        kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
-        resampleWindowBandLimited(recording, settings, period, window);
-        return;
-    }
-    // The rows under the window, converted once per column: each row serves about five
-    // points of a 1024-point window.
-    const std::size_t firstRow = below.front();
-    std::vector<detail::RowStep> rows(below.back() + 1 - firstRow);
-    for (std::size_t& k : below) k -= firstRow;
-    for (int e = 0; e <= 2 * (feeders - 1) + 3; e += step) {
-        const auto x = recording.samples.column(recordedSlot(recording, settings, e));
-        detail::fillRowSteps(x.data() + firstRow, rows.size(), rows.data());
-        float* column = window.columns.row(static_cast<std::size_t>(e + e / 2));
-        // The peak is the largest magnitude rounded to a count (rounding is monotonic, so
-        // rounding once at the end gives what rounding every new maximum would).
-        const double largest =
-            detail::interpolateColumn(rows.data(), below.data(), fraction.data(), points, column);
-        const int peak = std::min(32767, static_cast<int>(std::nearbyint(largest)));
-        window.peakTable[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(peak);
-    }
 }
 
 }  // namespace waveharm

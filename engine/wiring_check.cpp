@@ -7,6 +7,8 @@
 #include <string>
 
 #include "engine/complex_math.h"
+#include "engine/period.h"
+#include "engine/resampling.h"
 
 namespace waveharm {
 namespace {
@@ -67,7 +69,7 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     r.fewSamples = !(h.samplingRateKHz * 1000.0 / 50.0 / 2.0 > 50);
     r.frequencyHz = period.frequencyHz;
 
-    window.columns = Array2<float>(3 * settings.feederCount + 3, n + 1);
+    window.columns = Array2<float>(windowColumnCount(settings.feederCount), n + 1);
     window.samplePositions.assign(n + 1, 0.0f);
     window.peakTable.fill(0);
     resampleWindow(recording, settings, period, window);
@@ -77,7 +79,7 @@ WiringCheckResult runWiringCheck(const Recording& recording, const ConversionSet
     r.fundamentalCos.assign(size, 0.0f);
     r.channelRms.assign(size, 0.0f);
     for (int e = 0; e < slots; e += step) {
-        const int column = e + e / 2;
+        const int column = windowColumn(e);
         const float* w = window.columns.row(column);
         double squares = 0, sinSum = 0, cosSum = 0;
         for (int k = 0; k < n; ++k) {

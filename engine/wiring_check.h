@@ -7,7 +7,7 @@
 #include <array>
 #include <vector>
 
-#include "engine/analysis.h"
+#include "engine/analysis_error.h"
 #include "engine/harmonic_result.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"

@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "input/recording.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine/harmonic_result.h"
 #include "input/recording.h"
 #include "run/parallel_analysis.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "base/file_pieces.h"
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine/harmonic_result.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"

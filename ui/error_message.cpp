@@ -3,7 +3,7 @@
 #include "base/error.h"
 #include "campaign/limits.h"
 #include "display/error_texts.h"
-#include "engine/analysis.h"
+#include "engine/analysis_error.h"
 #include "output/result_writer.h"
 
 namespace waveharm {

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <random>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine/complex_math.h"
 #include "engine_test_support.h"
 

@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine/harmonic_result.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"

@@ -10,7 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
+#include "engine/resampling.h"
 #include "engine/band_limited.h"
 #include "engine/linear_interpolation.h"
 #include "engine/wiring_check.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <tuple>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine_test_support.h"
 #include "input/recording_writer.h"
 

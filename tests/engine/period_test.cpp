@@ -4,7 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
+#include "engine/resampling.h"
 #include "engine_test_support.h"
 
 namespace waveharm {

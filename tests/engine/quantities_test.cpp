@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <numbers>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine/complex_math.h"
 #include "engine_test_support.h"
 #include "input/recording_writer.h"

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/analysis.h"
+#include "engine/analyzer.h"
 #include "engine/complex_math.h"
 
 namespace waveharm {

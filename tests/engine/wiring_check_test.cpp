@@ -6,6 +6,8 @@
 #include <numbers>
 #include <utility>
 
+#include "engine/period.h"
+
 namespace waveharm {
 namespace {
 

@@ -1,11 +1,14 @@
+#include "engine/transform.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <stdexcept>
+#include <string>
 
-#include "engine/analysis.h"
 #include "engine/complex_math.h"
 
 #ifdef WAVEHARM_HAVE_FFTW
@@ -219,6 +222,16 @@ void computeFft(const FftPlan& plan, std::span<const float> column, std::vector<
                 std::vector<float>& im) {
     FftWorkspace work;  // sized by the library transform when it runs
     computeFft(plan, column, re, im, work);
+}
+
+FftPlan planFor(const ConversionSettings& settings) {
+    const int n = settings.sampleCount();
+    const int log2n = settings.sampleCountLog2();
+    if (log2n < 2 || log2n > 16 || n != (1 << log2n)) {
+        throw std::invalid_argument("sample count " + std::to_string(n) + " is not 2^" +
+                                    std::to_string(log2n));
+    }
+    return FftPlan::make(n, log2n);
 }
 
 }  // namespace waveharm
