@@ -3,8 +3,6 @@
 // radix-2 one behind the same interface), each against a plain loop that reads the same
 // samples once. Prints the ratios at the end.
 
-#include "engine/analyzer.h"
-
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/analyzer.h"
 #include "ratio_reporter.h"
 
 namespace {

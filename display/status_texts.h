@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "engine/period.h"
 #include "engine/harmonic_result.h"
+#include "engine/period.h"
 
 namespace waveharm {
 

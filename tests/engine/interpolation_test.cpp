@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "engine/analyzer.h"
-#include "engine/resampling.h"
 #include "engine/band_limited.h"
 #include "engine/linear_interpolation.h"
+#include "engine/resampling.h"
 #include "engine/wiring_check.h"
 #include "engine_test_support.h"
 
