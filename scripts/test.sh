@@ -6,7 +6,9 @@
 #     the compiler looks deeper and warns of more);
 #  2. the core libraries and CLI again under AddressSanitizer + UBSan, on the engine's
 #     own radix-2 transform (the one the Windows build uses);
-#  3. the Windows build under Wine: core suites, and result files against Linux's;
+#  3. the Windows build under Wine: core suites, and result files against Linux's; then,
+#     where the Qt for Windows of scripts/windows-qt.sh is cached, the Windows desktop
+#     program walked through a run under Wine (one line says when that is skipped);
 #  4. the fuzz harnesses over their committed corpora plus a short bounded run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -45,6 +47,7 @@ cmake --build "$root/build-asan" -j "$jobs"
 
 echo "== Windows build under Wine"
 "$root/scripts/windows.sh" "$root/build/app/waveharm-cli" "$root/build-asan/app/waveharm-cli"
+"$root/scripts/windows-gui-check.sh"
 
 if [ -x "$root/scripts/fuzz.sh" ] && [ -d "$root/fuzz" ] && ls "$root"/fuzz/*.cpp >/dev/null 2>&1; then
   echo "== fuzz harnesses"
