@@ -1,8 +1,12 @@
 // `waveharm-cli convert`: the conversion run without a screen. The same driver the
 // analysis window steps through is looped here, with progress on stderr.
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -29,6 +33,60 @@ namespace waveharm::cli {
 namespace {
 
 constexpr const char* kPrefix = "waveharm-cli convert";
+
+// The signal that asked the run to end (0: none). The run checks it between recordings,
+// so that it ends as "終了" does, with the records written so far kept whole.
+std::atomic<int> g_endSignal{0};
+
+extern "C" void askToEnd(int signal) {
+    // A second signal does not wait for the recording in progress: every record written
+    // so far is with the system already, only the synchronisation to the disk is skipped.
+    if (g_endSignal.exchange(signal) != 0) std::_Exit(128 + signal);
+#ifdef _WIN32
+    std::signal(signal, askToEnd);  // the handler is reset on each delivery there
+#endif
+}
+
+// Ctrl+C and SIGTERM end the run in order while the result files are open.
+class EndSignals {
+  public:
+    EndSignals() {
+        g_endSignal = 0;
+        m_interrupt = std::signal(SIGINT, askToEnd);
+        m_terminate = std::signal(SIGTERM, askToEnd);
+    }
+    ~EndSignals() {
+        std::signal(SIGINT, m_interrupt);
+        std::signal(SIGTERM, m_terminate);
+    }
+    EndSignals(const EndSignals&) = delete;
+    EndSignals& operator=(const EndSignals&) = delete;
+
+    int received() const { return g_endSignal.load(); }
+
+  private:
+    void (*m_interrupt)(int) = SIG_DFL;
+    void (*m_terminate)(int) = SIG_DFL;
+};
+
+std::string stampText(DateTime stamp) {
+    const CivilDateTime c = stamp.civil();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute);
+    return buf;
+}
+
+std::string clockText(double seconds) {
+    const long s = std::lround(seconds);
+    char buf[32];
+    if (s >= 3600) {
+        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    } else {
+        std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+    }
+    return buf;
+}
 
 // Reports the run on the terminal: a progress bar on stderr when it is a terminal,
 // warnings for skipped recordings and range over, a line per recording on request.
@@ -90,10 +148,17 @@ class ConsoleReporter : public ConversionObserver {
         constexpr int kWidth = 30;
         const int filled = m_done * kWidth / m_total;
         const double seconds = elapsedSeconds();
+        // Redrawn a few times a second at most: a terminal is slower than the run.
+        if (m_done < m_total && seconds - m_drawnAt < 0.1) return;
+        m_drawnAt = seconds;
         const double rate = seconds > 0 ? m_done / seconds : 0.0;
         std::string bar(static_cast<std::size_t>(filled), '#');
         bar.append(static_cast<std::size_t>(kWidth - filled), '.');
-        std::fprintf(stderr, "\r[%s] %d/%d  %.1f recordings/s", bar.c_str(), m_done, m_total, rate);
+        std::string left;
+        if (rate > 0 && m_done < m_total)
+            left = "  " + clockText((m_total - m_done) / rate) + " left";
+        std::fprintf(stderr, "\r\033[K[%s] %d/%d  %.1f recordings/s%s", bar.c_str(), m_done,
+                     m_total, rate, left.c_str());
         std::fflush(stderr);
         m_barShown = true;
     }
@@ -103,6 +168,7 @@ class ConsoleReporter : public ConversionObserver {
     bool m_bar;
     bool m_barShown = false;
     int m_done = 0;
+    double m_drawnAt = -1;
     std::chrono::steady_clock::time_point m_start;
 };
 
@@ -135,6 +201,29 @@ void printSummary(const ConversionSummary& s, double seconds, const char* verb) 
     std::fflush(stdout);
 }
 
+// Ended by a signal as "終了" ends a run: the records written so far stay, synchronised
+// to the disk; the interval in progress is not written.
+int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal) {
+    reporter.clearBar();
+    int status = 128 + signal;
+    try {
+        driver.abort();
+    } catch (const OutputError& e) {
+        std::fprintf(stderr, "%s: %s: %s\n", kPrefix, e.file().c_str(), e.reason().c_str());
+    }
+    const ConversionSummary& s = driver.summary();
+    const char* name = signal == SIGINT ? "Ctrl+C" : "SIGTERM";
+    std::string kept = std::to_string(s.recordsWritten) + " record(s) kept";
+    kept +=
+        s.lastRecordStamp ? ", the last stamped " + stampText(*s.lastRecordStamp) : std::string();
+    std::fprintf(stderr,
+                 "%s: ended by %s after %d of %d recordings: %s; the interval in "
+                 "progress was not written\n",
+                 kPrefix, name, driver.nextIndex(), driver.fileCount(), kept.c_str());
+    printSummary(s, reporter.elapsedSeconds(), "kept:");
+    return status;
+}
+
 int convert(const ConvertOptions& options) {
     std::error_code ec;
     if (!std::filesystem::is_directory(utf8Path(options.inputDir), ec))
@@ -159,15 +248,28 @@ int convert(const ConvertOptions& options) {
         return usageError(e.what());
     }
 
+    // Results of an earlier run are never replaced unasked.
+    if (const auto existing = existingResultFiles(settings);
+        !existing.empty() && !options.overwrite) {
+        std::string list;
+        for (const auto& name : existing) list += "\n  " + name;
+        return usageError(
+            "result files exist already (nothing written; --overwrite replaces "
+            "them, or choose another --output):" +
+            list);
+    }
+
     // Files the scan could not read stay in the list: the run reports them as skipped
     // when it reaches them.
     ConsoleReporter reporter(files.count(), options.verbose);
     ConversionDriver driver(settings, std::move(files), reporter,
                             options.jobs > 0 ? options.jobs : defaultJobs());
+    EndSignals signals;
     try {
         driver.start();
-        while (driver.step()) {
+        while (signals.received() == 0 && driver.step()) {
         }
+        if (const int signal = signals.received()) return endOnSignal(driver, reporter, signal);
         driver.finish();
     } catch (const OutputError& e) {
         reporter.clearBar();

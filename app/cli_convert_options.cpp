@@ -16,8 +16,13 @@ constexpr const char* kDetails =
     "result file(s): NAME up to its first '.' plus the extension of the harmonic option\n"
     "(three per-phase files for 3p3m).\n"
     "\n"
+    "Existing result files of that name are left alone (exit 2, naming them) unless\n"
+    "--overwrite is given. Ctrl+C or SIGTERM ends the run as the analysis window's\n"
+    "\"終了\" does: the records written so far stay, synchronised to the disk, and a line\n"
+    "tells how many and up to which time stamp; a second signal ends at once.\n"
+    "\n"
     "exit status: 0 every recording analysed, 1 some recordings skipped, 2 usage or\n"
-    "output error.\n";
+    "output error (also: result files exist), 130 ended by Ctrl+C, 143 by SIGTERM.\n";
 
 [[noreturn]] void fail(const std::string& message) { throw UsageError(message); }
 
@@ -173,6 +178,8 @@ void declareRun(CLI::App& command, ConvertOptions& o) {
                  s.timeOffsetHours = hours;
              });
     addFlag(command, "--verbose", "one line per recording", [&o] { o.verbose = true; });
+    addFlag(command, "--overwrite", "replace existing result files of that name",
+            [&o] { o.overwrite = true; });
     addValue(command, "--jobs", "N",
              "recordings analysed at once [the machine's\ncores]; the files are the same for any N",
              [&o](const std::string& v) { o.jobs = int(wholeNumberValue("--jobs", v, 1, 256)); });

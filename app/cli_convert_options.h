@@ -27,7 +27,8 @@ struct ConvertOptions {
     std::vector<int> invertCurrentFeeders;       ///< 1-based
     std::vector<int> lineInputFeeders;           ///< 1-based
     bool verbose = false;
-    int jobs = 0;  ///< recordings analysed at once; 0: the machine's cores
+    bool overwrite = false;  ///< existing result files of the name may be replaced
+    int jobs = 0;            ///< recordings analysed at once; 0: the machine's cores
 
     /// True when a chosen option only exists for a single feeder (superposition
     /// angle or unbalance alone, the current-distortion save mode, free channels).

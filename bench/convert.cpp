@@ -163,10 +163,10 @@ void catProcess(benchmark::State& state) {
 void convertProcess(benchmark::State& state, const char* harmonics, int jobs) {
     const int workers = jobs > 0 ? jobs : defaultJobs();
     const fs::path output = campaignFolder() / "waveharm_bench_process";
-    timeProcess(state,
-                {WAVEHARM_CLI, "convert", "--type", "3p2m", "--harmonics", harmonics, "--feeders",
-                 std::to_string(kFeeders), "--ct", "100", "--jobs", std::to_string(workers),
-                 "--output", output.string(), (campaignFolder() / "recordings").string()});
+    timeProcess(state, {WAVEHARM_CLI, "convert", "--type", "3p2m", "--harmonics", harmonics,
+                        "--feeders", std::to_string(kFeeders), "--ct", "100", "--jobs",
+                        std::to_string(workers), "--overwrite", "--output", output.string(),
+                        (campaignFolder() / "recordings").string()});
     for (const auto& entry : fs::directory_iterator(campaignFolder()))
         if (entry.path().stem() == output.filename()) fs::remove(entry.path());
     state.SetLabel(std::to_string(workers) + " job(s)");

@@ -1,7 +1,12 @@
 // Result file names and record sizes.
 
 #include <cassert>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
+#include "base/utf8_path.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
@@ -34,6 +39,44 @@ std::array<std::string, 3> phaseFileNames(const std::string& outputFileName) {
         names[i].insert(insertAt, 1, letters[i]);
     }
     return names;
+}
+
+std::vector<std::string> resultFileNames(const ConversionSettings& settings) {
+    if (settings.measurementType != MeasurementType::ThreePhase3M) return {settings.outputFileName};
+    const auto names = phaseFileNames(settings.outputFileName);
+    return {names.begin(), names.end()};
+}
+
+std::vector<std::string> existingResultFiles(const ConversionSettings& settings) {
+    std::vector<std::string> existing;
+    if (settings.outputFileName.empty()) return existing;
+    for (const std::string& name : resultFileNames(settings)) {
+        std::error_code ec;
+        if (std::filesystem::exists(utf8Path(name), ec)) existing.push_back(name);
+    }
+    return existing;
+}
+
+void checkResultFolderWritable(const std::string& fileName) {
+    std::filesystem::path folder = utf8Path(fileName).parent_path();
+    if (folder.empty()) folder = ".";
+    // A name no result file takes: the extension of harm files starts with "h".
+    const std::filesystem::path probe = folder / ".waveharm-write-check.tmp";
+    std::error_code ec;
+    std::filesystem::remove(probe, ec);
+#ifdef _WIN32
+    std::FILE* f = _wfopen(probe.c_str(), L"wb");
+#else
+    std::FILE* f = std::fopen(probe.c_str(), "wb");
+#endif
+    const int error = errno;
+    if (!f) {
+        throw OutputError(ErrorKind::CannotCreate, utf8Text(folder),
+                          "the folder cannot be written: " + std::generic_category().message(error),
+                          error);
+    }
+    std::fclose(f);
+    std::filesystem::remove(probe, ec);
 }
 
 int harmonicCount(HarmonicOption option) {

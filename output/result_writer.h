@@ -42,6 +42,18 @@ std::string outputFileNameFor(const std::string& chosenName, const std::string& 
 /// of the file name (appended to the name when the file name has no ".").
 std::array<std::string, 3> phaseFileNames(const std::string& outputFileName);
 
+/// The result files a run with `settings` writes: `outputFileName`, or its R, T and S
+/// files for the three-wattmeter type.
+std::vector<std::string> resultFileNames(const ConversionSettings& settings);
+
+/// Those of `resultFileNames(settings)` that exist already (a run would replace them).
+std::vector<std::string> existingResultFiles(const ConversionSettings& settings);
+
+/// Checks that a file can be created in the folder of `fileName` by creating and removing
+/// a scratch file there; nothing else in the folder is touched. Throws OutputError
+/// (CannotCreate) naming the folder and the reason.
+void checkResultFolderWritable(const std::string& fileName);
+
 /// Bytes of one record for a harmonic option and feeder count.
 int recordLength(HarmonicOption option, int feederCount);
 

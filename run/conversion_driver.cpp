@@ -115,7 +115,9 @@ void ConversionDriver::offerInterval() {
     const DateTime stamp = *m_lastRecordingTime;
     const bool written = m_writer->offer(stamp, m_interval);
     m_summary.recordsWritten = m_writer->recordsWritten();
-    if (written) m_observer.onRecordWritten(stamp);
+    if (!written) return;
+    m_summary.lastRecordStamp = stamp;
+    m_observer.onRecordWritten(stamp);
 }
 
 void ConversionDriver::finish() {
@@ -124,7 +126,10 @@ void ConversionDriver::finish() {
     if (m_lastRecordingTime) {
         // The recordings after the last record would otherwise be lost.
         const DateTime stamp = *m_lastRecordingTime;
-        if (m_writer->flushPending(stamp, m_interval)) m_observer.onRecordWritten(stamp);
+        if (m_writer->flushPending(stamp, m_interval)) {
+            m_summary.lastRecordStamp = stamp;
+            m_observer.onRecordWritten(stamp);
+        }
         m_summary.recordsWritten = m_writer->recordsWritten();
     }
     m_writer->close();

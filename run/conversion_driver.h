@@ -74,7 +74,8 @@ struct ConversionSummary {
     std::vector<SkippedRecording> skippedRecordings;  ///< every skipped file, in run order
     int rangeOver = 0;
     int recordsWritten = 0;
-    std::vector<std::string> files;  ///< result files written
+    std::optional<DateTime> lastRecordStamp;  ///< the minute of the last record written
+    std::vector<std::string> files;           ///< result files written
 };
 
 /// Largest raw sample magnitude a channel may reach without being over range.

@@ -15,6 +15,7 @@ RunController::RunController(const ConversionSettings& settings, WaveformFileLis
 void RunController::start() {
     if (m_started || m_end) return;
     m_started = true;
+    updateActiveClock();
     try {
         m_driver.start();
     } catch (const OutputError&) {
@@ -23,12 +24,36 @@ void RunController::start() {
 }
 
 void RunController::setPaused(bool paused) {
-    if (!m_end) m_paused = paused;
+    if (m_end) return;
+    m_paused = paused;
+    updateActiveClock();
+}
+
+void RunController::updateActiveClock() {
+    const bool running = m_started && !m_paused && !m_end;
+    if (running && !m_runningSince) m_runningSince = m_clock();
+    if (!running && m_runningSince) {
+        m_activeBefore += m_clock() - *m_runningSince;
+        m_runningSince.reset();
+    }
+}
+
+std::chrono::milliseconds RunController::activeTime() const {
+    auto active = m_activeBefore;
+    if (m_runningSince) active += m_clock() - *m_runningSince;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(active);
+}
+
+std::optional<std::chrono::milliseconds> RunController::timeLeft() const {
+    const int done = processedCount();
+    if (done <= 0 || m_end) return std::nullopt;
+    return activeTime() * (recordingCount() - done) / done;
 }
 
 void RunController::end() {
     if (m_end) return;
     m_end = RunEnd::Ended;
+    updateActiveClock();
     try {
         m_driver.abort();
     } catch (const std::exception&) {
@@ -94,12 +119,14 @@ void RunController::finish() {
         return;
     }
     m_end = RunEnd::Finished;
+    updateActiveClock();
 }
 
 void RunController::stop(RunFault fault) {
     // Called from a handler: the exception being handled is the one to report.
     m_failure = RunFailure{fault, std::current_exception()};
     m_end = RunEnd::Stopped;
+    updateActiveClock();
     try {
         m_driver.abort();
     } catch (const std::exception&) {

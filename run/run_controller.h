@@ -98,6 +98,11 @@ class RunController {
         return m_driver.summary().skippedRecordings;
     }
     const ConversionSummary& summary() const { return m_driver.summary(); }
+    /// Time the run has spent running since its start, its holds left out.
+    std::chrono::milliseconds activeTime() const;
+    /// Time the recordings not yet taken should need at the pace so far (the wait
+    /// included); nothing before the first recording or once the run is over.
+    std::optional<std::chrono::milliseconds> timeLeft() const;
     const ConversionSettings& settings() const { return m_driver.settings(); }
     /// The latest analysed recording and its results.
     const ConversionDriver& driver() const { return m_driver; }
@@ -105,6 +110,8 @@ class RunController {
   private:
     void finish();
     void stop(RunFault fault);
+    /// Starts or stops the running-time clock as the run goes on or is held or ends.
+    void updateActiveClock();
 
     ConversionDriver m_driver;
     Clock m_clock;
@@ -115,6 +122,8 @@ class RunController {
     std::optional<RunFailure> m_failure;
     bool m_wait = false;
     std::chrono::milliseconds m_waitInterval{1000};
+    std::chrono::steady_clock::duration m_activeBefore{};  ///< running time before the hold
+    std::optional<std::chrono::steady_clock::time_point> m_runningSince;
     /// When the latest recording was taken up: the wait counts from there.
     std::optional<std::chrono::steady_clock::time_point> m_lastStepAt;
 };

@@ -21,6 +21,13 @@ SessionNote noteOn(SessionNote::Kind kind, std::string file) {
 }  // namespace
 
 void Session::scanFolder(const std::filesystem::path& folder) {
+    if (folder.lexically_normal() != m_folder.lexically_normal() &&
+        !m_settings.outputFileName.empty()) {
+        // Another campaign: its results must not go under the last one's name.
+        m_chosenName.clear();
+        m_settings.outputFileName.clear();
+        m_outputNameCleared = true;
+    }
     m_folder = folder;
     m_scanNotes.clear();
     try {
@@ -252,6 +259,7 @@ void Session::leaveBox(SessionBox box, int feeder) {
 void Session::chooseOutputName(const std::string& chosen) {
     if (chosen.empty()) return;
     m_chosenName = chosen;
+    m_outputNameCleared = false;
     applyOutputName();
 }
 

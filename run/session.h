@@ -76,7 +76,8 @@ class Session {
 
     /// Scans `folder` (the 8840 files when `wevFiles` is set) and makes its first
     /// readable recording current, with the largest feeder count it allows. A folder of
-    /// one file or none leaves no recording current.
+    /// one file or none leaves no recording current. Another folder than the last one
+    /// clears the result file name: it was chosen for the other campaign.
     void scanFolder(const std::filesystem::path& folder);
     /// Switches between `.MEM` and 8840 files and scans the folder again.
     void setWevFiles(bool on);
@@ -117,6 +118,9 @@ class Session {
     /// The name chosen in the save dialog; the result file's extension follows the
     /// harmonic option and the feeder count.
     void chooseOutputName(const std::string& chosen);
+    /// True when a change of the input folder cleared the chosen name and none has been
+    /// chosen since.
+    bool outputNameCleared() const { return m_outputNameCleared; }
     /// The folder the save dialog opens in: that of the last chosen name, else the
     /// input folder.
     std::filesystem::path outputFolder() const;
@@ -146,6 +150,7 @@ class Session {
     std::optional<SessionNote> m_readError;
     int m_offeredFeeders = 1;
     std::string m_chosenName;  ///< as chosen in the save dialog, before the extension
+    bool m_outputNameCleared = false;
 };
 
 }  // namespace waveharm

@@ -68,6 +68,7 @@ TEST_F(RunControllerTest, WaitAndPauseDecideWhenTheNextRecordingIsDue) {
     run.setWaitInterval(300ms);
     EXPECT_EQ(run.nextStepIn(), 0ms);
     EXPECT_EQ(run.step(), 0);
+    EXPECT_EQ(run.activeTime(), 0ms);
 
     // The next recording starts a wait period after the previous one started.
     m_now += 100ms;
@@ -76,6 +77,12 @@ TEST_F(RunControllerTest, WaitAndPauseDecideWhenTheNextRecordingIsDue) {
     EXPECT_EQ(run.processedCount(), 1);
     m_now += 200ms;
     EXPECT_EQ(run.step(), 1);
+    // Two of three recordings in 300 ms of running; a hold does not count.
+    run.setPaused(true);
+    m_now += 5000ms;
+    run.setPaused(false);
+    EXPECT_EQ(run.activeTime(), 300ms);
+    EXPECT_EQ(run.timeLeft(), 150ms);
     run.setWait(false);
     EXPECT_EQ(run.step(), 2);
     EXPECT_EQ(run.state(), RunState::Running);

@@ -151,6 +151,17 @@ TEST_F(SessionTest, ResultNameFollowsTheOptionAndItsFolderServesTheNextChoice) {
     EXPECT_EQ(m_session.outputFolder(), out);
     m_session.chooseOutputName("");  // a cancelled dialog changes nothing
     EXPECT_EQ(m_session.settings().outputFileName, (out / "day1").string() + ".hm1");
+
+    // The same folder again keeps the name; another campaign's folder clears it.
+    m_session.setWevFiles(false);
+    EXPECT_FALSE(m_session.settings().outputFileName.empty());
+    fs::create_directories(m_dir / "other");
+    m_session.scanFolder(m_dir / "other");
+    EXPECT_EQ(m_session.settings().outputFileName, "");
+    EXPECT_TRUE(m_session.outputNameCleared());
+    EXPECT_FALSE(m_session.canStart());
+    m_session.chooseOutputName((out / "day2").string());
+    EXPECT_FALSE(m_session.outputNameCleared());
 }
 
 TEST_F(SessionTest, ConfirmedWiringMakesTheEarliestReadableRecordingCurrent) {
