@@ -38,8 +38,9 @@ Command declareDemo(CLI::App& program) {
              [demo](const std::string& v) {
                  demo->options.feeders = int(wholeNumberValue("--feeders", v, 1, 7));
              });
-    addValue(command, "--count", "N", "recordings, 1..1000 [12]", [demo](const std::string& v) {
-        demo->options.count = int(wholeNumberValue("--count", v, 1, 1000));
+    // Up to two weeks of a recording a minute, for runs as long as real campaigns.
+    addValue(command, "--count", "N", "recordings, 1..20160 [12]", [demo](const std::string& v) {
+        demo->options.count = int(wholeNumberValue("--count", v, 1, 20160));
     });
     addValue(command, "--samples", "N", "samples per channel at 10 kS/s, 400..1000000 [2000]",
              [demo](const std::string& v) {

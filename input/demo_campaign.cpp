@@ -128,7 +128,7 @@ std::vector<std::string> writeDemoCampaign(const std::filesystem::path& folder,
     if (o.feeders < 1 || o.feeders > maxFeeders)
         throw std::invalid_argument("feeders must be 1.." + std::to_string(maxFeeders) +
                                     " for the " + o.model);
-    if (o.count < 1 || o.count > 1000) throw std::invalid_argument("count must be 1..1000");
+    if (o.count < 1 || o.count > 20160) throw std::invalid_argument("count must be 1..20160");
     if (!(o.intervalSeconds > 0)) throw std::invalid_argument("interval must be positive");
     if (o.samples < 400 || o.samples > 1000000)
         throw std::invalid_argument("samples must be 400..1000000 per channel");
