@@ -2,6 +2,8 @@
 // The texts of a conversion run's events: the stage label, the start time of the
 // recording in progress and the minute a record is stamped with.
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "input/recording.h"
@@ -12,6 +14,14 @@ namespace waveharm {
 /// The stage label of the analysis window: "データ読み込み中", "周波数確認中",
 /// "レンジオーバー", "ＦＦＴ演算中", "各種演算中", "データ表示中".
 const char* stageText(RunStage stage);
+
+/// The stage label while the run is held.
+inline constexpr const char* kPausedText = "中断中";
+
+/// The analysis window's progress: "1234 / 10080 件　経過 0:12　残り 約 1:40"; while
+/// the run is held "中断中" stands in place of the time left.
+std::string progressText(int done, int total, std::chrono::milliseconds elapsed,
+                         std::optional<std::chrono::milliseconds> left, bool paused);
 
 /// The recording's start, "yy/mm/dd(aaa)  hh:mm:ss".
 std::string startTimeText(const RecorderFileHeader& header);

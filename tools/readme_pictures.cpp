@@ -76,6 +76,62 @@ bool fail(const char* what) {
     return false;
 }
 
+/// Once the modal dialog `dialog` is open (and `ready`), photographs it as `picture`
+/// (none when empty), runs `then` and presses `button`. Polls from the event loop, so
+/// that nothing waits inside another dialog's loop.
+void answerWhenOpen(const Photographer& camera, const QString& dialog, const QString& button,
+                    const std::string& picture, std::function<void()> then = {},
+                    std::function<bool(QWidget*)> ready = {}) {
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [=, &camera] {
+        QWidget* d = QApplication::activeModalWidget();
+        if (!d || d->objectName() != dialog || (ready && !ready(d))) return;
+        poll->stop();
+        poll->deleteLater();
+        if (!picture.empty()) camera.shoot(picture);
+        if (then) then();
+        if (button.isEmpty()) return;
+        if (auto* b = d->findChild<QAbstractButton*>(button)) b->click();
+    });
+    poll->start();
+}
+
+/// A second run into the same name: the overwrite question, the progress of a run spaced
+/// by the wait, and the window closed during it (the question, then the summary of what
+/// was kept). The program ends with that summary, as after "終了".
+bool endedRunPictures(const Photographer& camera, SettingsScreen& screen) {
+    QPointer<AnalysisWindow> window;
+    int shown = 0;
+    screen.setRunLauncher([&](SettingsScreen& s) {
+        window = launchAnalysisWindow(s);
+        window->findChild<QAbstractButton*>("Check1")->click();  // ウエイト, 1 s
+        QObject::connect(window, &AnalysisWindow::recordingShown, [&](int) { ++shown; });
+    });
+    answerWhenOpen(camera, "OverwriteQuestion", "OverwriteButton", "overwrite_question", [&] {
+        answerWhenOpen(camera, "Form02", "Command1_1", "", {}, [](QWidget* d) {
+            auto* check = qobject_cast<WiringCheckDialog*>(d);
+            return check && check->check().has_value();
+        });
+    });
+    QTest::mouseClick(screen.findChild<QWidget*>("Command4"), Qt::LeftButton);
+    if (window.isNull()) return fail("no second run");
+    if (!QTest::qWaitFor([&] { return shown >= 3; }, 30000)) return fail("the second run stood");
+    QTest::qWait(200);
+    if (!camera.shoot("analysis_progress")) return false;
+    bool summary = false;
+    answerWhenOpen(camera, "EndQuestion", "EndYes", "end_question", [&] {
+        answerWhenOpen(camera, "RunSummary", "", "run_summary_closed", [&] {
+            summary = true;
+            QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        });
+    });
+    window->close();  // as the title bar's × does
+    if (!summary) return fail("no summary after closing the window");
+    screen.close();
+    return true;
+}
+
 bool runPictures(const Photographer& camera, const fs::path& work) {
     const fs::path recordings = work / "rec";
     DemoOptions demo;
@@ -151,8 +207,7 @@ bool runPictures(const Photographer& camera, const fs::path& work) {
         return fail("no summary at the end of the run");
     if (!camera.shoot("run_summary")) return false;
     visibleTopLevel("RunSummary")->close();
-    screen.close();
-    return true;
+    return endedRunPictures(camera, screen);
 }
 
 bool campaignPicture(const Photographer& camera, const QString& resultFile) {

@@ -110,6 +110,7 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     m_pacer = new RunPacer(*m_run, this);
     connect(m_pacer, &RunPacer::recordingShown, this, &AnalysisWindow::recordingShown);
     connect(m_pacer, &RunPacer::runEnded, this, &AnalysisWindow::runEnded);
+    connect(m_pacer, &RunPacer::frameDone, this, &AnalysisWindow::showLatest);
     m_reportSummary = [this](RunEnd end, const QString& text) {
         QStringList written;
         for (const std::string& f : m_run->summary().files) written << qs(f);
@@ -225,6 +226,9 @@ void AnalysisWindow::buildControls() {
         m_labels[i]->setObjectName(QString("Label%1").arg(i + 1));
         m_labels[i]->setFont(small);
     }
+    m_progress = new QLabel(this);
+    m_progress->setObjectName("Progress");
+    m_progress->setFont(small);
 }
 
 int AnalysisWindow::columnWidth(int twips) const {
@@ -267,17 +271,48 @@ void AnalysisWindow::startRun() {
 }
 
 void AnalysisWindow::endProgram() {
+    endRun();
+    close();
+}
+
+void AnalysisWindow::endRun() {
     const bool underway = m_run->underway();
     m_run->end();
     m_pacer->reschedule();
+    showProgress();
     if (underway) reportSummary(RunEnd::Ended);
     Q_EMIT endProgramRequested();
-    close();
+}
+
+bool AnalysisWindow::confirmEnd() {
+    // The run is held while the question is open, so that it does not go on unseen.
+    const bool wasPaused = m_run->paused();
+    m_run->setPaused(true);
+    m_pacer->reschedule();
+    QMessageBox box(QMessageBox::Question, windowTitle(),
+                    QStringLiteral("解析を終了しますか？\n"
+                                   "「終了」と同じく、ここまでのレコードを保存して終わります。"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName("EndQuestion");
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("終了"));
+    box.button(QMessageBox::Yes)->setObjectName("EndYes");
+    box.button(QMessageBox::No)->setText(QStringLiteral("続ける"));
+    box.button(QMessageBox::No)->setObjectName("EndNo");
+    box.setDefaultButton(QMessageBox::No);
+    const bool end = box.exec() == QMessageBox::Yes;
+    if (!end) {
+        m_run->setPaused(wasPaused);
+        showRunState();
+        showProgress();
+        m_pacer->reschedule();
+    }
+    return end;
 }
 
 void AnalysisWindow::togglePause() {
     m_run->setPaused(!m_run->paused());
     showRunState();
+    showProgress();
     m_pacer->reschedule();
 }
 
@@ -327,6 +362,7 @@ void AnalysisWindow::waitTextChanged(const QString& text) {
 // ---- the end of the run ----------------------------------------------------------------
 
 void AnalysisWindow::runEnded() {
+    showLatest();  // the last frame's recordings
     showRunState();
     if (const auto& failure = m_run->failure()) reportFailure(*failure);
     // The settings screen comes back first, so that the summary stands over it.
@@ -370,15 +406,19 @@ void AnalysisWindow::reportError(const QString& title, const QString& text) {
 }
 
 void AnalysisWindow::reportSummary(RunEnd end) {
-    if (m_reportSummary) m_reportSummary(end, qs(runSummaryText(m_run->summary(), end)));
+    std::optional<RunFault> fault;
+    if (m_run->failure()) fault = m_run->failure()->fault;
+    if (m_reportSummary) m_reportSummary(end, qs(runSummaryText(m_run->summary(), end, fault)));
 }
 
 void AnalysisWindow::closeEvent(QCloseEvent* event) {
     if (m_run->underway()) {
-        // Closing the window ends the run: the files are closed with what they hold.
-        m_run->end();
-        m_pacer->reschedule();
-        Q_EMIT runFinished();
+        // Closing the window (×, Alt+F4) during a run is "終了" after a question.
+        if (!confirmEnd()) {
+            event->ignore();
+            return;
+        }
+        endRun();
     }
     event->accept();
 }
@@ -450,28 +490,47 @@ void AnalysisWindow::applyLayout() {
     m_labels[1]->setGeometry(left, labelTop, 110, labelHeight);
     m_labels[2]->setGeometry(left + 112, labelTop, 170, labelHeight);
     m_labels[3]->setGeometry(left + 284, labelTop, 170, labelHeight);
+    m_progress->setGeometry(left + 456, labelTop, std::max(100, w - frame2Width - left - 462),
+                            labelHeight);
     m_frame2->setGeometry(w - frame2Width - 2, layout->frame2Top, frame2Width, 47);
     m_frame1->setGeometry(left, layout->frame1Top, std::max(100, w - frame2Width - left - 6), 35);
 }
 
 // ---- what the driver reports -----------------------------------------------------------
 
-void AnalysisWindow::onStage(RunStage stage) {
-    m_labels[1]->setText(QString::fromUtf8(stageText(stage)));
-    m_labels[1]->repaint();  // the step holds the event loop; show the stage at once
-}
+// The steps of a frame only note what they report; the frame shows the latest.
+void AnalysisWindow::onStage(RunStage stage) { m_stageText = QString::fromUtf8(stageText(stage)); }
 
 void AnalysisWindow::onHeaderRead(const RecorderFileHeader& header) {
-    m_labels[2]->setText(qs(startTimeText(header)));
+    m_timeText = qs(startTimeText(header));
 }
 
 void AnalysisWindow::onPeriodFound(const AnalysisPeriod& period) {
-    m_labels[3]->setText(qs(frequencyText(period)));
+    m_frequencyText = qs(frequencyText(period));
 }
 
 void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
-    m_labels[0]->setText(qs(statusLineText(*report.result, m_run->shownFeeder(), report.period)));
-    present(report.recording->header, *report.window, *report.result);
+    m_latestPeriod = report.period;
+    m_newRecording = true;
+}
+
+void AnalysisWindow::showLatest() {
+    m_labels[2]->setText(m_timeText);
+    m_labels[3]->setText(m_frequencyText);
+    if (m_newRecording) {
+        m_newRecording = false;
+        const HarmonicResult& result = m_run->driver().latestResult();
+        m_labels[0]->setText(qs(statusLineText(result, m_run->shownFeeder(), m_latestPeriod)));
+        redraw();
+    }
+    showProgress();
+}
+
+void AnalysisWindow::showProgress() {
+    const bool held = m_run->state() == RunState::Paused;
+    m_labels[1]->setText(held ? QString::fromUtf8(kPausedText) : m_stageText);
+    m_progress->setText(qs(progressText(m_run->processedCount(), m_run->recordingCount(),
+                                        m_run->activeTime(), m_run->timeLeft(), held)));
 }
 
 void AnalysisWindow::onRecordingSkipped(const SkippedRecording& skipped) {
@@ -481,7 +540,7 @@ void AnalysisWindow::onRecordingSkipped(const SkippedRecording& skipped) {
     // The run has listed the recording already: its count is the list's.
     m_skippedBox->setTitle(QStringLiteral("読み込めなかったファイル（%1 件）")
                                .arg(static_cast<qulonglong>(m_run->skipped().size())));
-    m_labels[1]->setText(QStringLiteral("読込不可：%1").arg(qs(skipped.fileName)));
+    m_stageText = QStringLiteral("読込不可：%1").arg(qs(skipped.fileName));
     if (m_skippedBox->isHidden()) {
         m_skippedBox->show();
         applyLayout();

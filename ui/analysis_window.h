@@ -90,6 +90,10 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     void pressFeederButton(double x);
     void waitTextChanged(const QString& text);
 
+    /// Ends the run as "終了" does and shows the summary of what was kept.
+    void endRun();
+    /// Closing the window during a run asks first; true when the run may end.
+    bool confirmEnd();
     /// The run ended by itself (finished, or stopped by a fault): tells the user and
     /// closes the window.
     void runEnded();
@@ -99,6 +103,9 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     /// Shows the run's state on the start, end, pause and feeder buttons.
     void showRunState();
     void redraw();
+    /// The texts of the latest steps and the latest recording, once per frame.
+    void showLatest();
+    void showProgress();
     void present(const RecorderFileHeader& header, const WindowWaveforms& window,
                  const HarmonicResult& result);
     void applyLayout();
@@ -120,6 +127,10 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     bool m_placed = false;
     ErrorReporter m_reportError;
     SummaryReporter m_reportSummary;
+    /// What the latest steps reported, shown once per frame.
+    QString m_stageText, m_timeText, m_frequencyText;
+    AnalysisPeriod m_latestPeriod;
+    bool m_newRecording = false;
 
     QPushButton* m_start = nullptr;                                  // Command2
     QPushButton* m_end = nullptr;                                    // Command1
@@ -133,6 +144,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     std::array<ResultsTableModel*, 2> m_models{};
     PictureView* m_picture = nullptr;   // Picture1
     std::array<QLabel*, 4> m_labels{};  // Label1..Label4
+    QLabel* m_progress = nullptr;       // recordings done of all, elapsed and left
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QGroupBox* m_skippedBox = nullptr;  // the recordings the run could not read

@@ -19,18 +19,23 @@ void RunPacer::reschedule() {
 }
 
 void RunPacer::tick() {
-    const auto due = m_run.nextStepIn();
+    auto due = m_run.nextStepIn();
     if (!due) return;
     if (due->count() > 0) {
         m_timer.start(*due);
         return;
     }
-    const std::optional<int> shown = m_run.step();
-    if (m_run.state() == RunState::Ended) {
-        Q_EMIT runEnded();
-        return;
-    }
-    if (shown) Q_EMIT recordingShown(*shown);
+    const auto frameEnd = std::chrono::steady_clock::now() + kFrame;
+    do {
+        const std::optional<int> shown = m_run.step();
+        if (m_run.state() == RunState::Ended) {
+            Q_EMIT runEnded();
+            return;
+        }
+        if (shown) Q_EMIT recordingShown(*shown);
+        due = m_run.nextStepIn();
+    } while (due && due->count() == 0 && std::chrono::steady_clock::now() < frameEnd);
+    Q_EMIT frameDone();
     reschedule();
 }
 

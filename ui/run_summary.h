@@ -3,6 +3,7 @@
 // every skipped recording with its reason, range over, records written and the
 // result files' full paths. Plain text, no Qt.
 
+#include <optional>
 #include <string>
 
 #include "run/run_controller.h"
@@ -13,7 +14,8 @@ namespace waveharm {
 /// （12 バイト目）".
 std::string skippedRecordingText(const SkippedRecording& skipped);
 
-/// The summary of a run, one item per line.
-std::string runSummaryText(const ConversionSummary& summary, RunEnd end);
+/// The summary of a run, one item per line; `fault` tells why a stopped run stopped.
+std::string runSummaryText(const ConversionSummary& summary, RunEnd end,
+                           std::optional<RunFault> fault = std::nullopt);
 
 }  // namespace waveharm

@@ -215,6 +215,7 @@ void SettingsScreen::showSession() {
 
 void SettingsScreen::startConversion() {
     if (!m_session.canStart()) return;
+    if (!confirmResultFiles()) return;
     // The screen stays busy while the check is open; the check's own window does not.
     setCursor(Qt::WaitCursor);
     const Recording* recording = m_session.recordingForCheck();

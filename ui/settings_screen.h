@@ -110,7 +110,13 @@ class SettingsScreen : public QWidget {
     void connectBox(QLineEdit* edit, SessionBox box, int feeder = 0);
 
     void scanFolder(const QString& folder);
-    void chooseOutputFile();
+    /// "ファイル名設定": true when a name was chosen in a folder that can be written.
+    bool chooseOutputFile();
+    /// Tells the user when no result file can be created beside `fileName`.
+    bool reportUnwritableFolder(const std::string& fileName);
+    /// Before a run: the output folder can be written, and existing result files of the
+    /// name are replaced only when the user says so (or another name is chosen).
+    bool confirmResultFiles();
     void fitToScreen();
 
     // Showing the session.

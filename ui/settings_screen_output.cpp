@@ -6,9 +6,12 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "base/utf8_path.h"
+#include "display/error_texts.h"
+#include "output/result_writer.h"
 #include "ui/campaign_view.h"
 #include "ui/settings_screen.h"
 #include "ui/settings_screen_parts.h"
@@ -29,6 +32,29 @@ QString chooseResultFileName(QWidget* parent, const QString& folder) {
     dialog.selectNameFilter("harm ファイル (*.h*)");
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
+}
+
+OverwriteAnswer askOverwrite(QWidget* parent, const std::vector<std::string>& existing) {
+    QString files;
+    for (const std::string& name : existing) files += "\n　" + qText(name);
+    QMessageBox box(QMessageBox::Warning, "ファイル名設定",
+                    "次の結果ファイルは既にあります。上書きすると、その結果は失われます。\n" +
+                        files + "\n\n上書きしますか？",
+                    QMessageBox::NoButton, parent);
+    box.setObjectName("OverwriteQuestion");
+    QPushButton* overwrite = box.addButton("上書き", QMessageBox::DestructiveRole);
+    overwrite->setObjectName("OverwriteButton");
+    QPushButton* other = box.addButton("別の名前…", QMessageBox::AcceptRole);
+    other->setObjectName("OtherNameButton");
+    QPushButton* cancel = box.addButton("キャンセル", QMessageBox::RejectRole);
+    cancel->setObjectName("CancelButton");
+    // Only a deliberate press replaces results: Enter chooses another name.
+    box.setDefaultButton(other);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite) return OverwriteAnswer::Overwrite;
+    if (box.clickedButton() == other) return OverwriteAnswer::OtherName;
+    return OverwriteAnswer::Cancel;
 }
 
 }  // namespace screen
@@ -82,16 +108,52 @@ void SettingsScreen::connectOutputGroup() {
     connect(m_end, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void SettingsScreen::chooseOutputFile() {
+bool SettingsScreen::chooseOutputFile() {
     const QString folder = qText(utf8Text(m_session.outputFolder()));
     const QString chosen = m_chooseFileName(this, folder);
-    if (chosen.isEmpty()) return;
+    if (chosen.isEmpty()) return false;
+    // A folder the run could not write to is told now, not after the wiring check.
+    if (!reportUnwritableFolder(chosen.toStdString())) return false;
     m_session.chooseOutputName(chosen.toStdString());
     showSession();
+    return true;
+}
+
+bool SettingsScreen::reportUnwritableFolder(const std::string& fileName) {
+    try {
+        checkResultFolderWritable(fileName);
+        return true;
+    } catch (const OutputError& e) {
+        m_report("ファイル名設定",
+                 qText(writeErrorMessage(e.kind(), e.file(), e.systemError())) +
+                     "\n出力フォルダに書き込めません。別のフォルダを選んでください。");
+        return false;
+    }
+}
+
+bool SettingsScreen::confirmResultFiles() {
+    while (true) {
+        if (!reportUnwritableFolder(m_session.settings().outputFileName)) return false;
+        const auto existing = existingResultFiles(m_session.settings());
+        if (existing.empty()) return true;
+        switch (askOverwrite(this, existing)) {
+            case OverwriteAnswer::Overwrite:
+                return true;
+            case OverwriteAnswer::Cancel:
+                return false;
+            case OverwriteAnswer::OtherName:
+                if (!chooseOutputFile()) return false;
+                break;
+        }
+    }
 }
 
 void SettingsScreen::showOutput() {
     m_outputName->setPath(qText(m_session.settings().outputFileName));
+    m_outputName->setPlaceholder(
+        m_session.outputNameCleared()
+            ? "（入力フォルダを変えたため未設定：「ファイル名設定」で選んでください）"
+            : "（未設定）");
     m_underOneMinute->setChecked(m_session.settings().outputUnderOneMinute);
     m_start->setEnabled(m_session.canStart());
 }

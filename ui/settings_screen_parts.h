@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <string>
+#include <vector>
 
 namespace waveharm::screen {
 
@@ -48,7 +49,12 @@ class ElidedPathLabel : public QLabel {
     void setPath(const QString& path) {
         if (path == m_path) return;
         m_path = path;
-        setToolTip(path);
+        elide();
+    }
+    /// Shown instead of an empty path.
+    void setPlaceholder(const QString& text) {
+        if (text == m_placeholder) return;
+        m_placeholder = text;
         elide();
     }
     const QString& path() const { return m_path; }
@@ -61,13 +67,24 @@ class ElidedPathLabel : public QLabel {
 
   private:
     void elide() {
-        setText(fontMetrics().elidedText(m_path, Qt::ElideMiddle, contentsRect().width()));
+        const QString& shown = m_path.isEmpty() ? m_placeholder : m_path;
+        setToolTip(shown);
+        setText(fontMetrics().elidedText(shown, Qt::ElideMiddle, contentsRect().width()));
     }
     QString m_path;
+    QString m_placeholder;
 };
 
 /// The save dialog "ファイル名設定" opened in `folder`; the chosen path, or empty when
 /// cancelled.
 QString chooseResultFileName(QWidget* parent, const QString& folder);
+
+/// What the engineer answers when the run would replace existing result files.
+enum class OverwriteAnswer { Overwrite, OtherName, Cancel };
+
+/// Names the result files that exist already and asks whether to replace them
+/// (object name "OverwriteQuestion"; buttons "OverwriteButton", "OtherNameButton",
+/// "CancelButton").
+OverwriteAnswer askOverwrite(QWidget* parent, const std::vector<std::string>& existing);
 
 }  // namespace waveharm::screen

@@ -106,8 +106,12 @@ TEST_F(ResultSafety, InterruptKeepsTheRecordsOfAFullRun) {
     ASSERT_GT(pid, 0);
     // Interrupted once a few records are on the disk.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    std::error_code ec;
-    while (fs::file_size(cut, ec) < 20000 && std::chrono::steady_clock::now() < deadline)
+    const auto bytes = [&] {
+        std::error_code ec;
+        const auto size = fs::file_size(cut, ec);
+        return ec ? 0 : size;
+    };
+    while (bytes() < 20000 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ::kill(pid, SIGINT);
     int status = 0;
@@ -124,7 +128,7 @@ TEST_F(ResultSafety, InterruptKeepsTheRecordsOfAFullRun) {
     ASSERT_GT(kept.size(), 0u);
     EXPECT_LT(kept.size(), whole.size()) << "the run ended before the signal";
     EXPECT_EQ(kept, whole.substr(0, kept.size()));
-    EXPECT_EQ(runCli({"dump", cut.string()}, {.withErrors = true}).status, 0);
+    EXPECT_EQ(runCli({"dump", cut.string()}).status, 0);
 }
 #endif
 

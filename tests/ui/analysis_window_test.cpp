@@ -151,9 +151,10 @@ TEST_F(AnalysisWindowTest, TheButtonBarStaysUsableAtTheMinimumSize) {
     makeCampaign(3, 1);
     auto w = makeWindow();
     w->setSummaryReporter([](RunEnd, const QString&) {});
+    // Held from the start: a run of one recording would end within one frame.
+    QTest::mouseClick(child(*w, "Command5"), Qt::LeftButton);
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    QTest::mouseClick(child(*w, "Command5"), Qt::LeftButton);  // hold the run
     QTest::qWait(300);  // placed on the screen again once framed
     w->resize(AnalysisWindow::kMinimumWidth - 100, AnalysisWindow::kMinimumHeight - 100);
     QTest::qWait(50);  // the bar laid out
@@ -214,6 +215,10 @@ TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty(); }, 10000));
     QTest::qWait(300);
     EXPECT_EQ(pause->text(), QStringLiteral("再開"));
+    // Held: the status and the progress say so.
+    EXPECT_EQ(child<QLabel>(*w, "Label2")->text(), QStringLiteral("中断中"));
+    EXPECT_TRUE(child<QLabel>(*w, "Progress")->text().startsWith(QStringLiteral("1 / 4 件　経過")));
+    EXPECT_TRUE(child<QLabel>(*w, "Progress")->text().endsWith(QStringLiteral("中断中")));
     EXPECT_EQ(m_shown.size(), 1u);
     EXPECT_EQ(w->run().processedCount(), 1);
     EXPECT_EQ(w->run().state(), RunState::Paused);
@@ -250,6 +255,28 @@ TEST_F(AnalysisWindowTest, EndClosesTheFilesWithTheRecordsWrittenSoFar) {
     const auto size = fs::file_size(m_settings.outputFileName);
     EXPECT_EQ(size, static_cast<std::uintmax_t>(records) *
                         recordLength(m_settings.harmonicOption(), m_settings.feederCount));
+}
+
+// Closing the window during a run asks first; "続ける" goes on, "終了" ends the run as the
+// end button does, with the summary of what was kept.
+TEST_F(AnalysisWindowTest, ClosingDuringARunAsksAndEndsAsTheEndButton) {
+    makeCampaign(1, 9);
+    auto w = makeWindow();
+    child<QCheckBox>(*w, "Check1")->click();  // one recording a second: the run stays underway
+    w->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty(); }, 10000));
+    answerDialog("EndQuestion", "EndNo");
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->run().underway());
+    EXPECT_EQ(w->run().state(), RunState::Running);
+    answerDialog("EndQuestion", "EndYes");
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(w->run().endReason(), RunEnd::Ended);
+    EXPECT_EQ(m_ended, 1);
+    ASSERT_EQ(m_summaries.size(), 1u);
+    EXPECT_NE(m_summaries[0].find("利用者の操作"), std::string::npos) << m_summaries[0];
+    EXPECT_NE(m_summaries[0].find("結果は途中までです"), std::string::npos) << m_summaries[0];
+    EXPECT_EQ(m_summaries[0].find("書き込めない"), std::string::npos) << m_summaries[0];
 }
 
 TEST_F(AnalysisWindowTest, AResultFileThatCannotBeOpenedStopsTheRun) {

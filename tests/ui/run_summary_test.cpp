@@ -53,6 +53,18 @@ TEST(RunSummary, SaysHowTheRunEnded) {
     EXPECT_NE(ended.find("書き込まれていません"), std::string::npos);
     EXPECT_NE(runSummaryText(s, RunEnd::Stopped).find("中止"), std::string::npos);
     EXPECT_TRUE(hasLine(ended, "　（なし）")) << ended;
+
+    // A run cut short says so, and what it kept.
+    s.recordsWritten = 12;
+    s.lastRecordStamp = DateTime::fromCivil({2018, 12, 12, 9, 14, 0});
+    const std::string kept = runSummaryText(s, RunEnd::Ended);
+    EXPECT_NE(kept.find("利用者の操作"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("結果は途中までです：12 件のレコードを保存（最後のレコード 18/12/12(水)"),
+              std::string::npos)
+        << kept;
+    const std::string fault = runSummaryText(s, RunEnd::Stopped, RunFault::Analysing);
+    EXPECT_EQ(fault.find("書き込めない"), std::string::npos) << fault;
+    EXPECT_NE(fault.find("12 件のレコードを保存"), std::string::npos) << fault;
 }
 
 }  // namespace

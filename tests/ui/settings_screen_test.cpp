@@ -312,6 +312,51 @@ TEST_F(SettingsScreenTest, ConfirmedWiringStartsTheRunFromTheEarliestRecording) 
     EXPECT_EQ(launched, 2);
 }
 
+// Results are never replaced unasked: the files are named before the wiring check, and
+// "キャンセル", "別の名前…" and "上書き" each do what they say.
+TEST_F(SettingsScreenTest, ExistingResultsAreNamedBeforeARunReplacesThem) {
+    open(1);
+    QString answer = QString::fromStdString((m_dir / "missing" / "x.dat").string());
+    m_screen->setFileNameChooser([&](QWidget*, const QString&) { return answer; });
+    click("Command10");  // a folder that cannot be written is told at once
+    EXPECT_EQ(settings().outputFileName, "");
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains("書き込めません")) << m_messages[0].toStdString();
+
+    answer = QString::fromStdString((m_dir / "site.dat").string());
+    click("Command10");
+    const fs::path earlier = m_dir / "site.hn1";
+    std::ofstream(earlier) << "earlier";
+    int checks = 0;
+    m_screen->setWiringCheckPresenter(
+        [&](const ConversionSettings&, const Recording&, QWidget*) { return ++checks, false; });
+    QString question;
+    answerDialog("OverwriteQuestion", "CancelButton", &question);
+    click("Command4");
+    EXPECT_EQ(checks, 0);
+    EXPECT_TRUE(question.contains(QString::fromStdString(earlier.string())))
+        << question.toStdString();
+
+    answer = QString::fromStdString((m_dir / "other.dat").string());
+    answerDialog("OverwriteQuestion", "OtherNameButton");
+    click("Command4");
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(settings().outputFileName, (m_dir / "other").string() + ".hn1");
+
+    answer = QString::fromStdString((m_dir / "site.dat").string());
+    click("Command10");
+    answerDialog("OverwriteQuestion", "OverwriteButton");
+    click("Command4");
+    EXPECT_EQ(checks, 2);
+    EXPECT_EQ(settings().outputFileName, earlier.string());
+
+    // Another campaign's folder does not keep this one's name.
+    fs::create_directories(m_dir / "rec2");
+    m_screen->setInputFolder(QString::fromStdString((m_dir / "rec2").string()));
+    EXPECT_EQ(settings().outputFileName, "");
+    EXPECT_TRUE(child<QLabel>("Label7")->toolTip().contains("入力フォルダを変えたため未設定"));
+}
+
 TEST_F(SettingsScreenTest, WiringDialogShowsTheCheckAndConfirms) {
     open(2);
     ConversionSettings s = settings();
@@ -377,6 +422,7 @@ TEST_F(SettingsScreenTest, UnreadableFilesLeaveTheFirstReadableRecordingCurrent)
 
 TEST_F(SettingsScreenTest, SaveDialogOpensInTheInputFolderThenInTheLastChosenOne) {
     open(1, 2);
+    fs::create_directories(m_dir / "out");
     QStringList folders;
     const QString chosen = QString::fromStdString((m_dir / "out" / "day.dat").string());
     m_screen->setFileNameChooser([&](QWidget*, const QString& folder) {

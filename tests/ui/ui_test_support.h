@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QString>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -32,6 +35,22 @@ T* child(const QObject& parent, const QString& name) {
     if (found) return found;
     ADD_FAILURE() << "no " << T::staticMetaObject.className() << " named " << name.toStdString();
     throw std::runtime_error("missing widget " + name.toStdString());
+}
+
+/// Presses the button `button` of the modal dialog `dialog` as soon as that is open, and
+/// keeps a message box's text in `text`.
+inline void answerDialog(const QString& dialog, const QString& button, QString* text = nullptr) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, dialog, button, text] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != dialog) return;
+        timer->stop();
+        timer->deleteLater();
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box && text) *text = box->text();
+        if (auto* b = modal->findChild<QAbstractButton*>(button)) b->click();
+    });
+    timer->start();
 }
 
 /// The empty folder `name` in the temporary directory (emptied when it exists).
