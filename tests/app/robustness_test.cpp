@@ -134,7 +134,10 @@ TEST_F(RobustnessTest, ResultFileThatCannotBeCreatedStopsTheRunNamingFileAndReas
 
         const fs::path log = m_dir / "cli.log";
         const std::string name = (c.output.parent_path() / c.output.stem()).string();
-        EXPECT_EQ(runCli(cliConvert(m_dir / "rec", name), log), 2) << fileText(log);
+        // Told to replace what is there, so that the creation itself is what fails.
+        auto args = cliConvert(m_dir / "rec", name);
+        args.push_back("--overwrite");
+        EXPECT_EQ(runCli(args, log), 2) << fileText(log);
         const std::string text = fileText(log);
         EXPECT_NE(text.find("waveharm-cli convert: " + c.output.string() +
                             ": cannot create the file: " + c.reason),
@@ -161,7 +164,9 @@ TEST_F(RobustnessTest, FullDiskStopsTheRunAtTheFirstRecord) {
     }
 
     const fs::path log = m_dir / "cli.log";
-    EXPECT_EQ(runCli(cliConvert(m_dir / "rec", (m_dir / "result").string()), log), 2);
+    auto args = cliConvert(m_dir / "rec", (m_dir / "result").string());
+    args.push_back("--overwrite");  // the full disk stands in the result's place
+    EXPECT_EQ(runCli(args, log), 2);
     const std::string text = fileText(log);
     EXPECT_NE(text.find("result.hm1: cannot write a record: No space left on device"),
               std::string::npos)
