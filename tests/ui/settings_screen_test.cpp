@@ -375,6 +375,7 @@ TEST_F(SettingsScreenTest, WiringFixButtonPutsTheChannelsRightAndChecksAgain) {
     EXPECT_EQ(verdicts[1], "結線の誤りは見つかりません");
     EXPECT_EQ(settings().channelMap[6], 8);
     EXPECT_EQ(settings().channelMap[7], 7);
+    EXPECT_EQ(child<QLabel>("Label23_3")->text(), "電流F3：R相=ch8,T相=ch7");
     EXPECT_EQ(launched, 1);
 }
 
