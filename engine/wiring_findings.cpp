@@ -276,6 +276,12 @@ class Judge {
             if (!asSet.positive) {
                 WiringFinding w = finding(WiringFindingKind::ReversePower, -1);
                 w.notice = true;
+                if (f < kMaxChannelFeeders) {
+                    w.fix = {WiringFixKind::InvertCurrent,
+                             f,
+                             !m_s.invertCurrent[static_cast<std::size_t>(f)],
+                             {}};
+                }
                 add(w);
             }
             return;
