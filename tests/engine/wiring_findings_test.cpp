@@ -260,6 +260,25 @@ TEST(WiringFindings, LightLoadAndDeadPairAreUnmeasurableNotFaults) {
     }
 }
 
+// A system whose own phase order is reversed, wired soundly: the currents follow the
+// measured voltages, so the check tells the order as a fact and proposes no exchange.
+TEST(WiringFindings, ReversedSystemOrderIsAFactNotAMistake) {
+    const Load l{"reversed", MeasurementType::ThreePhase2M, 3, -30};
+    const ConversionSettings s = settingsFor(l);
+    std::vector<Tones> ch = soundChannels(l, s, {-30, -30, -30});
+    for (Tone& t : ch[0]) t.phaseDeg = -t.phaseDeg;  // R-S at -30°, T-S at -90°
+    for (Tone& t : ch[1]) t.phaseDeg = -t.phaseDeg;
+    for (int f = 0; f < 3; ++f)
+        for (Tone& t : ch[slotOf(s, 2 * f + 3)]) t.phaseDeg -= 240;  // T at -120° from R
+    const Recording rec = test::makeRecording(10000, 50, 2000, ch);
+    WindowWaveforms window;
+    const WiringJudgement j = judgeWiring(runWiringCheck(rec, s, window), s, 80);
+    ASSERT_EQ(j.findings.size(), 1u);
+    EXPECT_EQ(j.findings[0].kind, Kind::ReversedSequence);
+    EXPECT_TRUE(j.findings[0].notice);
+    EXPECT_EQ(j.findings[0].fix.kind, WiringFixKind::None);
+}
+
 TEST(WiringFindings, FixesNameTheSettingsThatPutThemRight) {
     const Load l{"pf", MeasurementType::ThreePhase2M, 3, -30};
     auto fixOf = [&](const char* mistake, Kind kind) {
