@@ -18,6 +18,7 @@ struct Command {
 Command declareDemo(CLI::App& program);
 Command declareInfo(CLI::App& program);
 Command declareConvert(CLI::App& program);
+Command declareCheck(CLI::App& program);
 Command declareDump(CLI::App& program);
 Command declareReport(CLI::App& program);
 

@@ -217,20 +217,22 @@ bool ConvertOptions::needsSingleFeeder() const {
            settings.saveMode == SaveMode::CurrentThdMax || channels.has_value();
 }
 
-void declareConvertOptions(CLI::App& command, ConvertOptions& options) {
+void declareConvertOptions(CLI::App& command, ConvertOptions& options, bool withOutput) {
     auto pending = std::make_shared<PendingChoices>();
     addArgument(command, "INPUT_DIR", "the folder of recordings", false,
                 [&options](const std::string& v) { options.inputDir = v; });
-    addValue(command, "--output", "NAME", "the result name; its extension follows --harmonics",
-             [&options](const std::string& v) {
-                 if (v.empty()) fail("--output: the result name is empty");
-                 options.outputName = v;
-             })
-        ->required();
+    if (withOutput) {
+        addValue(command, "--output", "NAME", "the result name; its extension follows --harmonics",
+                 [&options](const std::string& v) {
+                     if (v.empty()) fail("--output: the result name is empty");
+                     options.outputName = v;
+                 })
+            ->required();
+    }
     declareChoices(command, options.settings, *pending);
     declareWiring(command, options, *pending);
     declareScaling(command, options);
-    declareRun(command, options);
+    if (withOutput) declareRun(command, options);
     whenParsed(command, [&options, pending] { checkCombinations(options, *pending); });
 }
 

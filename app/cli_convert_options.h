@@ -41,7 +41,8 @@ struct ConvertOptions {
 /// for unknown options, missing or malformed values, and choices the settings screen does
 /// not allow whatever the feeder count (a zero PT or CT ratio, fewer than 1024 samples with
 /// 256 orders, a phase correction outside the three-phase 1M type, ...).
-void declareConvertOptions(CLI::App& command, ConvertOptions& options);
+/// Without `withOutput` (the wiring check) there is no --output and no run options.
+void declareConvertOptions(CLI::App& command, ConvertOptions& options, bool withOutput = true);
 
 /// The `convert` command of `program`, its options parsed into `options`.
 CLI::App& addConvertCommand(CLI::App& program, ConvertOptions& options);

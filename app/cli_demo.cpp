@@ -56,6 +56,23 @@ Command declareDemo(CLI::App& program) {
              [demo](const std::string& v) {
                  demo->options.seed = std::uint32_t(wholeNumberValue("--seed", v, 0, 4294967295LL));
              });
+    addRepeatable(command, "--invert-channel", "CH",
+                  "reverse the lead or clamp on channel CH (a wiring mistake; repeatable)",
+                  [demo](const std::string& v) {
+                      demo->options.invertedChannels.push_back(
+                          int(wholeNumberValue("--invert-channel", v, 1, 16)));
+                  });
+    addRepeatable(
+        command, "--exchange-channels", "A,B",
+        "exchange the inputs of channels A and B (a wiring mistake; repeatable)",
+        [demo](const std::string& v) {
+            const auto comma = v.find(',');
+            if (comma == std::string::npos)
+                throw UsageError("--exchange-channels: two channels A,B are needed");
+            demo->options.exchangedChannels.push_back(
+                {int(wholeNumberValue("--exchange-channels", v.substr(0, comma), 1, 16)),
+                 int(wholeNumberValue("--exchange-channels", v.substr(comma + 1), 1, 16))});
+        });
     return {&command, [demo] {
                 const std::vector<std::string> names =
                     writeDemoCampaign(utf8Path(demo->folder), demo->options);

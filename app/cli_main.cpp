@@ -17,9 +17,9 @@ int main(int argc, char** argv) {
                    "--version' names the version and the transform the build carries.\n");
     program.allow_extras(false);
     program.require_subcommand(1);
-    const std::vector<Command> commands = {declareDemo(program), declareInfo(program),
-                                           declareConvert(program), declareDump(program),
-                                           declareReport(program)};
+    const std::vector<Command> commands = {declareDemo(program),    declareInfo(program),
+                                           declareConvert(program), declareCheck(program),
+                                           declareDump(program),    declareReport(program)};
 
     const Utf8Console console;
     const std::vector<std::string> all = utf8Arguments(argc, argv);

@@ -1,7 +1,10 @@
 #include "display/wiring_diagram.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/complex_math.h"
 
@@ -149,6 +152,58 @@ Picture wiringDiagram(const WiringCheckResult& check, const ConversionSettings& 
     if (drawsThreePhase(settings.measurementType)) {
         legend(6600, 3420, "Vr-t", 8);
         legend(7050, 3420, "Is", 6);
+    }
+    return picture;
+}
+
+Picture fittedWiringDiagram(const WiringCheckResult& check, const ConversionSettings& settings,
+                            double aspect, double textHeight) {
+    Picture picture = emptyWiringPicture();
+    picture.width = kDiagramHeight * std::clamp(aspect, 0.2, 10.0);
+    picture.textHeight = textHeight;
+    const int feeders = std::max<int>(1, settings.feederCount);
+    const double legendHeight = 1.6 * textHeight;
+    const double labelHeight = feeders >= 2 ? 1.4 * textHeight : 0;
+    const double areaHeight = kDiagramBaseY - legendHeight;
+    // A feeder's triangle and currents stay within about 0.65 of its radius around the
+    // centroid: a cell of 1.3 radii each way holds it.
+    auto radiusFor = [&](int columns) {
+        const int rows = (feeders + columns - 1) / columns;
+        return std::min(picture.width / columns, areaHeight / rows - labelHeight) / 1.3;
+    };
+    int columns = 1;
+    for (int c = 2; c <= feeders; ++c)
+        if (radiusFor(c) > radiusFor(columns)) columns = c;
+    const int rows = (feeders + columns - 1) / columns;
+    const double cellWidth = picture.width / columns, cellHeight = areaHeight / rows;
+    const double size = radiusFor(columns);
+    for (int f = 0; f < feeders; ++f) {
+        const double cx = cellWidth * (f % columns + 0.5);
+        const double top = cellHeight * (f / columns);  // surface y of the cell's top
+        if (feeders >= 2) {
+            picture.text(cx - textHeight, top + 0.2 * textHeight, "F-" + std::to_string(f + 1),
+                         paletteColour(0));
+        }
+        // The triangle reaches 0.58 of the radius below its centroid and 0.29 above:
+        // the centroid sits a little above the cell's middle.
+        const double centreY =
+            kDiagramBaseY - (top + labelHeight + (cellHeight - labelHeight) / 2) + 0.14 * size;
+        drawFeederPhasors(picture, check, settings, round16(cx), round16(centreY - size / 1.732),
+                          round16(size), f);
+    }
+    std::vector<std::pair<const char*, int>> legend = {{"Vr-s", 10}, {"Ir", 11}};
+    if (pairedChannels(settings.measurementType)) {
+        legend.push_back({"Vt-s", 12});
+        legend.push_back({"It", 13});
+    }
+    if (drawsThreePhase(settings.measurementType)) {
+        legend.push_back({"Vr-t", 8});
+        legend.push_back({"Is", 6});
+    }
+    double x = picture.width - 3.2 * textHeight * static_cast<double>(legend.size());
+    for (const auto& [text, colour] : legend) {
+        picture.text(x, kDiagramBaseY - 1.3 * textHeight, text, paletteColour(colour));
+        x += 3.2 * textHeight;
     }
     return picture;
 }

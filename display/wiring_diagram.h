@@ -40,4 +40,12 @@ void drawFeederPhasors(Picture& picture, const WiringCheckResult& check,
 /// when there are several feeders, and the legend.
 Picture wiringDiagram(const WiringCheckResult& check, const ConversionSettings& settings);
 
+/// The diagrams laid out to fill a surface of the given width-to-height `aspect`: the
+/// height stays `kDiagramHeight` twips (diagram y as above), the width follows; the
+/// feeders in the grid of columns and rows that gives each the largest radius, "F-n"
+/// over each when there are several, the legend in one row along the bottom; texts
+/// `textHeight` high. Used where the check's window is larger than its nominal size.
+Picture fittedWiringDiagram(const WiringCheckResult& check, const ConversionSettings& settings,
+                            double aspect, double textHeight);
+
 }  // namespace waveharm

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <random>
 #include <stdexcept>
+#include <string>
 
 #include "input/recording_writer.h"
 
@@ -80,6 +81,20 @@ ChannelSignal signalOf(const Phasor (&byOrder)[5], double countsPerUnit, double 
     return ch;
 }
 
+// The wiring mistakes asked for: inputs exchanged between channels, then leads reversed.
+void miswire(std::vector<ChannelSignal>& channels, const DemoOptions& o) {
+    const auto count = static_cast<int>(channels.size());
+    auto at = [&](int channel) -> ChannelSignal& {
+        if (channel < 1 || channel > count)
+            throw std::invalid_argument("channel " + std::to_string(channel) +
+                                        " is not recorded (1.." + std::to_string(count) + ")");
+        return channels[static_cast<std::size_t>(channel - 1)];
+    };
+    for (const auto& [a, b] : o.exchangedChannels) std::swap(at(a).tones, at(b).tones);
+    for (const int c : o.invertedChannels)
+        for (ToneComponent& t : at(c).tones) t.phaseDeg += 180;
+}
+
 RecordingContent contentFor(const RecordingState& s, const DemoOptions& o, CivilDateTime start,
                             std::uint32_t seed) {
     Phasor rs[5], ts[5];
@@ -110,6 +125,7 @@ RecordingContent contentFor(const RecordingState& s, const DemoOptions& o, Civil
         content.channels.push_back(signalOf(r, kAmpCounts, shift, "50mV"));
         content.channels.push_back(signalOf(t, kAmpCounts, shift, "50mV"));
     }
+    miswire(content.channels, o);
     return content;
 }
 

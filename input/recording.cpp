@@ -51,6 +51,7 @@ ReadOptions ReadOptions::from(const ConversionSettings& settings) {
     o.swapVoltages = settings.swapVoltages;
     o.invertVoltage = settings.invertVoltage;
     o.invertCurrent = settings.invertCurrent;
+    o.channelsPerFeeder = waveharm::channelsPerFeeder(settings.measurementType);
     return o;
 }
 

@@ -111,6 +111,9 @@ struct ReadOptions {
     bool swapVoltages = false;
     std::array<bool, 2> invertVoltage{};
     std::array<bool, 7> invertCurrent{};
+    /// Recorder channels per feeder: 2 (R and T), or 1 for the types that measure one
+    /// current per feeder (feeder f's current then on the channel after the voltage's).
+    int channelsPerFeeder = 2;
 
     static ReadOptions from(const ConversionSettings& settings);
 };

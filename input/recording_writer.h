@@ -3,6 +3,7 @@
 // channel signals. Used by the tests, the fuzz seed corpora and the demo
 // campaign of `waveharm-cli demo`.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -67,6 +68,10 @@ struct DemoOptions {
     std::int64_t samples = 2000;  ///< per channel, at 10 kS/s (2000: ten 50 Hz periods)
     std::uint32_t seed = 1;
     CivilDateTime start{2018, 12, 12, 9, 0, 0};
+    /// Wiring mistakes made at the recorder: channels (1-based) whose lead or clamp is
+    /// reversed, and pairs of channels whose inputs are exchanged (applied first).
+    std::vector<int> invertedChannels{};
+    std::vector<std::array<int, 2>> exchangedChannels{};
 };
 
 /// Writes `count` recordings into `folder` (created when missing): 6.6 kV-class line

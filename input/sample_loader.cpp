@@ -163,14 +163,23 @@ void decodeFrameWords(std::span<const std::byte> raw, std::int64_t frameBytes,
 
 }  // namespace
 
+// The voltage slots: R-S and T-S, or R-S alone where each feeder has one current on the
+// next slots.
+namespace {
+int voltageSlots(const ReadOptions& options) { return options.channelsPerFeeder == 1 ? 1 : 2; }
+}  // namespace
+
 SlotPlacement placementFor(int j, int channelCount, const ReadOptions& options) {
     SlotPlacement p{j, false};
-    if (j < 2) {
+    const bool oneCurrent = options.channelsPerFeeder == 1;
+    if (j < voltageSlots(options)) {
         // Exchanging the line voltages needs both of them in the file.
-        if (options.swapVoltages && channelCount >= 2) p.slot = j ^ 1;
+        if (options.swapVoltages && !oneCurrent && channelCount >= 2) p.slot = j ^ 1;
         return p;
     }
-    const int feeder = j / 2 - 1;
+    // A feeder's "反転" reverses the current channels of that feeder: slots 2f+2 and 2f+3,
+    // or slot f+1 where each feeder has one current (the slot after the one voltage).
+    const int feeder = oneCurrent ? j - 1 : j / 2 - 1;
     p.negate = feeder < int(options.invertCurrent.size()) && options.invertCurrent[feeder];
     return p;
 }
@@ -178,7 +187,7 @@ SlotPlacement placementFor(int j, int channelCount, const ReadOptions& options) 
 void applyVoltageNegation(SampleTable& table, const ReadOptions& options) {
     // The rows not loaded are 0 and stay 0.
     const RowRange rows = table.loadedRows();
-    for (int s = 0; s < 2 && s < table.channelCount(); ++s) {
+    for (int s = 0; s < voltageSlots(options) && s < table.channelCount(); ++s) {
         if (!options.invertVoltage[s]) continue;
         const auto column = table.column(s).subspan(
             static_cast<std::size_t>(rows.first), static_cast<std::size_t>(rows.end - rows.first));

@@ -167,6 +167,26 @@ void Session::setFeederInput(int box, bool on) {
         m_settings.lineVoltageInput.at(feeder) = on;
 }
 
+void Session::exchangeChannels(int entryA, int entryB) {
+    auto& map = m_settings.channelMap;
+    std::swap(map.at(static_cast<std::size_t>(entryA)), map.at(static_cast<std::size_t>(entryB)));
+}
+
+void Session::applyWiringFix(const WiringFix& fix) {
+    switch (fix.kind) {
+        case WiringFixKind::None:
+            return;
+        case WiringFixKind::SwapVoltages:
+            return setSwapVoltages(fix.on);
+        case WiringFixKind::InvertVoltage:
+            return setInvertVoltage(fix.index, fix.on);
+        case WiringFixKind::InvertCurrent:
+            return setFeederInput(2 * fix.index, fix.on);
+        case WiringFixKind::ExchangeChannels:
+            return exchangeChannels(fix.entries[0], fix.entries[1]);
+    }
+}
+
 void Session::settleShownRatios() {
     // The boxes shown are the ones the run uses: after the groups are exchanged the
     // settings take the values of the boxes now on screen.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/wiring_findings.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_rules.h"
@@ -114,6 +115,14 @@ class Session {
     /// Focus left a box: unusable texts are restored, shunt and clamp follow each other,
     /// per-feeder texts are copied down to the later feeders.
     void leaveBox(SessionBox box, int feeder);
+
+    /// Exchanges the recorder channels of two `channelMap` entries (a feeder's R and T,
+    /// or currents of two feeders whose clamps were plugged crosswise).
+    void exchangeChannels(int entryA, int entryB);
+    /// Applies the settings change a wiring-check finding proposes, through the same
+    /// rules as the screen's own boxes; the caller reads the recording again for the
+    /// next check (`recordingForCheck`).
+    void applyWiringFix(const WiringFix& fix);
 
     /// The name chosen in the save dialog; the result file's extension follows the
     /// harmonic option and the feeder count.

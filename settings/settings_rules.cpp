@@ -132,7 +132,8 @@ void copyClampRangeDown(ConversionSettings& settings, FeederTexts& texts, int f)
 }
 
 std::array<std::string, kChannelLabelCount> feederChannelLabels(
-    MeasurementType type, int feederCount, const std::array<std::string, 16>& channelNames) {
+    MeasurementType type, int feederCount, const std::array<std::string, 16>& channelNames,
+    const std::array<std::int16_t, kChannelMapSize>* channelMap) {
     // Channel k (1-based) is named by the recorder; channels past the recorder's
     // sixteen have no name.
     auto name = [&](int k) -> std::optional<std::string> {
@@ -141,11 +142,17 @@ std::array<std::string, kChannelLabelCount> feederChannelLabels(
     };
     std::array<std::string, kChannelLabelCount> labels;
     const bool onePerFeeder = channelsPerFeeder(type) == 1;
+    // Two channels per feeder: the channel each quantity is on, exchanged ones included.
+    auto on = [&](int entry, int standard) {
+        if (onePerFeeder || !channelMap || entry >= kChannelMapSize) return standard;
+        const int mapped = (*channelMap)[static_cast<std::size_t>(entry)];
+        return mapped > 0 ? mapped : standard;
+    };
     if (onePerFeeder) {
         labels[0] = "電  圧：" + name(1).value_or("ch-");
     } else {
-        labels[0] =
-            "電  圧：R-S相=" + name(1).value_or("ch-") + ",T-S相=" + name(2).value_or("ch-");
+        labels[0] = "電  圧：R-S相=" + name(on(0, 1)).value_or("ch-") +
+                    ",T-S相=" + name(on(1, 2)).value_or("ch-");
     }
     for (int f = 1; f < kChannelLabelCount; ++f) {
         const std::string head = "電流F" + std::to_string(f) + "：";
@@ -154,8 +161,8 @@ std::array<std::string, kChannelLabelCount> feederChannelLabels(
             labels[f] = head + (f <= feederCount && current ? *current : "ch-");
             continue;
         }
-        const auto r = name(2 * f + 1);
-        const auto t = name(2 * f + 2);
+        const auto r = name(on(2 * f, 2 * f + 1));
+        const auto t = name(on(2 * f + 1, 2 * f + 2));
         if (f <= feederCount && r && t)
             labels[f] = head + "R相=" + *r + ",T相=" + *t;
         else

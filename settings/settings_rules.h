@@ -85,9 +85,11 @@ inline constexpr int kChannelLabelCount = 10;
 
 /// The channel labels: [0] the voltages, [f] feeder f (1..9), from the recorder's
 /// channel names (slot s = channel s + 1). Feeders beyond `feederCount` (or beyond the
-/// recorder's 16 channels) show "ch-".
+/// recorder's 16 channels) show "ch-". With `channelMap`, the two-channel types show the
+/// channels it names (a feeder whose R and T were exchanged shows them so).
 std::array<std::string, kChannelLabelCount> feederChannelLabels(
-    MeasurementType type, int feederCount, const std::array<std::string, 16>& channelNames);
+    MeasurementType type, int feederCount, const std::array<std::string, 16>& channelNames,
+    const std::array<std::int16_t, kChannelMapSize>* channelMap = nullptr);
 
 /// What a feeder-count choice enables and selects on the screen.
 struct FeederCountEffects {

@@ -8,8 +8,8 @@
 // "データ変換開始" and the wiring check, answered "ＯＫ" once drawn; the analysis window,
 // paused on the second recording and resumed; the end-of-run summary and, from it, the
 // campaign view. Then the program ends. With WAVEHARM_WALK_PICTURES=PREFIX it photographs
-// the whole screen at each stage as PREFIX<stage>.png. A stage that does not come in
-// time ends the program with status 3 and names the stage on stderr.
+// the whole screen at each stage as PREFIX<stage>.png (the wiring check also maximised). A stage
+// that does not come in time ends the program with status 3 and names the stage on stderr.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -167,6 +167,11 @@ class Walker : public QObject {
                 return text && !text->text().isEmpty();
             };
             if (!waitFor(drawn, 30000) || !shoot("wiring_check")) return;
+            if (!m_pictures.isEmpty()) {
+                // The check once more, maximised: its diagrams grow with the window.
+                QApplication::activeModalWidget()->showMaximized();
+                if (!shoot("wiring_check_maximised")) return;
+            }
             QAbstractButton* ok = button(QApplication::activeModalWidget(), "Command1_1");
             if (!ok) return;
             ok->click();

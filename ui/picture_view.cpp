@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPolygonF>
+#include <algorithm>
 
 namespace waveharm {
 
@@ -79,7 +80,14 @@ void PictureView::setPicture(Picture picture) {
 
 void PictureView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintPicture(painter, m_picture, size());
+    if (!m_keepAspect || !(m_picture.width > 0) || !(m_picture.height > 0)) {
+        paintPicture(painter, m_picture, size());
+        return;
+    }
+    const double scale = std::min(width() / m_picture.width, height() / m_picture.height);
+    const QSizeF drawn(m_picture.width * scale, m_picture.height * scale);
+    painter.translate((width() - drawn.width()) / 2, (height() - drawn.height()) / 2);
+    paintPicture(painter, m_picture, drawn);
 }
 
 }  // namespace waveharm

@@ -22,12 +22,16 @@ class PictureView : public QWidget {
     /// Replaces what is shown (an empty picture clears the view).
     void setPicture(Picture picture);
     const Picture& picture() const { return m_picture; }
+    /// Draws the picture at the largest size of its own proportions, centred (round
+    /// phasor diagrams), instead of stretching it over the whole widget.
+    void setKeepAspect(bool keep) { m_keepAspect = keep; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     Picture m_picture;
+    bool m_keepAspect = false;
 };
 
 }  // namespace waveharm

@@ -30,12 +30,6 @@ namespace {
 
 const QString kWindowTitle = "波形データからの高調波測定．設定画面(2018/12/12)";
 
-bool defaultWiringCheck(const ConversionSettings& settings, const Recording& recording,
-                        QWidget* parent) {
-    WiringCheckDialog dialog(settings, recording, parent);
-    return dialog.exec() == QDialog::Accepted;
-}
-
 }  // namespace
 
 namespace screen {
@@ -82,7 +76,19 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     setWindowTitle(kWindowTitle);
     m_launchRun = [](SettingsScreen& s) { launchAnalysisWindow(s); };
     m_chooseFileName = &chooseResultFileName;
-    m_presentWiringCheck = &defaultWiringCheck;
+    m_presentWiringCheck = [this](const ConversionSettings& settings, const Recording& recording,
+                                  QWidget* owner) {
+        WiringCheckDialog dialog(settings, recording, owner);
+        // A finding's fix goes through the session's rules, as a click on its box would,
+        // and the screen shows the changed settings.
+        dialog.setFixApplier([this](const WiringFix& fix) {
+            m_session.applyWiringFix(fix);
+            const Recording* again = m_session.recordingForCheck();
+            showSession();
+            return again;
+        });
+        return dialog.exec() == QDialog::Accepted;
+    };
     m_report = [this](const QString& title, const QString& text) {
         QMessageBox::information(this, title, text, QMessageBox::Ok);
     };

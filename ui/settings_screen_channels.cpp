@@ -282,7 +282,7 @@ void SettingsScreen::showChannels() {
     const Recording* recording = m_session.recording();
     for (int c = 0; c < 16; ++c)
         names[c] = recording ? recording->header.slots[c].name : "ch" + std::to_string(c + 1);
-    const auto labels = feederChannelLabels(s.measurementType, s.feederCount, names);
+    const auto labels = feederChannelLabels(s.measurementType, s.feederCount, names, &s.channelMap);
     for (int f = 0; f < kChannelLabelCount; ++f) m_channelLabels[f]->setText(qText(labels[f]));
 }
 

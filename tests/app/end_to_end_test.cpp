@@ -376,3 +376,39 @@ TEST_F(CliRun, ResultFolderThatDoesNotExistIsAnOutputError) {
 
 }  // namespace
 }  // namespace waveharm
+
+namespace waveharm {
+namespace {
+
+// `check` on demo campaigns: sound, and with feeder 2's R clamp reversed (ch5) and
+// feeder 3's R and T exchanged (ch7, ch8); the fix of the exchange as an option.
+TEST(CliCheck, NamesTheFeederOfEachFindingAndExitsByTheVerdict) {
+    ScratchFolder scratch;
+    const fs::path sound = scratch.path() / "sound", wrong = scratch.path() / "wrong";
+    DemoOptions demo;
+    demo.feeders = 3;
+    demo.count = 2;
+    writeDemoCampaign(sound, demo);
+    demo.invertedChannels = {5};
+    demo.exchangedChannels = {{7, 8}};
+    writeDemoCampaign(wrong, demo);
+
+    const CliResult good = runCli({"check", sound.string()});
+    EXPECT_EQ(good.status, 0) << good.output;
+    EXPECT_NE(good.output.find("F3 入力電流,I3r="), std::string::npos) << good.output;
+    EXPECT_NE(good.output.find("結線の誤りは見つかりません"), std::string::npos);
+
+    const CliResult bad = runCli({"check", wrong.string()});
+    EXPECT_EQ(bad.status, 1) << bad.output;
+    EXPECT_NE(bad.output.find("F2: R 相 (ch5) の電流が逆向きです"), std::string::npos)
+        << bad.output;
+    EXPECT_NE(bad.output.find("F3: R 相と T 相の電流が入れ替わっています"), std::string::npos);
+    EXPECT_NE(bad.output.find("→ F3 の R 相と T 相のチャンネル入替"), std::string::npos);
+
+    EXPECT_EQ(runCli({"check"}).status, 2);
+    EXPECT_EQ(runCli({"check", sound.string(), "--feeders", "9"}).status, 2);
+    EXPECT_EQ(runCli({"check", (scratch.path() / "none").string()}).status, 2);
+}
+
+}  // namespace
+}  // namespace waveharm

@@ -146,6 +146,24 @@ TEST_F(SlotPlacement, CurrentInversionPerFeeder) {
     EXPECT_EQ(r.samples.at(0, 0), 10);
 }
 
+// One current per feeder (single-phase two-wire, three-phase 1M): feeder f's current is
+// on the slot after the one voltage, and that is what its "反転" reverses; the voltage
+// settings never touch a current.
+TEST_F(SlotPlacement, OneCurrentPerFeederInvertsThatFeedersChannel) {
+    ReadOptions o;
+    o.channelsPerFeeder = 1;
+    o.invertCurrent[0] = true;
+    o.invertCurrent[2] = true;
+    o.swapVoltages = true;
+    o.invertVoltage = {false, true};
+    const Recording r = load(file(), o);
+    EXPECT_EQ(r.samples.at(0, 0), 10);
+    EXPECT_EQ(r.samples.at(0, 1), -20);
+    EXPECT_EQ(r.samples.at(0, 2), 30);
+    EXPECT_EQ(r.samples.at(0, 3), -40);
+    EXPECT_EQ(r.samples.at(0, 4), 50);
+}
+
 TEST_F(SlotPlacement, MostNegativeValueSaturates) {
     Bytes b = testing::memHeader("8841", 1, {"10V", "10V", "10V"});
     testing::appendBytes(b, {0x80, 0, 0x80, 0, 0x80, 0});

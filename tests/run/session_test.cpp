@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "display/session_texts.h"
+#include "engine/wiring_findings.h"
 #include "input/recording_writer.h"
 
 namespace waveharm {
@@ -180,6 +181,50 @@ TEST_F(SessionTest, ConfirmedWiringMakesTheEarliestReadableRecordingCurrent) {
     EXPECT_FALSE(empty.scanNotes().empty());
     EXPECT_EQ(empty.recordingForCheck(), nullptr);
     EXPECT_FALSE(empty.wiringConfirmed());
+}
+
+}  // namespace
+}  // namespace waveharm
+
+namespace waveharm {
+namespace {
+
+// A campaign with feeder 2's clamps both reversed, feeder 3's R and T exchanged, and
+// the line voltages exchanged: each finding's fix, applied through the session, leaves
+// the check with nothing to report.
+TEST_F(SessionTest, WiringFixesPutTheFindingsRight) {
+    DemoOptions demo;
+    demo.feeders = 3;
+    demo.count = 2;
+    demo.invertedChannels = {5, 6};
+    demo.exchangedChannels = {{7, 8}, {1, 2}};
+    writeDemoCampaign(m_dir, demo);
+    Session session;
+    session.scanFolder(m_dir);
+    auto judge = [&session] {
+        const Recording* rec = session.recordingForCheck();
+        EXPECT_NE(rec, nullptr);
+        WindowWaveforms window;
+        const WiringCheckResult check = runWiringCheck(*rec, session.settings(), window);
+        return judgeWiring(check, session.settings(), rec->header.countsPerDiv);
+    };
+    WiringJudgement j = judge();
+    ASSERT_EQ(j.findings.size(), 3u);
+    EXPECT_EQ(j.findings[0].kind, WiringFindingKind::VoltagesExchanged);
+    EXPECT_EQ(j.findings[1].kind, WiringFindingKind::ReversePower);
+    EXPECT_EQ(j.findings[2].kind, WiringFindingKind::CurrentsExchanged);
+    for (const WiringFinding& w : j.findings) session.applyWiringFix(w.fix);
+    EXPECT_TRUE(session.settings().swapVoltages);
+    EXPECT_TRUE(session.settings().invertCurrent[1]);
+    EXPECT_EQ(session.settings().channelMap[6], 8);
+    EXPECT_EQ(session.settings().channelMap[7], 7);
+    EXPECT_TRUE(judge().findings.empty());
+    // The "反転" box, checked, offers its own undoing on sound clamps.
+    session.setFeederInput(0, true);
+    j = judge();
+    ASSERT_EQ(j.findings.size(), 1u);
+    EXPECT_EQ(j.findings[0].fix.kind, WiringFixKind::InvertCurrent);
+    EXPECT_FALSE(j.findings[0].fix.on);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -374,9 +375,53 @@ TEST_F(SettingsScreenTest, WiringDialogShowsTheCheckAndConfirms) {
     // One diagram per feeder.
     EXPECT_EQ(itemsOf<PictureText>(dialog.diagram()).front().text, "F-1");
     QWidget* picture = dialog.findChild<QWidget*>("Picture1");
-    EXPECT_EQ(picture->width(), qRound(7215 * picture->logicalDpiX() / 1440.0));
+    // At least its nominal size; it grows with the window.
+    EXPECT_GE(picture->width(), qRound(7215 * picture->logicalDpiX() / 1440.0));
+    EXPECT_EQ(dialog.findChild<QLabel*>("WiringVerdict")->text(), "結線の誤りは見つかりません");
     dialog.findChild<QPushButton*>("Command1_1")->click();
     EXPECT_EQ(dialog.QDialog::result(), QDialog::Accepted);
+}
+
+// Feeder 3's R and T exchanged: the check's fix button exchanges the channels through the
+// session, the check runs again and finds nothing, and "ＯＫ" starts the run.
+TEST_F(SettingsScreenTest, WiringFixButtonPutsTheChannelsRightAndChecksAgain) {
+    DemoOptions demo;
+    demo.feeders = 3;
+    demo.count = 2;
+    demo.exchangedChannels = {{7, 8}};
+    writeDemoCampaign(m_dir / "rec", demo);
+    m_screen = std::make_unique<SettingsScreen>(SettingsScreen::Options{"", false});
+    m_screen->setInputFolder(QString::fromStdString((m_dir / "rec").string()));
+    m_screen->setFileNameChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString((m_dir / "o").string()); });
+    click("Command10");
+    int launched = 0;
+    m_screen->setRunLauncher([&](SettingsScreen&) { ++launched; });
+    QStringList verdicts;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* d = QApplication::activeModalWidget();
+        auto* verdict = d ? d->findChild<QLabel*>("WiringVerdict") : nullptr;
+        if (!verdict || (!verdicts.isEmpty() && verdicts.back() == verdict->text())) return;
+        verdicts << verdict->text();
+        if (auto* fix = d->findChild<QPushButton*>("Fix_0")) {
+            EXPECT_EQ(fix->text(), "F3 の R 相と T 相のチャンネル入替");
+            fix->click();
+        } else {
+            d->findChild<QPushButton*>("Command1_1")->click();
+        }
+    });
+    poll.start();
+    click("Command4");
+    poll.stop();
+    ASSERT_EQ(verdicts.size(), 2);
+    EXPECT_EQ(verdicts[0], "確認が必要な点が 1 件あります");
+    EXPECT_EQ(verdicts[1], "結線の誤りは見つかりません");
+    EXPECT_EQ(settings().channelMap[6], 8);
+    EXPECT_EQ(settings().channelMap[7], 7);
+    EXPECT_EQ(child<QLabel>("Label23_3")->text(), "電流F3：R相=ch8,T相=ch7");
+    EXPECT_EQ(launched, 1);
 }
 
 TEST_F(SettingsScreenTest, WiringDialogWarnsAboutFewSamplesPerCycle) {
