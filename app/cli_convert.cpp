@@ -158,6 +158,13 @@ int convert(const ConvertOptions& options) {
     } catch (const UsageError& e) {
         return usageError(e.what());
     }
+    if (!options.saveProfile.empty()) {
+        try {
+            writeSiteProfile(utf8Path(options.saveProfile), profileOfRun(options, settings));
+        } catch (const std::exception& e) {
+            return usageError(e.what());
+        }
+    }
 
     // Files the scan could not read stay in the list: the run reports them as skipped
     // when it reaches them.

@@ -197,9 +197,9 @@ TEST_F(AnalysisWindowTest, FeederButtonWrapsWithThreeFeeders) {
         pressFeeder(*w, true);
         captions.push_back(b->text());
     }
-    EXPECT_EQ(captions, (std::vector<QString>{"- ch2 +", "- ch3 +", "- ch1 +"}));
+    EXPECT_EQ(captions, (std::vector<QString>{"- フィーダ2 +", "- フィーダ3 +", "- フィーダ1 +"}));
     pressFeeder(*w, false);
-    EXPECT_EQ(b->text(), QStringLiteral("- ch3 +"));
+    EXPECT_EQ(b->text(), QStringLiteral("- フィーダ3 +"));
     EXPECT_EQ(w->run().shownFeeder(), 2);
 }
 
@@ -345,7 +345,8 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
 
 TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
     writeDemoRecordings(m_dir / "rec", 2, 5);
-    SettingsScreen screen(SettingsScreen::Options{"", false});
+    SettingsScreen screen(
+        SettingsScreen::Options{"", false, QString::fromStdString((m_dir / "store.ini").string())});
     screen.setMessageReporter([](const QString&, const QString&) {});
     screen.setInputFolder(QString::fromStdString((m_dir / "rec").string()));
     const std::string name = (m_dir / "run.dat").string();

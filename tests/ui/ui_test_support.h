@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QString>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +23,8 @@ inline void ensureApplication() {
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+    // Whatever a screen remembers goes to a test store, never the user's.
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 /// The child `name` of `parent`. A missing one fails the test and ends it with an
