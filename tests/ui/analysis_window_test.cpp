@@ -204,7 +204,7 @@ TEST_F(AnalysisWindowTest, FeederButtonWrapsWithThreeFeeders) {
 }
 
 TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
-    makeCampaign(1, 4);
+    makeCampaign(2, 4);
     auto w = makeWindow();
     auto* pause = child(*w, "Command5");
     QObject::connect(w.get(), &AnalysisWindow::recordingShown, [&](int index) {
@@ -225,6 +225,12 @@ TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
     // The order column is the grid's side header, which stays in place while it scrolls.
     EXPECT_EQ(w->gridModel(1).headerData(49, Qt::Vertical).toString(), QStringLiteral("総合"));
     EXPECT_TRUE(child<QTableView>(*w, "Grid1_1")->verticalHeader()->isVisible());
+    // The status line follows the feeder shown, also while the run is held.
+    const QString firstFeeder = child<QLabel>(*w, "Label1")->text();
+    pressFeeder(*w, true);
+    EXPECT_NE(child<QLabel>(*w, "Label1")->text(), firstFeeder);
+    pressFeeder(*w, true);
+    EXPECT_EQ(child<QLabel>(*w, "Label1")->text(), firstFeeder);
 
     QTest::mouseClick(pause, Qt::LeftButton);
     EXPECT_EQ(pause->text(), QStringLiteral("中断"));
