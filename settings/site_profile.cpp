@@ -81,12 +81,11 @@ class TableReader {
         if (!b) fail("true or false is needed");
         return b->get();
     }
-    std::string text(const toml::node& node) const {
+    std::string text(const toml::node& node, std::size_t maxBytes = kMaxProfileNameBytes) const {
         auto s = node.as_string();
         if (!s) fail("a quoted text is needed");
         const std::string& t = s->get();
-        if (t.size() > kMaxProfileNameBytes)
-            fail("longer than " + std::to_string(kMaxProfileNameBytes) + " bytes");
+        if (t.size() > maxBytes) fail("longer than " + std::to_string(maxBytes) + " bytes");
         for (unsigned char c : t)
             if (c < 0x20 || c == 0x7f) fail("control characters are not allowed");
         return t;
@@ -129,7 +128,8 @@ FeederProfile readFeeder(const toml::table& table, const std::string& file, int 
 
 void readCampaign(const toml::table& table, const std::string& file, CampaignChoices& c) {
     TableReader r(table, file, "campaign.");
-    r.on("limits", [&](const toml::node& n) { c.limits = r.text(n); });
+    // A limit table's name or the path of a limit file.
+    r.on("limits", [&](const toml::node& n) { c.limits = r.text(n, 4096); });
     r.on("contract_kw", [&](const toml::node& n) { c.contractKw = r.positive(n); });
     r.read();
 }
