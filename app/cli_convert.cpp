@@ -247,6 +247,13 @@ int convert(const ConvertOptions& options) {
     } catch (const UsageError& e) {
         return usageError(e.what());
     }
+    if (!options.saveProfile.empty()) {
+        try {
+            writeSiteProfile(utf8Path(options.saveProfile), profileOfRun(options, settings));
+        } catch (const std::exception& e) {
+            return usageError(e.what());
+        }
+    }
 
     // Results of an earlier run are never replaced unasked.
     if (const auto existing = existingResultFiles(settings);

@@ -1,9 +1,11 @@
 #include "app/cli_convert_options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <memory>
 
+#include "base/utf8_path.h"
 #include "output/result_writer.h"
 #include "settings/settings_rules.h"
 
@@ -91,6 +93,64 @@ constexpr Named<int> kLineVoltages[] = {{"rs", 0}, {"ts", 1}};
 constexpr Named<int> kPhaseCorrections[] = {{"-90", 0}, {"-30", 1}, {"0", 2},  {"30", 3},
                                             {"+30", 3}, {"90", 4},  {"+90", 4}};
 
+// A profile's choices as the options would give them; options declared after --profile
+// replace them, since CLI11 runs the options' handlers in the order they are declared.
+void takeProfile(ConvertOptions& o, PendingChoices& pending, const SiteProfile& p) {
+    ConversionSettings& s = o.settings;
+    s.measurementType = p.measurementType;
+    s.setHarmonicOption(p.harmonicOption);
+    pending.samples = p.sampleCount;
+    pending.harmonicsGiven = false;
+    for (int i = 0; i < 5; ++i)
+        if (phaseCorrectionDegreesFor(i) == p.phaseCorrectionDegrees) pending.phaseCorrection = i;
+    s.saveMode = p.saveMode;
+    s.syncMode = p.syncMode;
+    s.interpolation = p.interpolation;
+    s.ptRatio = static_cast<std::int16_t>(p.ptRatio);
+    s.swapVoltages = p.swapVoltages;
+    s.invertVoltage = p.invertVoltage;
+    s.outputUnderOneMinute = p.outputUnderOneMinute;
+    s.timeOffsetHours = p.timeOffsetHours;
+    s.siteName = p.siteName;
+    o.feeders = static_cast<int>(p.feeders.size());
+    o.ctRatios.clear();
+    o.clampRanges.clear();
+    o.invertCurrentFeeders.clear();
+    o.lineInputFeeders.clear();
+    for (std::size_t f = 0; f < p.feeders.size(); ++f) {
+        const FeederProfile& feeder = p.feeders[f];
+        s.feederNames[f] = feeder.name;
+        o.ctRatios.push_back(static_cast<float>(feeder.ctRatio));
+        o.clampRanges.push_back(static_cast<float>(feeder.clampAmperes));
+        if (feeder.invertCurrent) o.invertCurrentFeeders.push_back(int(f) + 1);
+        if (feeder.lineVoltageInput) o.lineInputFeeders.push_back(int(f) + 1);
+    }
+    // A shunt measures the one feeder instead of the clamp.
+    if (p.shuntOhms) o.clampRanges.clear();
+    o.shuntOhms = p.shuntOhms ? std::optional<float>(float(*p.shuntOhms)) : std::nullopt;
+    o.channels = p.channels;
+    o.campaign = p.campaign;
+    o.fromProfile = {
+        true, !o.clampRanges.empty(), o.shuntOhms.has_value(), o.channels.has_value(), true, true};
+}
+
+// An option given on the command line replaces what the profile gave for it.
+template <class T>
+void replaceProfiles(bool& fromProfile, T& value) {
+    if (!fromProfile) return;
+    fromProfile = false;
+    value = T{};
+}
+
+// A float as the shortest decimal that reads back to it ("0.1", not 0.100000001).
+double typed(float v) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    double d = v;
+    std::from_chars(buffer, end, d);
+    return d;
+}
+
 void declareChoices(CLI::App& command, ConversionSettings& s, PendingChoices& pending) {
     addChoice(command, "--type", kMeasurementTypeNames, "measurement type", s.measurementType,
               [&s](MeasurementType t) { s.measurementType = t; });
@@ -121,13 +181,24 @@ void declareScaling(CLI::App& command, ConvertOptions& o) {
              });
     addValue(command, "--ct", "R1,R2,...",
              "CT ratio per feeder [1]; later feeders\nrepeat the last value",
-             [&o](const std::string& v) { o.ctRatios = parsePositiveList("--ct", v); });
+             [&o](const std::string& v) {
+                 o.ctRatios = parsePositiveList("--ct", v);
+                 o.fromProfile.ct = false;
+             });
+    // A sensor given here replaces the profile's sensor of feeder 1.
     addValue(command, "--clamp", "A1,A2,...",
              "clamp range in A per feeder (0.2 V at full\n"
              "range) [2]; later feeders repeat the last",
-             [&o](const std::string& v) { o.clampRanges = parsePositiveList("--clamp", v); });
+             [&o](const std::string& v) {
+                 o.clampRanges = parsePositiveList("--clamp", v);
+                 o.fromProfile.clamp = false;
+                 replaceProfiles(o.fromProfile.shunt, o.shuntOhms);
+             });
     addValue(command, "--shunt", "OHMS", "shunt resistance of feeder 1",
-             [&o](const std::string& v) { o.shuntOhms = float(positiveValue("--shunt", v)); });
+             [&o](const std::string& v) {
+                 o.shuntOhms = float(positiveValue("--shunt", v));
+                 o.fromProfile.shunt = false;
+             });
 }
 
 void declareWiring(CLI::App& command, ConvertOptions& o, PendingChoices& pending) {
@@ -140,7 +211,10 @@ void declareWiring(CLI::App& command, ConvertOptions& o, PendingChoices& pending
              });
     addValue(command, "--channels", "RS,TS,R,T",
              "recorder channels 1..4, one feeder only\n[1,2,3,4; 1,3,2,4 for 1p2w and 3p1m]",
-             [&o](const std::string& v) { o.channels = parseChannels(v); });
+             [&o](const std::string& v) {
+                 o.channels = parseChannels(v);
+                 o.fromProfile.channels = false;
+             });
     addFlag(command, "--swap-voltages", "exchange the R-S and T-S data",
             [&s] { s.swapVoltages = true; });
     addRepeatable(command, "--invert-voltage", "rs|ts", "invert a line voltage (repeatable)",
@@ -149,12 +223,14 @@ void declareWiring(CLI::App& command, ConvertOptions& o, PendingChoices& pending
                   });
     addRepeatable(command, "--invert-current", "F", "invert feeder F's current (repeatable)",
                   [&o](const std::string& v) {
+                      replaceProfiles(o.fromProfile.invert, o.invertCurrentFeeders);
                       o.invertCurrentFeeders.push_back(
                           int(wholeNumberValue("--invert-current", v, 1, kMaxChannelFeeders)));
                   });
     addRepeatable(command, "--line-input", "F",
                   "feeder F's pair carries line quantities\n(repeatable)",
                   [&o](const std::string& v) {
+                      replaceProfiles(o.fromProfile.lineInput, o.lineInputFeeders);
                       o.lineInputFeeders.push_back(
                           int(wholeNumberValue("--line-input", v, 1, kMaxChannelFeeders)));
                   });
@@ -201,7 +277,8 @@ void checkCombinations(ConvertOptions& options, const PendingChoices& pending) {
             fail("--phase-correction: only the 3p1m type takes a phase correction");
         s.setPhaseCorrectionIndex(*pending.phaseCorrection);
     }
-    if (options.shuntOhms && !options.clampRanges.empty())
+    // A shunt on the command line measures feeder 1 beside the profile's clamps.
+    if (options.shuntOhms && !options.clampRanges.empty() && !options.fromProfile.clamp)
         fail("--shunt and --clamp both set feeder 1's current sensor");
 }
 
@@ -229,6 +306,28 @@ void declareConvertOptions(CLI::App& command, ConvertOptions& options, bool with
                  })
             ->required();
     }
+    addValue(command, "--profile", "FILE",
+             "a site profile: its choices, which the\noptions on the command line override",
+             [&options, pending](const std::string& v) {
+                 try {
+                     takeProfile(options, *pending, readSiteProfile(utf8Path(v)));
+                 } catch (const ProfileError& e) {
+                     fail(std::string("--profile: ") + e.what());
+                 }
+             });
+    addValue(command, "--save-profile", "FILE", "write the run's site profile to FILE",
+             [&options](const std::string& v) { options.saveProfile = v; });
+    addValue(command, "--site", "NAME", "the site's name, kept in the profile",
+             [&options](const std::string& v) { options.settings.siteName = v; });
+    addValue(command, "--names", "N1,N2,...", "the feeders' names, from feeder 1",
+             [&options](const std::string& v) {
+                 const auto names = splitList(v);
+                 if (names.size() > std::size_t(kMaxChannelFeeders))
+                     fail("--names: at most 7 names");
+                 options.settings.feederNames = {};
+                 for (std::size_t f = 0; f < names.size(); ++f)
+                     options.settings.feederNames[f] = names[f];
+             });
     declareChoices(command, options.settings, *pending);
     declareWiring(command, options, *pending);
     declareScaling(command, options);
@@ -262,6 +361,9 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
                                           std::optional<int> offeredFeeders) {
     ConversionSettings s = options.settings;
     const int n = chooseFeederCount(options, offeredFeeders);
+    // A one-feeder profile's channels give way to more feeders asked for here.
+    std::optional<std::array<int, 4>> channels = options.channels;
+    if (options.fromProfile.channels && n > 1) channels.reset();
     if (offeredFeeders && n > *offeredFeeders)
         fail("--feeders " + std::to_string(n) + ": the recordings' channels hold at most " +
              std::to_string(*offeredFeeders) + " feeder(s) for this measurement type");
@@ -272,35 +374,80 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
         if (s.harmonicOption() == HarmonicOption::WithUnbalance)
             fail("--harmonics unbalance: one feeder only (use angle-unbalance)");
         if (s.saveMode == SaveMode::CurrentThdMax) fail("--save ithd-max: one feeder only");
-        if (options.channels) fail("--channels: one feeder only");
+        if (channels) fail("--channels: one feeder only");
     }
     s.setFeederCount(n);
-    if (n == 1 && !options.channels && !pairedChannels(s.measurementType)) {
+    if (n == 1 && !channels && !pairedChannels(s.measurementType)) {
         // One channel per feeder: the current is on ch2, next to the line voltage.
         chooseChannel(s, ChosenQuantity::CurrentR, 2);
     }
-    if (options.channels) {
-        for (int q = 0; q < 4; ++q)
-            s.channelMap[q] = static_cast<std::int16_t>((*options.channels)[q]);
+    if (channels) {
+        for (int q = 0; q < 4; ++q) s.channelMap[q] = static_cast<std::int16_t>((*channels)[q]);
     }
 
-    if (options.ctRatios.size() > static_cast<std::size_t>(n))
-        fail("--ct: " + std::to_string(options.ctRatios.size()) + " ratios for " +
-             std::to_string(n) + " feeder(s)");
-    if (options.clampRanges.size() > static_cast<std::size_t>(n))
-        fail("--clamp: " + std::to_string(options.clampRanges.size()) + " ranges for " +
-             std::to_string(n) + " feeder(s)");
-    fillPerFeeder(s.ctRatio, options.ctRatios, same);
-    fillPerFeeder(s.currentSenseOhms, options.clampRanges, clampSense);
+    // A profile's feeders beyond the count asked for here are left out.
+    std::vector<float> ctRatios = options.ctRatios;
+    std::vector<float> clampRanges = options.clampRanges;
+    if (options.fromProfile.ct && ctRatios.size() > std::size_t(n)) ctRatios.resize(n);
+    if (options.fromProfile.clamp && clampRanges.size() > std::size_t(n)) clampRanges.resize(n);
+    if (ctRatios.size() > static_cast<std::size_t>(n))
+        fail("--ct: " + std::to_string(ctRatios.size()) + " ratios for " + std::to_string(n) +
+             " feeder(s)");
+    if (clampRanges.size() > static_cast<std::size_t>(n))
+        fail("--clamp: " + std::to_string(clampRanges.size()) + " ranges for " + std::to_string(n) +
+             " feeder(s)");
+    fillPerFeeder(s.ctRatio, ctRatios, same);
+    fillPerFeeder(s.currentSenseOhms, clampRanges, clampSense);
     if (options.shuntOhms) s.currentSenseOhms[0] = *options.shuntOhms;
 
-    checkFeederNumbers("--invert-current", options.invertCurrentFeeders, n);
-    checkFeederNumbers("--line-input", options.lineInputFeeders, n);
-    for (int f : options.invertCurrentFeeders) s.invertCurrent[f - 1] = true;
-    for (int f : options.lineInputFeeders) s.lineVoltageInput[f - 1] = true;
+    if (!options.fromProfile.invert)
+        checkFeederNumbers("--invert-current", options.invertCurrentFeeders, n);
+    if (!options.fromProfile.lineInput)
+        checkFeederNumbers("--line-input", options.lineInputFeeders, n);
+    for (int f : options.invertCurrentFeeders)
+        if (f <= n) s.invertCurrent[f - 1] = true;
+    for (int f : options.lineInputFeeders)
+        if (f <= n) s.lineVoltageInput[f - 1] = true;
+    for (int f = n; f < kMaxFeeders; ++f) s.feederNames[f].clear();
 
     s.outputFileName = outputFileNameFor(options.outputName, s.outputExtension());
     return s;
+}
+
+SiteProfile profileOfRun(const ConvertOptions& options, const ConversionSettings& s) {
+    SiteProfile p;
+    p.siteName = s.siteName;
+    p.measurementType = s.measurementType;
+    p.ptRatio = s.ptRatio;
+    p.sampleCount = s.sampleCount();
+    p.harmonicOption = s.harmonicOption();
+    p.interpolation = s.interpolation;
+    p.syncMode = s.syncMode;
+    p.saveMode = s.saveMode;
+    p.phaseCorrectionDegrees = s.phaseCorrectionDegrees();
+    p.swapVoltages = s.swapVoltages;
+    p.invertVoltage = s.invertVoltage;
+    p.outputUnderOneMinute = s.outputUnderOneMinute;
+    p.timeOffsetHours = s.timeOffsetHours;
+    p.campaign = options.campaign;
+    const auto n = static_cast<std::size_t>(s.feederCount);
+    auto listed = [](const std::vector<float>& values, std::size_t f, float otherwise) {
+        return values.empty() ? otherwise : values[std::min(f, values.size() - 1)];
+    };
+    p.feeders.assign(n, FeederProfile{});
+    for (std::size_t f = 0; f < n; ++f) {
+        FeederProfile& feeder = p.feeders[f];
+        feeder.name = s.feederNames[f];
+        feeder.ctRatio = typed(listed(options.ctRatios, f, 1));
+        feeder.clampAmperes = typed(listed(options.clampRanges, f, 2));
+        feeder.invertCurrent = f < std::size_t(kMaxChannelFeeders) && s.invertCurrent[f];
+        feeder.lineVoltageInput = f < std::size_t(kMaxChannelFeeders) && s.lineVoltageInput[f];
+    }
+    if (n == 1) {
+        if (options.shuntOhms) p.shuntOhms = typed(*options.shuntOhms);
+        if (options.channels) p.channels = options.channels;
+    }
+    return p;
 }
 
 }  // namespace waveharm::cli

@@ -10,6 +10,7 @@
 
 #include "app/cli_parser.h"
 #include "settings/conversion_settings.h"
+#include "settings/site_profile.h"
 
 namespace waveharm::cli {
 
@@ -28,7 +29,15 @@ struct ConvertOptions {
     std::vector<int> lineInputFeeders;           ///< 1-based
     bool verbose = false;
     bool overwrite = false;  ///< existing result files of the name may be replaced
-    int jobs = 0;            ///< recordings analysed at once; 0: the machine's cores
+    int jobs = 0;              ///< recordings analysed at once; 0: the machine's cores
+    std::string saveProfile;   ///< --save-profile: where the run's profile is written
+    CampaignChoices campaign;  ///< from --profile, kept in a profile written again
+    /// Which per-feeder choices came from --profile: an option given on the command line
+    /// replaces the profile's list rather than adding to it.
+    struct FromProfile {
+        bool ct = false, clamp = false, shunt = false, channels = false, invert = false,
+             lineInput = false;
+    } fromProfile;
 
     /// True when a chosen option only exists for a single feeder (superposition
     /// angle or unbalance alone, the current-distortion save mode, free channels).
@@ -43,6 +52,11 @@ struct ConvertOptions {
 /// 256 orders, a phase correction outside the three-phase 1M type, ...).
 /// Without `withOutput` (the wiring check) there is no --output and no run options.
 void declareConvertOptions(CLI::App& command, ConvertOptions& options, bool withOutput = true);
+
+/// The site profile of a run with `settings` (the settings `resolveConvertSettings`
+/// gave): ratios and sensors as the options typed them, names, and the campaign's
+/// choices of a profile read with --profile.
+SiteProfile profileOfRun(const ConvertOptions& options, const ConversionSettings& settings);
 
 /// The `convert` command of `program`, its options parsed into `options`.
 CLI::App& addConvertCommand(CLI::App& program, ConvertOptions& options);

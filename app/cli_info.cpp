@@ -47,7 +47,7 @@ void printRecording(const std::filesystem::path& path, const Recording& r) {
     printLine("記録長  DIV", h.recordLengthText);
     printLine("全ｻﾝﾌﾟﾙ数", std::to_string(h.totalSamples));
     printLine("ｻﾝﾌﾟﾘﾝｸﾞ周期", numberText(h.samplingRateKHz) + " kHz");
-    printLine("ﾌﾟﾘﾄﾘｶﾞ", numberText(h.pretrigger));
+    printLine("ﾌﾟﾘﾄﾘｶﾞ", numberText(h.pretrigger) + " %");
     printLine("記録時間", numberText(h.recordTimeMs) + " ms");
     printLine("ﾃﾞｰﾀ数 (/DIV)", numberText(h.pointsPerDiv));
     std::printf("入力レンジ(/DIV)\n");

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "app/cli_commands.h"
+#include "base/utf8_path.h"
 #include "campaign/campaign_data.h"
 #include "campaign/limits.h"
 #include "campaign/report.h"
 #include "output/result_writer.h"
+#include "settings/site_profile.h"
 
 namespace waveharm::cli {
 namespace {
@@ -60,6 +62,17 @@ Command declareReport(CLI::App& program) {
     addValue(command, "--output", "DIR", "the folder for statistics.csv and report.html",
              [r](const std::string& v) { r->output = v; })
         ->required();
+    // Declared before --limits and --contract-kw, which override it.
+    addValue(command, "--profile", "FILE", "a site profile: its limit table and contract power",
+             [r](const std::string& v) {
+                 try {
+                     const SiteProfile p = readSiteProfile(utf8Path(v));
+                     if (!p.campaign.limits.empty()) r->limits = p.campaign.limits;
+                     if (p.campaign.contractKw) r->context.contractKw = *p.campaign.contractKw;
+                 } catch (const ProfileError& e) {
+                     throw UsageError(std::string("--profile: ") + e.what());
+                 }
+             });
     addValue(command, "--limits", "NAME|FILE",
              "jp-6.6kv, jp-22kv, jp-33kv (harmonic suppression guideline,\n"
              "needs --contract-kw), ieee519 (needs --nominal-kv),\n"

@@ -46,7 +46,9 @@ int feederAfterPress(int feeder, int feederCount, double x, double width) {
     return feeder == 0 ? feederCount - 1 : feeder - 1;
 }
 
-std::string feederCaption(int feeder) { return "- ch" + std::to_string(feeder + 1) + " +"; }
+std::string feederCaption(int feeder, const std::string& name) {
+    return "- フィーダ" + std::to_string(feeder + 1) + (name.empty() ? "" : " " + name) + " +";
+}
 
 int waitIntervalMs(const std::string& secondsText) {
     const char* begin = secondsText.c_str();

@@ -28,8 +28,9 @@ AnalysisDisplay showResults(DisplayMode displayMode, const GraphInputs& in);
 /// the previous one, wrapping.
 int feederAfterPress(int feeder, int feederCount, double x, double width);
 
-/// The feeder button's caption, "- ch" + (feeder + 1) + " +".
-std::string feederCaption(int feeder);
+/// The feeder button's caption: "- フィーダ2 +", with the feeder's name when it has one
+/// ("- フィーダ2 2号線 +").
+std::string feederCaption(int feeder, const std::string& name = {});
 
 /// The wait period in milliseconds for the seconds typed in the wait box; text that is
 /// not a number gives 0.

@@ -1,5 +1,6 @@
 #include "display/number_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -220,6 +221,20 @@ std::string formatNumber(double value, std::string_view pictureText) {
         }
     }
     return out;
+}
+
+}  // namespace waveharm
+
+namespace waveharm {
+
+std::string statisticText(double value) {
+    if (!std::isfinite(value)) return {};
+    if (value == 0) return "0";
+    const int wholeDigits = static_cast<int>(std::floor(std::log10(std::abs(value)))) + 1;
+    const int decimals = std::clamp(4 - wholeDigits, 0, 9);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
 }
 
 }  // namespace waveharm

@@ -22,4 +22,8 @@ namespace waveharm {
 /// zero. Infinite values show as "Inf"/"-Inf", not-a-number as "NaN".
 std::string formatNumber(double value, std::string_view picture);
 
+/// A statistic as its table shows it: four significant digits in plain notation, whole
+/// digits never dropped ("6514", "12.35", "0.06296", "0"); empty for a non-finite value.
+std::string statisticText(double value);
+
 }  // namespace waveharm

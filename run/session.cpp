@@ -18,6 +18,25 @@ SessionNote noteOn(SessionNote::Kind kind, std::string file) {
     return note;
 }
 
+std::string trimmed(const std::string& text) {
+    const auto begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return {};
+    const auto end = text.find_last_not_of(" \t");
+    return text.substr(begin, end - begin + 1);
+}
+
+// The value a box's text holds, or `fallback` while it holds nothing usable.
+double boxValue(RatioBox box, const std::string& text, double fallback) {
+    return positiveValue(box, text).value_or(fallback);
+}
+
+// The one-feeder channel layout a measurement type starts with: the R current beside
+// the line voltage on ch2 when each feeder has one channel.
+std::array<int, 4> defaultChannels(MeasurementType type) {
+    if (pairedChannels(type)) return {1, 2, 3, 4};
+    return {1, 3, 2, 4};
+}
+
 }  // namespace
 
 void Session::scanFolder(const std::filesystem::path& folder) {
@@ -274,6 +293,114 @@ void Session::leaveBox(SessionBox box, int feeder) {
             return;
         }
     }
+}
+
+void Session::setSiteName(const std::string& name) { m_settings.siteName = trimmed(name); }
+
+void Session::setFeederName(int feeder, const std::string& name) {
+    m_settings.feederNames.at(static_cast<std::size_t>(feeder)) = trimmed(name);
+}
+
+SiteProfile Session::profile() const {
+    const ConversionSettings& s = m_settings;
+    SiteProfile p;
+    p.siteName = s.siteName;
+    p.measurementType = s.measurementType;
+    p.ptRatio = s.ptRatio;
+    p.sampleCount = s.sampleCount();
+    p.harmonicOption = s.harmonicOption();
+    p.interpolation = s.interpolation;
+    p.syncMode = s.syncMode;
+    p.saveMode = s.saveMode;
+    p.phaseCorrectionDegrees = s.phaseCorrectionDegrees();
+    p.swapVoltages = s.swapVoltages;
+    p.invertVoltage = s.invertVoltage;
+    p.outputUnderOneMinute = s.outputUnderOneMinute;
+    p.timeOffsetHours = s.timeOffsetHours;
+    p.campaign = m_campaign;
+    const int n = s.feederCount;
+    p.feeders.assign(static_cast<std::size_t>(n), FeederProfile{});
+    for (int f = 0; f < n; ++f) {
+        const auto i = static_cast<std::size_t>(f);
+        FeederProfile& feeder = p.feeders[i];
+        feeder.name = s.feederNames[i];
+        feeder.invertCurrent = f < kMaxChannelFeeders && s.invertCurrent[i];
+        feeder.lineVoltageInput = f < kMaxChannelFeeders && s.lineVoltageInput[i];
+        // The values as typed, so that the profile scales as the boxes do.
+        if (n == 1) {
+            feeder.ctRatio = boxValue(RatioBox::CtRatio, m_texts.ctRatio, s.ctRatio[0]);
+            feeder.clampAmperes = boxValue(RatioBox::Clamp, m_texts.sense.clamp, 2);
+        } else {
+            feeder.ctRatio = boxValue(RatioBox::CtRatio, m_texts.feederCt[i], s.ctRatio[i]);
+            feeder.clampAmperes = boxValue(RatioBox::FeederClamp, m_texts.feederClamp[i], 2);
+        }
+    }
+    if (n == 1) {
+        if (!m_clampChosen)
+            p.shuntOhms = boxValue(RatioBox::Shunt, m_texts.sense.shunt, s.currentSenseOhms[0]);
+        const std::array<int, 4> channels{s.channelMap[0], s.channelMap[1], s.channelMap[2],
+                                          s.channelMap[3]};
+        if (channels != defaultChannels(s.measurementType)) p.channels = channels;
+    }
+    return p;
+}
+
+void Session::applyProfile(const SiteProfile& p) {
+    // The type decides the feeder counts the recording offers.
+    setMeasurementType(p.measurementType);
+    const int wanted = static_cast<int>(p.feeders.size());
+    const int n = m_recording ? std::min(wanted, m_offeredFeeders) : wanted;
+    auto feederAt = [&p](int f) -> const FeederProfile& {
+        // Feeders beyond the profile's repeat its last, as the boxes copy down.
+        return p.feeders[static_cast<std::size_t>(std::min<int>(f, int(p.feeders.size()) - 1))];
+    };
+    for (int f = 0; f < kMaxFeeders; ++f) {
+        m_texts.feederCt[static_cast<std::size_t>(f)] = formatBoxNumber(feederAt(f).ctRatio);
+        m_texts.feederClamp[static_cast<std::size_t>(f)] =
+            formatBoxNumber(feederAt(f).clampAmperes);
+    }
+    m_texts.ctRatio = formatBoxNumber(p.feeders.front().ctRatio);
+    m_clampChosen = !p.shuntOhms;
+    if (p.shuntOhms) {
+        m_texts.sense = applyShunt(m_settings, formatBoxNumber(*p.shuntOhms));
+    } else {
+        m_texts.sense =
+            applyClampRange(m_settings, formatBoxNumber(p.feeders.front().clampAmperes));
+    }
+    // The feeder count forces its options first; the profile's own follow.
+    chooseFeederCount(n);
+    setHarmonicOption(p.harmonicOption);
+    chooseSampleCount(p.sampleCount);
+    m_settings.interpolation = p.interpolation;
+    m_settings.syncMode = p.syncMode;
+    m_settings.saveMode = p.saveMode;
+    for (int i = 0; i < 5; ++i)
+        if (phaseCorrectionDegreesFor(i) == p.phaseCorrectionDegrees) choosePhaseCorrection(i);
+    m_settings.outputUnderOneMinute = p.outputUnderOneMinute;
+    m_settings.swapVoltages = p.swapVoltages;
+    m_settings.invertVoltage = p.invertVoltage;
+    if (n == 1 && p.channels) {
+        for (int q = 0; q < 4; ++q)
+            m_settings.channelMap[static_cast<std::size_t>(q)] =
+                static_cast<std::int16_t>((*p.channels)[static_cast<std::size_t>(q)]);
+    }
+    m_settings.siteName = p.siteName;
+    for (int f = 0; f < kMaxFeeders; ++f) {
+        const auto i = static_cast<std::size_t>(f);
+        const bool given = f < wanted;
+        m_settings.feederNames[i] = given ? p.feeders[i].name : std::string();
+        if (f < kMaxChannelFeeders) {
+            m_settings.invertCurrent[i] = given && p.feeders[i].invertCurrent;
+            m_settings.lineVoltageInput[i] = given && p.feeders[i].lineVoltageInput;
+        }
+    }
+    m_campaign = p.campaign;
+    m_texts.ptRatio = std::to_string(p.ptRatio);
+    m_settings.ptRatio = static_cast<std::int16_t>(p.ptRatio);
+    // The time correction and the channels change how the recording reads.
+    m_texts.timeOffset = formatBoxNumber(p.timeOffsetHours);
+    m_settings.timeOffsetHours = p.timeOffsetHours;
+    readCurrent(false);
 }
 
 void Session::chooseOutputName(const std::string& chosen) {

@@ -14,6 +14,7 @@
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_rules.h"
+#include "settings/site_profile.h"
 
 namespace waveharm {
 
@@ -123,6 +124,25 @@ class Session {
     /// rules as the screen's own boxes; the caller reads the recording again for the
     /// next check (`recordingForCheck`).
     void applyWiringFix(const WiringFix& fix);
+    /// The site's and a feeder's (0-based) name; names are trimmed of blanks around them.
+    void setSiteName(const std::string& name);
+    void setFeederName(int feeder, const std::string& name);
+    /// One feeder's current sensor: the clamp range box (true) or the shunt box (false)
+    /// is the one in use ("ｸﾗﾝﾌﾟ" / "ｼｬﾝﾄ").
+    void setClampChosen(bool clamp) { m_clampChosen = clamp; }
+    bool clampChosen() const { return m_clampChosen; }
+    /// The campaign's limit table and contract power, kept for the campaign view.
+    const CampaignChoices& campaign() const { return m_campaign; }
+    void setCampaign(CampaignChoices campaign) { m_campaign = std::move(campaign); }
+
+    /// Every choice of the site as the screen holds it now: the typed ratios and sensor
+    /// values, the feeders with their names, the options, the campaign's limits.
+    SiteProfile profile() const;
+    /// Applies a valid profile as the screen's own edits would, in the order the screen's
+    /// rules need (measurement type, feeder count, then the options the feeder count
+    /// forces, the ratios and names). The feeder count is held to what the current
+    /// recording offers. The folder, the current recording and the result name stay.
+    void applyProfile(const SiteProfile& profile);
 
     /// The name chosen in the save dialog; the result file's extension follows the
     /// harmonic option and the feeder count.
@@ -160,6 +180,8 @@ class Session {
     int m_offeredFeeders = 1;
     std::string m_chosenName;  ///< as chosen in the save dialog, before the extension
     bool m_outputNameCleared = false;
+    bool m_clampChosen = false;
+    CampaignChoices m_campaign;
 };
 
 }  // namespace waveharm

@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev libqcustomplot-dev libqcustomplot2.1-qt6
-  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libcli11-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libcli11-dev libtomlplusplus-dev
+  clang-format
   fonts-ipafont-gothic xvfb x11-apps imagemagick chromium openbox
   g++-mingw-w64-x86-64-posix wine64 googletest zip unzip dpkg-dev
 )

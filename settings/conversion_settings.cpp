@@ -40,6 +40,12 @@ void ConversionSettings::setFeederCount(int count) {
     applyChannelLayout(*this, count);
 }
 
+const std::string& feederName(const ConversionSettings& settings, int f) {
+    static const std::string none;
+    if (f < 0 || f >= kMaxFeeders) return none;
+    return settings.feederNames[static_cast<std::size_t>(f)];
+}
+
 int phaseCorrectionDegreesFor(int index) {
     static constexpr int kDegrees[5] = {-90, -30, 0, 30, 90};
     return (index >= 0 && index < 5) ? kDegrees[index] : 0;

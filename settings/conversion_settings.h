@@ -82,6 +82,11 @@ class ConversionSettings {
     /// (within ±`kMaxTimeOffsetHours`, see `parseTimeOffsetHours`).
     double timeOffsetHours = 0;
     std::string outputFileName;
+    /// The site's name and the feeders' names as the engineer calls them ("1号線"); empty
+    /// where none was given. Shown wherever a person reads feeders; not written to the
+    /// result files.
+    std::string siteName;
+    std::array<std::string, kMaxFeeders> feederNames{};
 
     /// Samples per transform: 256, 512 or 1024.
     int sampleCount() const { return 1 << m_sampleCountLog2; }
@@ -115,6 +120,9 @@ class ConversionSettings {
     HarmonicOption m_harmonicOption = HarmonicOption::HighOrder256;
     std::int16_t m_phaseCorrectionIndex = 2;
 };
+
+/// The name of feeder `f` (0-based) when one was given, else empty.
+const std::string& feederName(const ConversionSettings& settings, int f);
 
 /// Degrees of the phase-correction choice with index 0..4.
 int phaseCorrectionDegreesFor(int index);

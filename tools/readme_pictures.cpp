@@ -140,7 +140,10 @@ bool runPictures(const Photographer& camera, const fs::path& work) {
     demo.intervalSeconds = 60;
     writeDemoCampaign(recordings, demo);
 
-    SettingsScreen screen({QString::fromStdString(recordings.string()), false});
+    // A store of its own: the pictures show a first start, whatever this machine remembers.
+    SettingsScreen screen(
+        {QString::fromStdString(recordings.string()), false,
+         QString::fromStdString((recordings.parent_path() / "store.ini").string())});
     screen.start();
     if (!QTest::qWaitForWindowExposed(&screen)) return fail("the settings screen did not appear");
 

@@ -156,12 +156,18 @@ void AnalysisWindow::buildControls() {
         row1->addWidget(b);
         m_displayButtons[i] = b;
     }
-    m_feeder = new QPushButton(QStringLiteral("- ch1 +"), m_frame1);
+    m_feeder = new QPushButton(qs(feederCaption(0)), m_frame1);
     m_feeder->setObjectName("Command4");
-    m_feeder->setToolTip(QStringLiteral("入力チャンネルを切り替えます。"));
+    m_feeder->setToolTip(
+        QStringLiteral("表示するフィーダを切り替えます（左半分：前、右半分：次）。"));
     m_feeder->setFont(small);
-    m_feeder->setMinimumWidth(QFontMetrics(small).horizontalAdvance(QStringLiteral("- ch7 +")) +
-                              16);
+    // As wide as the longest caption, named feeders included.
+    int captionWidth = 0;
+    for (int f = 0; f < kMaxFeeders; ++f)
+        captionWidth =
+            std::max(captionWidth, QFontMetrics(small).horizontalAdvance(
+                                       qs(feederCaption(f, feederName(m_run->settings(), f)))));
+    m_feeder->setMinimumWidth(captionWidth + 16);
     m_feeder->installEventFilter(this);
     row1->addWidget(m_feeder, 2);
 
@@ -321,7 +327,8 @@ void AnalysisWindow::showRunState() {
     m_start->setVisible(state == RunState::Ready);
     m_end->setVisible(state != RunState::Ready);
     m_pause->setText(m_run->paused() ? kPaused : kRunning);
-    m_feeder->setText(qs(feederCaption(m_run->shownFeeder())));
+    const int shown = m_run->shownFeeder();
+    m_feeder->setText(qs(feederCaption(shown, feederName(m_run->settings(), shown))));
 }
 
 void AnalysisWindow::selectDisplayButton(int index) {
@@ -343,6 +350,11 @@ void AnalysisWindow::pressFeederButton(double x) {
     m_run->setShownFeeder(
         feederAfterPress(m_run->shownFeeder(), m_run->feederCount(), x, m_feeder->width()));
     showRunState();
+    // The status line reads the shown feeder's currents, also while the run is held.
+    const ConversionDriver& driver = m_run->driver();
+    if (driver.hasResult())
+        m_labels[0]->setText(
+            qs(statusLineText(driver.latestResult(), m_run->shownFeeder(), m_latestPeriod)));
     redraw();
 }
 
@@ -510,7 +522,9 @@ void AnalysisWindow::onPeriodFound(const AnalysisPeriod& period) {
 }
 
 void AnalysisWindow::onRecordingAnalysed(const RecordingReport& report) {
+    // The status line and the frequency label show the same recording's period.
     m_latestPeriod = report.period;
+    m_frequencyText = qs(frequencyText(report.period));
     m_newRecording = true;
 }
 

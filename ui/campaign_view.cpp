@@ -22,6 +22,7 @@
 
 #include "campaign/report.h"
 #include "campaign/report_charts.h"
+#include "display/number_format.h"
 #include "output/result_writer.h"
 #include "ui/error_message.h"
 #include "ui/qcustomplot_include.h"
@@ -51,7 +52,7 @@ QString timeText(double serial) {
         .toString("yyyy/MM/dd HH:mm");
 }
 
-QString number(double v) { return QString::number(v, 'g', 5); }
+QString number(double v) { return QString::fromStdString(statisticText(v)); }
 
 }  // namespace
 

@@ -1,8 +1,10 @@
 #include "ui/settings_screen.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include "display/session_texts.h"
@@ -93,26 +96,35 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
         QMessageBox::information(this, title, text, QMessageBox::Ok);
     };
 
-    // The groups scroll when the screen is smaller than they need, so the window never
-    // grows beyond the screen however many feeders a folder brings.
+    // Four columns fit every group on a 1366 × 768 screen; a smaller screen scrolls.
     auto* content = new QWidget;
     content->setObjectName("SettingsContent");
     auto* columns = new QHBoxLayout(content);
+    columns->setContentsMargins(6, 4, 6, 4);
     auto* left = new QVBoxLayout;
     left->addWidget(buildFolderGroup(), 3);
     left->addWidget(buildInfoGroup());
-    left->addWidget(buildRangeGroup(), 1);
-    auto* middle = new QVBoxLayout;
-    middle->addWidget(buildOptionGroups());
-    middle->addStretch();
+    const std::array<QWidget*, 2> optionColumns = buildOptionColumns();
+    // The input ranges below the wiring type and the transform.
+    auto* second = new QVBoxLayout;
+    second->addWidget(optionColumns[0]);
+    second->addWidget(buildRangeGroup());
+    second->addStretch();
+    // The site and the result file beside the options they go with; the wiring and
+    // scaling of up to nine feeders on the right.
+    auto* third = new QVBoxLayout;
+    third->addWidget(optionColumns[1]);
+    third->addWidget(buildSiteGroup());
+    third->addWidget(buildOutputGroup());
+    third->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(buildChannelGroups());
     right->addWidget(buildConversionGroup());
-    right->addWidget(buildOutputGroup());
     right->addStretch();
-    columns->addLayout(left, 3);
-    columns->addLayout(middle, 2);
-    columns->addLayout(right, 3);
+    columns->addLayout(left, 4);
+    columns->addLayout(second, 2);
+    columns->addLayout(third, 3);
+    columns->addLayout(right, 4);
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName("SettingsScroll");
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -127,6 +139,7 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     connectChannelGroups();
     connectConversionGroup();
     connectOutputGroup();
+    connectKeys();
 
     // The screen shows the initial record: one feeder, three-phase 2M, 1024 samples.
     m_session.chooseFeederCount(1);
@@ -162,13 +175,43 @@ void SettingsScreen::start() {
     fitToScreen();
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().topLeft());
     show();
-    const bool suppressed = qEnvironmentVariable("WAVEHARM_NO_ABOUT") == "1";
+    const bool suppressed = qEnvironmentVariable("WAVEHARM_NO_ABOUT") == "1" ||
+                            store().value("startup/hideAbout", false).toBool();
     if (m_options.showAbout && !suppressed) {
         QMessageBox about(QMessageBox::NoIcon, "ソフトウェアについて", aboutText(), QMessageBox::Ok,
                           this);
+        auto* hide = new QCheckBox("次回から表示しない", &about);
+        hide->setObjectName("HideAbout");
+        about.setCheckBox(hide);
         about.exec();
+        if (hide->isChecked()) store().setValue("startup/hideAbout", true);
     }
-    setInputFolder(m_options.startFolder.isEmpty() ? QDir::currentPath() : m_options.startFolder);
+    // The folder named on the command line, else the last run's, else the current one.
+    QString folder = m_options.startFolder;
+    const QString last = remembered("folders/input");
+    if (folder.isEmpty() && !last.isEmpty() && QFileInfo(last).isDir()) folder = last;
+    setInputFolder(folder.isEmpty() ? QDir::currentPath() : folder);
+    // The last profile applies again; one that no longer reads is forgotten.
+    const QString profile = remembered("profile/last");
+    if (!profile.isEmpty() && QFileInfo(profile).isFile() && !openProfileFrom(profile))
+        remember("profile/last", {});
+}
+
+QSettings& SettingsScreen::store() {
+    if (!m_store) {
+        m_store = m_options.storeFile.isEmpty()
+                      ? std::make_unique<QSettings>("waveharm", "waveharm")
+                      : std::make_unique<QSettings>(m_options.storeFile, QSettings::IniFormat);
+    }
+    return *m_store;
+}
+
+void SettingsScreen::remember(const QString& key, const QString& value) {
+    store().setValue(key, value);
+}
+
+QString SettingsScreen::remembered(const QString& key) const {
+    return const_cast<SettingsScreen*>(this)->store().value(key).toString();
 }
 
 void SettingsScreen::fitToScreen() {
@@ -201,7 +244,9 @@ void SettingsScreen::closeEvent(QCloseEvent* event) {
 }
 
 void SettingsScreen::setInputFolder(const QString& folder) {
-    scanFolder(QDir(folder).absolutePath());
+    const QString absolute = QDir(folder).absolutePath();
+    scanFolder(absolute);
+    if (QFileInfo(absolute).isDir()) remember("folders/input", absolute);
 }
 
 void SettingsScreen::selectInputFile(const QString& name) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "run/session.h"
@@ -22,6 +23,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QScrollArea;
+class QSettings;
 class QTreeView;
 
 namespace waveharm {
@@ -34,8 +36,13 @@ class SettingsScreen : public QWidget {
     Q_OBJECT
   public:
     struct Options {
-        QString startFolder;    ///< folder scanned at start-up (empty: the current folder)
+        /// Folder scanned at start-up (empty: the folder of the last run, else the current
+        /// folder).
+        QString startFolder;
         bool showAbout = true;  ///< the "ソフトウェアについて" message at start-up
+        /// The file of the remembered folders and profile (an ini file); empty: Qt's
+        /// settings store in the platform's usual place.
+        QString storeFile;
     };
 
     explicit SettingsScreen(Options options, QWidget* parent = nullptr);
@@ -78,6 +85,15 @@ class SettingsScreen : public QWidget {
     /// The lines of the start-up information message.
     static QString aboutText();
 
+    /// Writes every choice of the site to a profile file; false (and a message) when
+    /// it cannot be written.
+    bool saveProfileTo(const QString& path);
+    /// Reads a profile and applies it whole; a file that breaks a rule is refused with
+    /// its line and key named and nothing changes.
+    bool openProfileFrom(const QString& path);
+    /// The short help page of a campaign's workflow (F1).
+    void showHelp();
+
     /// "データ変換開始": re-reads the current recording, shows the wiring check and,
     /// when it is confirmed, starts the run from the earliest recording.
     void startConversion();
@@ -92,7 +108,9 @@ class SettingsScreen : public QWidget {
     QWidget* buildInfoGroup();
     QWidget* buildRangeGroup();
     void connectFolderGroup();
-    QWidget* buildOptionGroups();
+    /// The analysis options in two columns: wiring type, transform and synchronisation;
+    /// what is saved, the harmonic option and the phase correction.
+    std::array<QWidget*, 2> buildOptionColumns();
     QGroupBox* buildMeasurementGroup(QWidget* panel);
     std::array<QGroupBox*, 2> buildTransformGroups(QWidget* panel);  ///< samples, interpolation
     /// Synchronisation, save format, harmonic option, phase correction.
@@ -106,6 +124,14 @@ class SettingsScreen : public QWidget {
     void connectConversionGroup();
     QWidget* buildOutputGroup();
     void connectOutputGroup();
+    QWidget* buildSiteGroup();
+    void connectKeys();
+    void chooseFolder();
+    void saveProfile();
+    void openProfile();
+    QSettings& store();
+    void remember(const QString& key, const QString& value);
+    QString remembered(const QString& key) const;
     QLineEdit* lineEdit(const QString& name, const QString& tip);
     void connectBox(QLineEdit* edit, SessionBox box, int feeder = 0);
 
@@ -144,6 +170,8 @@ class SettingsScreen : public QWidget {
     QFileSystemModel* m_dirModel = nullptr;
     QListWidget* m_fileList = nullptr;  // File1
     QLabel* m_pattern = nullptr;
+    screen::ElidedPathLabel* m_folderPath = nullptr;
+    QLabel* m_folderNote = nullptr;  ///< an empty or unreadable folder
     QLabel* m_inFileName = nullptr;  // InFileName
     QLabel* m_notice = nullptr;      // Label41
     QLabel* m_readError = nullptr;
@@ -194,6 +222,11 @@ class SettingsScreen : public QWidget {
     QPushButton* m_chooseName = nullptr;              // Command10
     QPushButton* m_start = nullptr;                   // Command4
     QPushButton* m_end = nullptr;                     // Command5
+    QLineEdit* m_siteName = nullptr;
+    std::array<QLineEdit*, kMaxFeeders> m_feederNames{};
+    QLineEdit* m_oneFeederName = nullptr;
+    screen::ElidedPathLabel* m_profilePath = nullptr;
+    std::unique_ptr<QSettings> m_store;
 };
 
 }  // namespace waveharm

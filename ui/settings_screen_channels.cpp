@@ -23,6 +23,8 @@ const QString kClampTip = "レンジ設定値に対する出力電圧は0.2Vで�
 const QString kCtTip = "1次電流／2次電流";
 const QString kPtTip = "1次電圧／2次電圧";
 const QString kShuntTip = "出力電圧／入力電流";
+const QString kNameTip = "フィーダの名称（解析画面・結果の表示に使います）";
+constexpr int kNameLength = 40;
 
 }  // namespace
 
@@ -132,7 +134,6 @@ QWidget* SettingsScreen::buildConversionGroup() {
     kindBox->setObjectName("SenseKindGroup");
     kindBox->setFlat(true);
     m_senseKind = radioGroup(kindBox, "Option12", {"ｼｬﾝﾄ", "ｸﾗﾝﾌﾟ"}, false);
-    m_senseKind->button(0)->setChecked(true);
     one->addWidget(kindBox, 0, 0, 1, 3);
     m_sense[0] = lineEdit("Text1_0", kShuntTip);
     m_sense[1] = lineEdit("Text1_1", kClampTip);
@@ -147,6 +148,12 @@ QWidget* SettingsScreen::buildConversionGroup() {
     m_ct = lineEdit("Text3", kCtTip);
     one->addWidget(caption("CT比", m_conversionOne), 3, 0);
     one->addWidget(m_ct, 3, 1);
+    m_oneFeederName = new QLineEdit(m_conversionOne);
+    m_oneFeederName->setObjectName("FeederNameOne");
+    m_oneFeederName->setToolTip(kNameTip);
+    m_oneFeederName->setMaxLength(kNameLength);
+    one->addWidget(caption("ﾌｨｰﾀﾞ名", m_conversionOne), 4, 0);
+    one->addWidget(m_oneFeederName, 4, 1, 1, 2);
     layout->addWidget(m_conversionOne);
 
     m_conversionSeveral = new QWidget(box);
@@ -154,17 +161,24 @@ QWidget* SettingsScreen::buildConversionGroup() {
     auto* several = new QGridLayout(m_conversionSeveral);
     several->setContentsMargins(0, 0, 0, 0);
     several->setVerticalSpacing(1);
-    several->addWidget(caption("CT比", m_conversionSeveral), 0, 1);
-    several->addWidget(caption("ｸﾗﾝﾌﾟﾚﾝｼﾞ", m_conversionSeveral), 0, 2);
+    several->addWidget(caption("名称", m_conversionSeveral), 0, 1);
+    several->addWidget(caption("CT比", m_conversionSeveral), 0, 2);
+    several->addWidget(caption("ｸﾗﾝﾌﾟﾚﾝｼﾞ(A)", m_conversionSeveral), 0, 3);
     for (int f = 0; f < kMaxFeeders; ++f) {
         m_feederCaptions[f] = caption("ﾌｨｰﾀﾞ" + QString::number(f + 1), m_conversionSeveral);
         m_feederCaptions[f]->setObjectName(indexed("FeederCaption", f));
+        m_feederNames[f] = new QLineEdit(m_conversionSeveral);
+        m_feederNames[f]->setObjectName(indexed("FeederName", f));
+        m_feederNames[f]->setToolTip(kNameTip);
+        m_feederNames[f]->setMaxLength(kNameLength);
         m_feederCt[f] = lineEdit(indexed("Text10", f), kCtTip);
         m_feederClamp[f] = lineEdit(indexed("Text11", f), kClampTip);
         several->addWidget(m_feederCaptions[f], f + 1, 0);
-        several->addWidget(m_feederCt[f], f + 1, 1);
-        several->addWidget(m_feederClamp[f], f + 1, 2);
+        several->addWidget(m_feederNames[f], f + 1, 1);
+        several->addWidget(m_feederCt[f], f + 1, 2);
+        several->addWidget(m_feederClamp[f], f + 1, 3);
     }
+    several->setColumnStretch(1, 1);
     layout->addWidget(m_conversionSeveral);
     return box;
 }
@@ -211,14 +225,20 @@ void SettingsScreen::connectChannelGroups() {
 
 void SettingsScreen::connectConversionGroup() {
     connect(m_senseKind, &QButtonGroup::idClicked, this, [this](int i) {
-        for (int k = 0; k < 2; ++k) {
-            m_sense[k]->setEnabled(k == i);
-            m_senseCaptions[k]->setEnabled(k == i);
-        }
+        m_session.setClampChosen(i == 1);
+        showSession();
     });
-    // The shunt is measured until the clamp is chosen.
-    m_sense[1]->setEnabled(false);
-    m_senseCaptions[1]->setEnabled(false);
+    // Names are kept when the box is left, so that blanks typed inside a name stay.
+    for (int f = 0; f < kMaxFeeders; ++f) {
+        connect(m_feederNames[f], &QLineEdit::editingFinished, this, [this, f] {
+            m_session.setFeederName(f, m_feederNames[f]->text().toStdString());
+            showSession();
+        });
+    }
+    connect(m_oneFeederName, &QLineEdit::editingFinished, this, [this] {
+        m_session.setFeederName(0, m_oneFeederName->text().toStdString());
+        showSession();
+    });
     connectBox(m_sense[0], SessionBox::Shunt);
     connectBox(m_sense[1], SessionBox::Clamp);
     connectBox(m_pt, SessionBox::PtRatio);
@@ -247,8 +267,15 @@ void SettingsScreen::showChannels() {
     m_channelsOne->setVisible(!e.severalFeeders);
     m_conversionSeveral->setVisible(e.severalFeeders);
     m_conversionOne->setVisible(!e.severalFeeders);
+    const int sensor = m_session.clampChosen() ? 1 : 0;
+    check(m_senseKind, sensor);
+    for (int k = 0; k < 2; ++k) {
+        m_sense[k]->setEnabled(k == sensor);
+        m_senseCaptions[k]->setEnabled(k == sensor);
+    }
     for (int f = 0; f < kMaxFeeders; ++f) {
         const bool on = e.feederEnabled[f];
+        m_feederNames[f]->setEnabled(on);
         m_feederCaptions[f]->setEnabled(on);
         m_feederCt[f]->setEnabled(on);
         m_feederClamp[f]->setEnabled(on);
@@ -297,6 +324,10 @@ void SettingsScreen::showTexts() {
         showText(m_feederClamp[f], t.feederClamp[f]);
     }
     showText(m_timeOffset, t.timeOffset);
+    const ConversionSettings& s = m_session.settings();
+    for (int f = 0; f < kMaxFeeders; ++f) showText(m_feederNames[f], feederName(s, f));
+    showText(m_oneFeederName, feederName(s, 0));
+    showText(m_siteName, s.siteName);
 }
 
 }  // namespace waveharm

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 
 #include "base/utf8_path.h"
@@ -47,6 +48,13 @@ QWidget* SettingsScreen::buildFolderGroup() {
     m_dirs->header()->hide();
     m_pattern = new QLabel("*.MEM", box);
     m_pattern->setObjectName("File1Pattern");
+    m_folderPath = new ElidedPathLabel(box);
+    m_folderPath->setObjectName("FolderPath");
+    m_folderPath->setFrameShape(QFrame::StyledPanel);
+    m_folderNote = new QLabel(box);
+    m_folderNote->setObjectName("FolderNote");
+    m_folderNote->setWordWrap(true);
+    m_folderNote->setStyleSheet("color: #b00000");
     m_fileList = new QListWidget(box);
     m_fileList->setObjectName("File1");
     m_wev = new QCheckBox("8840(*.wev)", box);
@@ -58,11 +66,13 @@ QWidget* SettingsScreen::buildFolderGroup() {
     auto* grid = new QGridLayout(box);
     grid->addWidget(m_drive, 0, 0);
     grid->addWidget(m_wev, 0, 1);
-    grid->addWidget(m_dirs, 1, 0);
+    grid->addWidget(m_folderPath, 1, 0, 1, 2);
+    grid->addWidget(m_dirs, 2, 0);
     auto* files = new QVBoxLayout;
     files->addWidget(m_pattern);
     files->addWidget(m_fileList);
-    grid->addLayout(files, 1, 1);
+    files->addWidget(m_folderNote);
+    grid->addLayout(files, 2, 1);
     const QStringList listCaptions = {"最初のデータ", "最後のデータ", "ファイル数"};
     auto* list = new QGridLayout;
     for (int i = 0; i < 3; ++i) {
@@ -70,8 +80,8 @@ QWidget* SettingsScreen::buildFolderGroup() {
         list->addWidget(caption(listCaptions[i], box), i, 0);
         list->addWidget(m_listInfo[i], i, 1);
     }
-    grid->addLayout(list, 2, 0, 1, 2);
-    grid->addWidget(m_notice, 3, 0, 1, 2);
+    grid->addLayout(list, 3, 0, 1, 2);
+    grid->addWidget(m_notice, 4, 0, 1, 2);
     return box;
 }
 
@@ -145,8 +155,6 @@ void SettingsScreen::connectFolderGroup() {
             [this](QListWidgetItem* item) { selectInputFile(item->text()); });
     connect(m_wev, &QCheckBox::clicked, this, [this](bool checked) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        // The list's pattern reads "*.MEM" until the box is first clicked, then follows it.
-        m_pattern->setText(checked ? "*.wav" : "*.mem");
         m_session.setWevFiles(checked);
         showSession();
         QApplication::restoreOverrideCursor();
@@ -157,6 +165,7 @@ void SettingsScreen::scanFolder(const QString& folder) {
     const QModelIndex index = m_dirModel->index(folder);
     if (index.isValid()) {
         m_dirs->setCurrentIndex(index);
+        m_dirs->expand(index);
         m_dirs->scrollTo(index, QAbstractItemView::PositionAtCenter);
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -201,7 +210,21 @@ void SettingsScreen::showFileList() {
     else
         m_fileList->setCurrentItem(found.front());
 
+    // The pattern names the files the list holds.
+    m_pattern->setText(wev ? "*.wev, *.wav" : "*.MEM");
+    m_folderPath->setPath(QDir::toNativeSeparators(folder));
     const WaveformFileList& files = m_session.files();
+    const bool unreadable = std::any_of(
+        m_session.scanNotes().begin(), m_session.scanNotes().end(),
+        [](const SessionNote& n) { return n.kind == SessionNote::Kind::FolderUnreadable; });
+    if (unreadable)
+        m_folderNote->setText("このフォルダは読めません。");
+    else if (files.count() == 0)
+        m_folderNote->setText(wev ? "このフォルダには 8840 の記録（*.wev, *.wav）がありません。"
+                                  : "このフォルダには記録（*.MEM）がありません。");
+    else
+        m_folderNote->clear();
+    m_folderNote->setVisible(!m_folderNote->text().isEmpty());
     const bool several = files.count() > 1;
     m_listInfo[0]->setText(several ? qText(files.firstStartText()) : QString());
     m_listInfo[1]->setText(several ? qText(files.lastStartText()) : QString());
@@ -233,10 +256,10 @@ void SettingsScreen::showRecordingInfo() {
     m_time[2]->setText(qText(h.timeAxisText));
     m_time[3]->setText(qText(h.recordLengthText));
     m_totalSamples->setText(QString::number(h.totalSamples));
-    m_rate->setText(numberText(h.samplingRateKHz));
+    m_rate->setText(numberText(h.samplingRateKHz) + " kHz");
     m_interpolationLoss->setText(qText(linearLossText(h.samplingRateKHz)));
-    m_trigger[0]->setText(numberText(h.pretrigger));
-    m_trigger[1]->setText(numberText(h.recordTimeMs));
+    m_trigger[0]->setText(numberText(h.pretrigger) + " %");
+    m_trigger[1]->setText(numberText(h.recordTimeMs) + " ms");
     for (int s = 0; s < kSlotCount; ++s) {
         m_slotNames[s]->setText(qText(h.slots[s].name));
         m_slotRanges[s]->setText(qText(h.slots[s].rangeText));

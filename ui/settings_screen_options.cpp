@@ -12,14 +12,23 @@ namespace waveharm {
 
 using namespace screen;
 
-QWidget* SettingsScreen::buildOptionGroups() {
-    auto* panel = new QWidget(this);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(buildMeasurementGroup(panel));
-    for (QGroupBox* box : buildTransformGroups(panel)) layout->addWidget(box);
-    for (QGroupBox* box : buildRunGroups(panel)) layout->addWidget(box);
-    return panel;
+std::array<QWidget*, 2> SettingsScreen::buildOptionColumns() {
+    std::array<QWidget*, 2> panels{new QWidget(this), new QWidget(this)};
+    std::array<QVBoxLayout*, 2> layouts{};
+    for (int i = 0; i < 2; ++i) {
+        layouts[i] = new QVBoxLayout(panels[i]);
+        layouts[i]->setContentsMargins(0, 0, 0, 0);
+    }
+    layouts[0]->addWidget(buildMeasurementGroup(panels[0]));
+    for (QGroupBox* box : buildTransformGroups(panels[0])) layouts[0]->addWidget(box);
+    const std::array<QGroupBox*, 4> run = buildRunGroups(panels[1]);
+    // Synchronisation beside the transform; what is kept, the harmonic option and the
+    // phase correction in the next column.
+    run[0]->setParent(panels[0]);
+    layouts[0]->addWidget(run[0]);
+    for (int i = 1; i < 4; ++i) layouts[1]->addWidget(run[i]);
+    layouts[0]->addStretch();
+    return panels;
 }
 
 QGroupBox* SettingsScreen::buildMeasurementGroup(QWidget* panel) {
@@ -62,6 +71,7 @@ std::array<QGroupBox*, 2> SettingsScreen::buildTransformGroups(QWidget* panel) {
     }
     interpolationButtons->addStretch();
     m_interpolationLoss = new QLabel(interpolation);
+    m_interpolationLoss->setWordWrap(true);
     m_interpolationLoss->setObjectName("InterpolationLoss");
     m_interpolationLoss->setToolTip(
         "直線補間による49次高調波の振幅誤差（この記録のサンプリング速度）");

@@ -309,7 +309,9 @@ TEST(ControlRules, FeederButtonHalvesAdvanceAndGoBackWrapping) {
         f = feederAfterPress(f, 3, 600, 725);
         captions.push_back(feederCaption(f));
     }
-    EXPECT_EQ(captions, (std::vector<std::string>{"- ch2 +", "- ch3 +", "- ch1 +"}));
+    EXPECT_EQ(captions,
+              (std::vector<std::string>{"- フィーダ2 +", "- フィーダ3 +", "- フィーダ1 +"}));
+    EXPECT_EQ(feederCaption(1, "2号線"), "- フィーダ2 2号線 +");
     EXPECT_EQ(feederAfterPress(0, 3, 100, 725), 2);
     EXPECT_EQ(feederAfterPress(0, 3, 362, 725), 2);
     EXPECT_EQ(feederAfterPress(0, 3, 363, 725), 1);

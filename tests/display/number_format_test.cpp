@@ -96,3 +96,19 @@ TEST(FormatNumber, LargeMagnitudesKeepEveryIntegerDigit) {
 
 }  // namespace
 }  // namespace waveharm
+
+namespace waveharm {
+namespace {
+
+TEST(StatisticText, FourSignificantDigitsWithoutDroppingWholeDigits) {
+    EXPECT_EQ(statisticText(6514.1), "6514");
+    EXPECT_EQ(statisticText(123456.7), "123457");
+    EXPECT_EQ(statisticText(12.345), "12.35");  // nearest, as printf rounds the binary value
+    EXPECT_EQ(statisticText(0.062963), "0.06296");
+    EXPECT_EQ(statisticText(-0.5), "-0.5000");
+    EXPECT_EQ(statisticText(0), "0");
+    EXPECT_EQ(statisticText(std::nan("")), "");
+}
+
+}  // namespace
+}  // namespace waveharm

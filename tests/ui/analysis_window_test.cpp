@@ -198,14 +198,14 @@ TEST_F(AnalysisWindowTest, FeederButtonWrapsWithThreeFeeders) {
         pressFeeder(*w, true);
         captions.push_back(b->text());
     }
-    EXPECT_EQ(captions, (std::vector<QString>{"- ch2 +", "- ch3 +", "- ch1 +"}));
+    EXPECT_EQ(captions, (std::vector<QString>{"- フィーダ2 +", "- フィーダ3 +", "- フィーダ1 +"}));
     pressFeeder(*w, false);
-    EXPECT_EQ(b->text(), QStringLiteral("- ch3 +"));
+    EXPECT_EQ(b->text(), QStringLiteral("- フィーダ3 +"));
     EXPECT_EQ(w->run().shownFeeder(), 2);
 }
 
 TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
-    makeCampaign(1, 4);
+    makeCampaign(2, 4);
     auto w = makeWindow();
     auto* pause = child(*w, "Command5");
     QObject::connect(w.get(), &AnalysisWindow::recordingShown, [&](int index) {
@@ -230,6 +230,12 @@ TEST_F(AnalysisWindowTest, PauseHoldsBeforeTheNextRecordingAndResumeContinues) {
     // The order column is the grid's side header, which stays in place while it scrolls.
     EXPECT_EQ(w->gridModel(1).headerData(49, Qt::Vertical).toString(), QStringLiteral("総合"));
     EXPECT_TRUE(child<QTableView>(*w, "Grid1_1")->verticalHeader()->isVisible());
+    // The status line follows the feeder shown, also while the run is held.
+    const QString firstFeeder = child<QLabel>(*w, "Label1")->text();
+    pressFeeder(*w, true);
+    EXPECT_NE(child<QLabel>(*w, "Label1")->text(), firstFeeder);
+    pressFeeder(*w, true);
+    EXPECT_EQ(child<QLabel>(*w, "Label1")->text(), firstFeeder);
 
     QTest::mouseClick(pause, Qt::LeftButton);
     EXPECT_EQ(pause->text(), QStringLiteral("中断"));
@@ -372,7 +378,8 @@ TEST_F(AnalysisWindowTest, TheWholeRunWritesTheSameFilesAsTheHeadlessConversion)
 
 TEST_F(AnalysisWindowTest, FromTheSettingsScreenToFinishedResultFiles) {
     writeDemoRecordings(m_dir / "rec", 2, 5);
-    SettingsScreen screen(SettingsScreen::Options{"", false});
+    SettingsScreen screen(
+        SettingsScreen::Options{"", false, QString::fromStdString((m_dir / "store.ini").string())});
     screen.setMessageReporter([](const QString&, const QString&) {});
     screen.setInputFolder(QString::fromStdString((m_dir / "rec").string()));
     const std::string name = (m_dir / "run.dat").string();

@@ -46,7 +46,7 @@ class SettingsScreenTest : public ::testing::Test {
     /// A screen on a folder of demo recordings of `feeders` feeders.
     SettingsScreen& open(int feeders, int count = 3) {
         writeDemoRecordings(m_dir / "rec", feeders, count);
-        m_screen = std::make_unique<SettingsScreen>(SettingsScreen::Options{"", false});
+        m_screen = std::make_unique<SettingsScreen>(options());
         m_screen->setMessageReporter(
             [this](const QString&, const QString& text) { m_messages << text; });
         m_screen->setInputFolder(QString::fromStdString((m_dir / "rec").string()));
@@ -75,6 +75,10 @@ class SettingsScreenTest : public ::testing::Test {
         Q_EMIT combo->activated(n - 1);
     }
     const ConversionSettings& settings() const { return m_screen->settings(); }
+    /// No start-up message; folders and profile remembered in the test's own store.
+    SettingsScreen::Options options(const QString& startFolder = {}) const {
+        return {startFolder, false, QString::fromStdString((m_dir / "store.ini").string())};
+    }
 
     fs::path m_dir;
     std::unique_ptr<SettingsScreen> m_screen;
@@ -83,7 +87,7 @@ class SettingsScreenTest : public ::testing::Test {
 
 TEST_F(SettingsScreenTest, ShowsTheInitialRecord) {
     ensureApplication();
-    m_screen = std::make_unique<SettingsScreen>(SettingsScreen::Options{"", false});
+    m_screen = std::make_unique<SettingsScreen>(options());
     for (const char* name : {"Option13_0", "Option9_2", "Option8_4", "Option7_0", "Option1_2",
                              "Option2_2", "Option12_0", "Option3_0", "Option14_0"})
         EXPECT_TRUE(child<QRadioButton>(name)->isChecked()) << name;
@@ -126,7 +130,10 @@ TEST_F(SettingsScreenTest, InterpolationChoiceShowsTheLinearLossAtTheRecordingsR
     open(1);
     const QString loss = child<QLabel>("InterpolationLoss")->text();
     EXPECT_TRUE(loss.startsWith("49次 −")) << loss.toStdString();
-    EXPECT_EQ(loss.toStdString(), linearLossText(child<QLabel>("Label21")->text().toDouble()));
+    // The rate is shown with its unit.
+    const QString rate = child<QLabel>("Label21")->text();
+    ASSERT_TRUE(rate.endsWith(" kHz")) << rate.toStdString();
+    EXPECT_EQ(loss.toStdString(), linearLossText(rate.chopped(4).toDouble()));
     click("Option14_1");
     EXPECT_EQ(settings().interpolation, InterpolationMode::BandLimited);
     click("Option14_0");
@@ -484,18 +491,21 @@ TEST_F(SettingsScreenTest, SaveDialogOpensInTheInputFolderThenInTheLastChosenOne
 TEST_F(SettingsScreenTest, PatternLabelFollowsThe8840Box) {
     open(1, 2);
     EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.MEM");
+    EXPECT_TRUE(child<QLabel>("FolderNote")->text().isEmpty());
     click("Check4");
-    EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.wav");
+    EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.wev, *.wav");
     EXPECT_EQ(m_screen->files().count(), 0);
+    // An empty folder says so.
+    EXPECT_TRUE(child<QLabel>("FolderNote")->text().contains("*.wev")) << "no note";
     click("Check4");
-    EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.mem");
+    EXPECT_EQ(child<QLabel>("File1Pattern")->text(), "*.MEM");
     EXPECT_EQ(m_screen->files().count(), 2);
 }
 
 TEST_F(SettingsScreenTest, StaysOnTheScreenAfterScanningSevenFeeders) {
     writeDemoRecordings(m_dir / "rec", 7, 2);
-    m_screen = std::make_unique<SettingsScreen>(
-        SettingsScreen::Options{QString::fromStdString((m_dir / "rec").string()), false});
+    m_screen =
+        std::make_unique<SettingsScreen>(options(QString::fromStdString((m_dir / "rec").string())));
     m_screen->start();
     ASSERT_EQ(settings().feederCount, 7);
     const QRect area = m_screen->screen()->availableGeometry();
@@ -503,6 +513,48 @@ TEST_F(SettingsScreenTest, StaysOnTheScreenAfterScanningSevenFeeders) {
     // What does not fit scrolls.
     auto* scroll = child<QScrollArea>("SettingsScroll");
     EXPECT_LE(scroll->viewport()->height(), scroll->widget()->height());
+}
+
+TEST_F(SettingsScreenTest, ProfileKeepsTheSiteAndADamagedOneChangesNothing) {
+    open(3, 2);
+    enter("SiteName", "変電所 A");
+    enter("FeederName_1", "2号線");
+    enter("Text10_0", "200");
+    click("Option8_3");
+    const QString file = QString::fromStdString((m_dir / "site.toml").string());
+    ASSERT_TRUE(m_screen->saveProfileTo(file));
+
+    enter("FeederName_1", "");
+    enter("Text10_0", "5");
+    chooseFeeders(1);
+    ASSERT_TRUE(m_screen->openProfileFrom(file));
+    EXPECT_EQ(settings().feederCount, 3);
+    EXPECT_EQ(settings().siteName, "変電所 A");
+    EXPECT_EQ(feederName(settings(), 1), "2号線");
+    EXPECT_EQ(child<QLineEdit>("FeederName_1")->text(), "2号線");
+    EXPECT_FLOAT_EQ(settings().ctRatio[2], 200);
+    EXPECT_EQ(settings().harmonicOption(), HarmonicOption::WithAngleAndUnbalance);
+
+    // A file broken in one place is refused whole, its line named.
+    {
+        std::ofstream out(m_dir / "bad.toml");
+        out << "waveharm_profile = 1\nmeasurement = \"1p2w\"\npt_ratio = -3\n";
+    }
+    ASSERT_FALSE(m_screen->openProfileFrom(QString::fromStdString((m_dir / "bad.toml").string())));
+    EXPECT_EQ(settings().measurementType, MeasurementType::ThreePhase2M);
+    ASSERT_FALSE(m_messages.isEmpty());
+    EXPECT_TRUE(m_messages.back().contains("3 行目")) << m_messages.back().toStdString();
+    EXPECT_TRUE(m_messages.back().contains("pt_ratio")) << m_messages.back().toStdString();
+}
+
+TEST_F(SettingsScreenTest, NextStartOpensTheLastFolderAndProfile) {
+    open(2, 2);
+    enter("FeederName_0", "本線");
+    ASSERT_TRUE(m_screen->saveProfileTo(QString::fromStdString((m_dir / "site.toml").string())));
+    m_screen = std::make_unique<SettingsScreen>(options());
+    m_screen->start();
+    EXPECT_EQ(m_screen->files().count(), 2);
+    EXPECT_EQ(feederName(settings(), 0), "本線");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QString>
 #include <QTimer>
 #include <cstdlib>
@@ -25,6 +26,8 @@ inline void ensureApplication() {
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+    // Whatever a screen remembers goes to a test store, never the user's.
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 /// The child `name` of `parent`. A missing one fails the test and ends it with an
