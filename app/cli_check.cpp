@@ -99,6 +99,13 @@ int check(const ConvertOptions& options) {
     } catch (const UsageError& e) {
         return usageError(e.what());
     }
+    if (!options.saveProfile.empty()) {
+        try {
+            writeSiteProfile(utf8Path(options.saveProfile), profileOfRun(options, settings));
+        } catch (const std::exception& e) {
+            return usageError(e.what());
+        }
+    }
     std::printf("%s\n", first->name.c_str());
     WindowWaveforms window;
     try {

@@ -397,7 +397,8 @@ TEST_F(SettingsScreenTest, WiringFixButtonPutsTheChannelsRightAndChecksAgain) {
     demo.count = 2;
     demo.exchangedChannels = {{7, 8}};
     writeDemoCampaign(m_dir / "rec", demo);
-    m_screen = std::make_unique<SettingsScreen>(SettingsScreen::Options{"", false});
+    m_screen = std::make_unique<SettingsScreen>(
+        SettingsScreen::Options{"", false, QString::fromStdString((m_dir / "store.ini").string())});
     m_screen->setInputFolder(QString::fromStdString((m_dir / "rec").string()));
     m_screen->setFileNameChooser(
         [&](QWidget*, const QString&) { return QString::fromStdString((m_dir / "o").string()); });
