@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "app/cli_commands.h"
+#include "base/date_time.h"
 #include "base/utf8_path.h"
 #include "input/recording_writer.h"
 
@@ -18,6 +20,20 @@ constexpr const char* kDemoDetails =
     "from recording to recording.\n";
 
 constexpr Named<double> kFrequencies[] = {{"50", 50.0}, {"60", 60.0}};
+
+// "YYYY-MM-DD hh:mm" of a real day and minute; the result files keep two-digit years,
+// so 1930..2029.
+CivilDateTime startValue(const std::string& text) {
+    CivilDateTime c;
+    char tail = 0;
+    const bool read = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%c", &c.year, &c.month, &c.day,
+                                  &c.hour, &c.minute, &tail) == 5;
+    c.second = 0;
+    if (!read || !isValidCivil(c) || c.year < 1930 || c.year > 2029)
+        throw UsageError("--start: '" + text +
+                         "' is not a time \"YYYY-MM-DD hh:mm\" from 1930 to 2029");
+    return c;
+}
 
 struct DemoCommand {
     std::string folder;
@@ -42,6 +58,9 @@ Command declareDemo(CLI::App& program) {
     addValue(command, "--count", "N", "recordings, 1..20160 [12]", [demo](const std::string& v) {
         demo->options.count = int(wholeNumberValue("--count", v, 1, 20160));
     });
+    addValue(command, "--start", "\"YYYY-MM-DD hh:mm\"",
+             "time of the first recording [2018-12-12 09:00]",
+             [demo](const std::string& v) { demo->options.start = startValue(v); });
     addValue(command, "--samples", "N", "samples per channel at 10 kS/s, 400..1000000 [2000]",
              [demo](const std::string& v) {
                  demo->options.samples = wholeNumberValue("--samples", v, 400, 1000000);
