@@ -4,19 +4,12 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "app/cli_commands.h"
-#include "base/date_time.h"
 #include "base/error.h"
-#include "base/input_file.h"
-#include "base/utf8_path.h"
-#include "output/record_encoder.h"
-#include "output/result_columns.h"
+#include "output/record_csv.h"
 #include "output/result_reader.h"
-#include "output/result_writer.h"
 
 namespace waveharm::cli {
 namespace {
@@ -43,70 +36,29 @@ struct DumpOptions {
     std::optional<int> feeders;
 };
 
-std::string headerLine(const ResultLayout& layout) {
-    std::string line = "date,time";
-    for (const ResultColumn& column : resultColumns(layout)) line += "," + column.name;
-    return line + "\n";
-}
-
-// The record's time stamp as "yyyy-mm-dd,hh:mm".
-std::string stampText(const CivilDateTime& c) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d,%02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute);
-    return buf;
-}
-
-void appendValue(std::string& line, float v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, ",%.7g", static_cast<double>(v));
-    line += buf;
-}
-
-void appendValue(std::string& line, std::int16_t v) { line += "," + std::to_string(v); }
-
-template <class T>
-void appendAll(std::string& line, const std::vector<T>& values) {
-    for (const T& v : values) appendValue(line, v);
-}
-
-std::string recordLine(const ResultRecord& r, const CivilDateTime& time) {
-    std::string line = stampText(time);
-    appendAll(line, r.voltageRms);
-    for (std::size_t k = 0; k < r.currentRms.size(); ++k) {
-        appendAll(line, r.currentRms[k]);
-        appendAll(line, r.currentAngleDeg[k]);
-    }
-    appendAll(line, r.voltageAngleDeg);
-    appendAll(line, r.firstCurrentAngleDeg);
-    if (r.hasUnbalance) {
-        for (float v : r.voltageRmsByPhase) appendValue(line, v);
-        for (const auto& phases : r.currentRmsByPhase)
-            for (float v : phases) appendValue(line, v);
-    }
-    return line + "\n";
-}
-
 bool writeOut(const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
 
 int dumpFile(const DumpOptions& opt) {
-    InputFile in;
-    in.open(utf8Path(opt.file), opt.file, "result file");
-    const std::int64_t size = in.size();
-    const ResultLayout layout = resolveResultLayout(opt.file, size, opt.option, opt.feeders);
-    if (!writeOut(headerLine(layout))) return -1;
-    // Record by record, so a month of records never has to fit in memory at once.
-    std::vector<std::byte> bytes(static_cast<std::size_t>(layout.recordBytes()));
-    for (std::int64_t at = 0, index = 0; at < size; at += layout.recordBytes(), ++index) {
-        in.readExactly(at, bytes);
-        const ResultRecord record = decodeResultRecord(bytes, layout, opt.file, at);
-        const CivilDateTime time =
-            recordTime({record.dateField, record.timeField}, opt.file, index, at);
-        if (!writeOut(recordLine(record, time))) return -1;
+    ResultFileReader reader(opt.file, opt.option, opt.feeders);
+    const RecordFormat& format = reader.format();
+    if (!writeOut(recordCsvHeader(format))) return -1;
+    std::string lines;
+    bool written = true;
+    try {
+        reader.read([&](const RecordView& record) {
+            appendRecordCsvLine(lines, record, format);
+            if (lines.size() < (1u << 16)) return;
+            written = written && writeOut(lines);
+            lines.clear();
+        });
+    } catch (const InputError&) {
+        // The records before a broken one are printed, as they are good.
+        writeOut(lines);
+        throw;
     }
-    return 0;
+    return written && writeOut(lines) ? 0 : -1;
 }
 
 }  // namespace

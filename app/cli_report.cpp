@@ -24,7 +24,9 @@ constexpr const char* kReportDetails =
     "                      (V_hN in % of V_h1) and of the distortions V_thd, Ik_thd,\n"
     "                      with the limit and the verdict on CP95 (pass/fail)\n"
     "  DIR/report.html     a self-contained report in Japanese: summary, distortion\n"
-    "                      trends, per-order bars against the limits, statistics\n";
+    "                      trends, per-order bars against the limits, statistics\n"
+    "Earlier report files in DIR are replaced only with --overwrite; each file is\n"
+    "written whole before it takes its name, so a report cut short never replaces one.\n";
 
 struct ReportCommand {
     std::vector<std::string> files;
@@ -32,15 +34,27 @@ struct ReportCommand {
     std::optional<std::string> limits;
     CampaignOptions options;
     LimitContext context;
+    std::string site;
+    bool overwrite = false;
 };
 
 int report(const ReportCommand& r) {
     const std::string& output = r.output;
+    if (const auto existing = existingReportFiles(output); !existing.empty() && !r.overwrite) {
+        std::string names;
+        for (const std::string& f : existing) names += (names.empty() ? "" : " and ") + f;
+        std::fprintf(stderr,
+                     "waveharm-cli report: %s already exist%s; give --overwrite to replace "
+                     "%s\n",
+                     names.c_str(), existing.size() == 1 ? "s" : "",
+                     existing.size() == 1 ? "it" : "them");
+        return 2;
+    }
     std::optional<AppliedLimits> limits;
     if (r.limits) limits = applyLimits(loadLimitTable(*r.limits), r.context);
     CampaignData data = readCampaign(r.files, r.options);
     checkAgainstLimits(data.rows, limits ? &*limits : nullptr);
-    writeReportFiles(output, data, {limits ? &*limits : nullptr, r.context});
+    writeReportFiles(output, data, {limits ? &*limits : nullptr, r.context, r.site});
     int failed = 0;
     for (const SeriesRow& row : data.rows) failed += row.verdict == Verdict::Fail;
     std::printf("%zu records of %zu files: %s/statistics.csv, %s/report.html", data.recordCount(),
@@ -84,6 +98,10 @@ Command declareReport(CLI::App& program) {
     addValue(command, "--nominal-kv", "KV", "nominal bus voltage in kV", [r](const std::string& v) {
         r->context.nominalKv = positiveValue("--nominal-kv", v);
     });
+    addValue(command, "--site", "NAME", "the site's name, for the report's title",
+             [r](const std::string& v) { r->site = v; });
+    addFlag(command, "--overwrite", "replace report.html and statistics.csv in DIR",
+            [r] { r->overwrite = true; });
     addResultLayoutOptions(command, r->options.option, r->options.feederCount);
     return {&command, [r] {
                 try {

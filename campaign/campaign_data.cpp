@@ -1,26 +1,60 @@
 #include "campaign/campaign_data.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <limits>
+#include <memory>
 #include <utility>
 
-#include "base/byte_reader.h"
 #include "base/date_time.h"
-#include "base/input_file.h"
+#include "base/error.h"
 #include "base/utf8_path.h"
-#include "output/record_encoder.h"
-#include "output/result_writer.h"
+#include "output/result_reader.h"
 
 namespace waveharm {
 namespace {
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
-// A row before its values are in: statistics, limit and verdict come later.
+std::string describeLayout(const ResultLayout& l) {
+    static const char* kOptions[] = {".hm", ".ha4", ".ha5", ".hv", ".hn"};
+    std::string s = std::string(kOptions[static_cast<int>(l.option)]) + " records of " +
+                    std::to_string(l.feederCount) + (l.feederCount == 1 ? " feeder" : " feeders");
+    if (l.phase) s += ", phase " + std::string(1, l.phase);
+    return s;
+}
+
+std::vector<std::unique_ptr<ResultFileReader>> openFiles(const std::vector<std::string>& names,
+                                                         const CampaignOptions& options) {
+    if (names.empty()) throw InputError(ErrorKind::NotAResultFile, "", -1, "no result file given");
+    std::vector<std::unique_ptr<ResultFileReader>> files;
+    std::vector<std::filesystem::path> seen;
+    std::int64_t records = 0;
+    for (const std::string& name : names) {
+        auto reader = std::make_unique<ResultFileReader>(name, options.option, options.feederCount);
+        std::error_code ec;
+        const auto canonical = std::filesystem::weakly_canonical(utf8Path(name), ec);
+        if (std::find(seen.begin(), seen.end(), canonical) != seen.end())
+            throw InputError(ErrorKind::NotAResultFile, name, -1, "the file is given twice");
+        seen.push_back(canonical);
+        const ResultLayout& l = reader->format().layout();
+        const ResultLayout& first = files.empty() ? l : files.front()->format().layout();
+        if (l.option != first.option || l.feederCount != first.feederCount ||
+            l.phase != first.phase)
+            throw InputError(ErrorKind::NotAResultFile, name, -1,
+                             "holds " + describeLayout(l) + " but " + files.front()->name() +
+                                 " holds " + describeLayout(first) +
+                                 "; a report covers files of one kind from one site");
+        records += reader->recordCount();
+        if (records > std::numeric_limits<std::uint32_t>::max())
+            throw InputError(ErrorKind::NotAResultFile, name, -1,
+                             "too many records for one report");
+        files.push_back(std::move(reader));
+    }
+    return files;
+}
+
 SeriesRow rowOf(std::string name, std::string unit, SeriesKind kind, ColumnQuantity quantity,
                 int order, int feeder) {
     SeriesRow row;
@@ -33,182 +67,80 @@ SeriesRow rowOf(std::string name, std::string unit, SeriesKind kind, ColumnQuant
     return row;
 }
 
-std::string describeLayout(const ResultLayout& l) {
-    static const char* kOptions[] = {".hm", ".ha4", ".ha5", ".hv", ".hn"};
-    std::string s = std::string(kOptions[static_cast<int>(l.option)]) + " records of " +
-                    std::to_string(l.feederCount) + (l.feederCount == 1 ? " feeder" : " feeders");
-    if (l.phase) s += ", phase " + std::string(1, l.phase);
-    return s;
-}
-
-struct SourceFile {
-    std::string name;
-    ResultLayout layout;
-    std::int64_t records = 0;
-    std::vector<std::uint32_t> position;  ///< merged position of each record
+// A distortion or ratio series: the columns it is computed from.
+struct DerivedSeries {
+    int reference = -1;          ///< the fundamental's column
+    int column = -1;             ///< a ratio's numerator column
+    std::vector<int> harmonics;  ///< a distortion's harmonic columns, orders 2–50
+    int trend = -1;              ///< index into the trends, for a distortion
 };
 
-// Visits every record of `file` in file order: visit(index, reader, recordStart).
-void forEachRecord(const SourceFile& file,
-                   const std::function<void(std::int64_t, ByteReader&, std::int64_t)>& visit) {
-    InputFile in;
-    in.open(utf8Path(file.name), file.name, "result file");
-    const std::int64_t length = file.layout.recordBytes();
-    const std::int64_t perChunk = std::max<std::int64_t>(1, (1 << 20) / length);
-    std::vector<std::byte> chunk;
-    for (std::int64_t first = 0; first < file.records; first += perChunk) {
-        const std::int64_t count = std::min(perChunk, file.records - first);
-        chunk.resize(static_cast<std::size_t>(count * length));
-        in.readExactly(first * length, chunk);
-        ByteReader reader(chunk, file.name);
-        for (std::int64_t i = 0; i < count; ++i) visit(first + i, reader, i * length);
-    }
-}
+// Every series of a campaign: the record's columns as they are, then the voltage
+// ratios and the distortions computed from them.
+struct SeriesPlan {
+    std::vector<SeriesRow> rows;
+    std::size_t columns = 0;  ///< rows before this one are the record's columns
+    std::vector<DerivedSeries> derived;
+    std::vector<TrendSeries> trends;
 
-std::vector<SourceFile> openFiles(const std::vector<std::string>& names,
-                                  const CampaignOptions& options) {
-    if (names.empty()) throw InputError(ErrorKind::NotAResultFile, "", -1, "no result file given");
-    std::vector<SourceFile> files;
-    std::vector<std::filesystem::path> seen;
-    for (const std::string& name : names) {
-        const auto path = utf8Path(name);
-        InputFile in;
-        in.open(path, name, "result file");
-        const std::int64_t size = in.size();
-        std::error_code ec;
-        const auto canonical = std::filesystem::weakly_canonical(path, ec);
-        if (std::find(seen.begin(), seen.end(), canonical) != seen.end())
-            throw InputError(ErrorKind::NotAResultFile, name, -1, "the file is given twice");
-        seen.push_back(canonical);
-        SourceFile f;
-        f.name = name;
-        f.layout = resolveResultLayout(name, size, options.option, options.feederCount);
-        f.records = size / f.layout.recordBytes();
-        const ResultLayout& first = files.empty() ? f.layout : files.front().layout;
-        if (f.layout.option != first.option || f.layout.feederCount != first.feederCount ||
-            f.layout.phase != first.phase)
-            throw InputError(ErrorKind::NotAResultFile, name, -1,
-                             "holds " + describeLayout(f.layout) + " but " + files.front().name +
-                                 " holds " + describeLayout(first) +
-                                 "; a report covers files of one kind from one site");
-        files.push_back(std::move(f));
-    }
-    return files;
-}
-
-// Reads every record's stamp, orders the records by time and returns the times.
-std::vector<double> mergeInTimeOrder(std::vector<SourceFile>& files) {
-    struct Entry {
-        double time;
-        std::uint32_t file;
-        std::uint32_t index;
-    };
-    std::vector<Entry> entries;
-    for (std::uint32_t f = 0; f < files.size(); ++f) {
-        const SourceFile& file = files[f];
-        if (entries.size() + file.records > std::numeric_limits<std::uint32_t>::max())
-            throw InputError(ErrorKind::NotAResultFile, file.name, -1,
-                             "too many records for one report");
-        forEachRecord(file, [&](std::int64_t i, ByteReader& r, std::int64_t at) {
-            r.seek(at, "time stamp");
-            RecordStamp stamp;
-            stamp.dateField = std::bit_cast<float>(r.i32le());
-            stamp.timeField = r.i16le();
-            const CivilDateTime time =
-                recordTime(stamp, file.name, i, i * file.layout.recordBytes());
-            entries.push_back({DateTime::fromCivil(time).serial, f, static_cast<std::uint32_t>(i)});
-        });
-    }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.time < b.time; });
-    std::vector<double> times(entries.size());
-    for (SourceFile& file : files) file.position.assign(static_cast<std::size_t>(file.records), 0);
-    for (std::size_t pos = 0; pos < entries.size(); ++pos) {
-        times[pos] = entries[pos].time;
-        files[entries[pos].file].position[entries[pos].index] = static_cast<std::uint32_t>(pos);
-    }
-    return times;
-}
-
-// How one series is computed from the value columns of a record.
-struct SeriesDefinition {
-    SeriesRow row;
-    int column = -1;             ///< a Column series' column
-    int reference = -1;          ///< the fundamental's column for ratios
-    std::vector<int> harmonics;  ///< the numerator columns of a distortion
-};
-
-float distortion(const std::vector<float>& raw, const SeriesDefinition& d) {
-    const double fundamental = raw[d.reference];
-    if (!(fundamental > 0)) return kNoValue;
-    double sum = 0;
-    for (int c : d.harmonics) sum += double(raw[c]) * double(raw[c]);
-    return static_cast<float>(std::sqrt(sum) / fundamental * 100.0);
-}
-
-float evaluate(const std::vector<float>& raw, const SeriesDefinition& d) {
-    switch (d.row.kind) {
-        case SeriesKind::Column:
-            return raw[d.column];
-        case SeriesKind::VoltagePercent: {
-            const double fundamental = raw[d.reference];
-            if (!(fundamental > 0)) return kNoValue;
-            return static_cast<float>(raw[d.column] / fundamental * 100.0);
+    explicit SeriesPlan(const RecordFormat& format) {
+        for (const RecordField& c : format.columns())
+            rows.push_back(rowOf(format.name(c), unitOf(c.quantity()), SeriesKind::Column,
+                                 c.quantity(), c.order, c.feeder));
+        columns = rows.size();
+        auto harmonicsOf = [&](FieldKind kind, int feeder) {
+            std::vector<int> out;
+            for (int n = 2; n <= 50; ++n)
+                if (const int c = format.find(kind, n, feeder); c >= 0) out.push_back(c);
+            return out;
+        };
+        const int v1 = format.find(FieldKind::VoltageRms, 1);
+        for (int c : harmonicsOf(FieldKind::VoltageRms, 0)) {
+            const int n = format.columns()[static_cast<std::size_t>(c)].order;
+            rows.push_back(rowOf("V_pct_h" + std::to_string(n), "%", SeriesKind::VoltagePercent,
+                                 ColumnQuantity::VoltageRms, n, 0));
+            derived.push_back({v1, c, {}, -1});
         }
-        case SeriesKind::VoltageThd:
-        case SeriesKind::CurrentThd:
-            return distortion(raw, d);
+        addDistortion("V_thd", SeriesKind::VoltageThd, ColumnQuantity::VoltageRms, 0, v1,
+                      harmonicsOf(FieldKind::VoltageRms, 0));
+        for (int k = 1; k <= format.layout().feederCount; ++k)
+            addDistortion("I" + std::to_string(k) + "_thd", SeriesKind::CurrentThd,
+                          ColumnQuantity::CurrentRms, k, format.find(FieldKind::CurrentRms, 1, k),
+                          harmonicsOf(FieldKind::CurrentRms, k));
     }
-    return kNoValue;
-}
 
-std::vector<SeriesDefinition> seriesDefinitions(const std::vector<ResultColumn>& columns,
-                                                int feederCount) {
-    std::vector<SeriesDefinition> defs;
-    auto find = [&](const std::string& name) {
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            if (columns[c].name == name) return static_cast<int>(c);
-        return -1;
-    };
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        const ResultColumn& col = columns[c];
-        SeriesDefinition d;
-        d.row = rowOf(col.name, unitOf(col.quantity), SeriesKind::Column, col.quantity, col.order,
-                      col.feeder);
-        d.column = static_cast<int>(c);
-        defs.push_back(d);
+    void addDistortion(const std::string& name, SeriesKind kind, ColumnQuantity quantity,
+                       int feeder, int reference, std::vector<int> harmonics) {
+        rows.push_back(rowOf(name, "%", kind, quantity, 0, feeder));
+        derived.push_back({reference, -1, std::move(harmonics), static_cast<int>(trends.size())});
+        trends.push_back({name, feeder, {}, {}});
     }
-    // The harmonic columns of one quantity (V, I1, I2, …) up to the 50th order.
-    auto harmonicsOf = [&](const std::string& prefix) {
-        std::vector<int> out;
-        for (int n = 2; n <= 50; ++n)
-            if (const int c = find(prefix + "_h" + std::to_string(n)); c >= 0) out.push_back(c);
-        return out;
-    };
-    const int v1 = find("V_h1");
-    for (int c : harmonicsOf("V")) {
-        SeriesDefinition d;
-        d.row = rowOf("V_pct_h" + std::to_string(columns[c].order), "%", SeriesKind::VoltagePercent,
-                      ColumnQuantity::VoltageRms, columns[c].order, 0);
-        d.column = c;
-        d.reference = v1;
-        defs.push_back(d);
+
+    // The values of one record: its columns, then every derived series.
+    void evaluate(const RecordView& r, const RecordFormat& format, std::vector<float>& out) const {
+        r.values(format, out);
+        for (std::size_t d = 0; d < derived.size(); ++d) {
+            const DerivedSeries& s = derived[d];
+            const double fundamental = s.reference >= 0 ? out[std::size_t(s.reference)] : 0.0;
+            float v = kNoValue;
+            if (fundamental > 0 && s.column >= 0) {
+                v = static_cast<float>(out[std::size_t(s.column)] / fundamental * 100.0);
+            } else if (fundamental > 0) {
+                double sum = 0;
+                for (int c : s.harmonics) sum += double(out[std::size_t(c)]) * out[std::size_t(c)];
+                v = static_cast<float>(std::sqrt(sum) / fundamental * 100.0);
+            }
+            out[columns + d] = v;
+        }
     }
-    SeriesDefinition v;
-    v.row = rowOf("V_thd", "%", SeriesKind::VoltageThd, ColumnQuantity::VoltageRms, 0, 0);
-    v.reference = v1;
-    v.harmonics = harmonicsOf("V");
-    defs.push_back(v);
-    for (int k = 1; k <= feederCount; ++k) {
-        const std::string prefix = "I" + std::to_string(k);
-        SeriesDefinition d;
-        d.row =
-            rowOf(prefix + "_thd", "%", SeriesKind::CurrentThd, ColumnQuantity::CurrentRms, 0, k);
-        d.reference = find(prefix + "_h1");
-        d.harmonics = harmonicsOf(prefix);
-        defs.push_back(d);
-    }
-    return defs;
+};
+
+// Orders `values` (one per record in reading order) by `order`.
+std::vector<float> permuted(const std::vector<float>& values,
+                            const std::vector<std::uint32_t>& order) {
+    std::vector<float> out(values.size());
+    for (std::size_t i = 0; i < order.size(); ++i) out[i] = values[order[i]];
+    return out;
 }
 
 }  // namespace
@@ -225,53 +157,85 @@ const char* verdictText(Verdict verdict) {
     return "";
 }
 
+std::string CampaignData::feederLabel(int k) const {
+    const auto i = static_cast<std::size_t>(k - 1);
+    if (k >= 1 && i < feederNames.size() && !feederNames[i].empty()) return feederNames[i];
+    return "フィーダ " + std::to_string(k);
+}
+
+TimeWindow CampaignData::wholeTime() const {
+    if (times.empty()) return {};
+    if (times.back() > times.front()) return {times.front(), times.back()};
+    const double halfMinute = 0.5 / 1440;
+    return {times.front() - halfMinute, times.back() + halfMinute};
+}
+
+const SeriesRow* CampaignData::row(const std::string& name) const {
+    for (const SeriesRow& r : rows)
+        if (r.name == name) return &r;
+    return nullptr;
+}
+
 CampaignData readCampaign(const std::vector<std::string>& names, const CampaignOptions& options) {
-    std::vector<SourceFile> files = openFiles(names, options);
+    const auto files = openFiles(names, options);
+    const RecordFormat& format = files.front()->format();
     CampaignData data;
     data.files = names;
-    data.layout = files.front().layout;
-    data.orders = writtenOrders(data.layout.option);
-    data.times = mergeInTimeOrder(files);
-    const std::size_t records = data.times.size();
+    data.layout = format.layout();
+    data.orders = format.orders();
+    SeriesPlan plan(format);
 
-    const std::vector<ResultColumn> columns = resultColumns(data.layout);
-    std::vector<SeriesDefinition> defs = seriesDefinitions(columns, data.layout.feederCount);
-    const std::size_t perBatch = std::max<std::size_t>(
-        1, options.valueMemoryBytes / (sizeof(float) * std::max<std::size_t>(records, 1)));
+    std::size_t records = 0;
+    for (const auto& f : files) records += static_cast<std::size_t>(f->recordCount());
+    std::vector<double> times;
+    times.reserve(records);
+    data.sources.reserve(records);
+    for (TrendSeries& t : plan.trends) t.values.reserve(records);
 
-    std::vector<float> raw(columns.size(), 0.0f);
-    for (std::size_t first = 0; first < defs.size(); first += perBatch) {
-        const std::size_t count = std::min(perBatch, defs.size() - first);
-        // The columns this batch reads.
-        std::vector<char> wanted(columns.size(), 0);
-        for (std::size_t d = first; d < first + count; ++d) {
-            if (defs[d].column >= 0) wanted[defs[d].column] = 1;
-            if (defs[d].reference >= 0) wanted[defs[d].reference] = 1;
-            for (int c : defs[d].harmonics) wanted[c] = 1;
-        }
-        std::vector<int> needed;
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            if (wanted[c]) needed.push_back(static_cast<int>(c));
-
-        std::vector<std::vector<float>> values(count, std::vector<float>(records));
-        for (const SourceFile& file : files)
-            forEachRecord(file, [&](std::int64_t i, ByteReader& r, std::int64_t at) {
-                for (int c : needed) raw[c] = readColumn(r, at, columns[c]);
-                const std::uint32_t pos = file.position[static_cast<std::size_t>(i)];
-                for (std::size_t d = 0; d < count; ++d)
-                    values[d][pos] = evaluate(raw, defs[first + d]);
+    // Every pass reads the files whole; the first also takes the times and the trends.
+    StatisticsPasses statistics(plan.rows.size(), records, options.valueMemoryBytes);
+    std::vector<float> values(plan.rows.size());
+    while (statistics.needsPass()) {
+        const bool first = statistics.passesDone() == 0;
+        statistics.beginPass();
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            files[f]->read([&](const RecordView& r) {
+                plan.evaluate(r, format, values);
+                statistics.add(values);
+                if (!first) return;
+                times.push_back(DateTime::fromCivil(r.time()).serial);
+                data.sources.push_back(
+                    {static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(r.index())});
+                for (std::size_t d = 0; d < plan.derived.size(); ++d)
+                    if (const int t = plan.derived[d].trend; t >= 0)
+                        plan.trends[std::size_t(t)].values.push_back(values[plan.columns + d]);
             });
-        for (std::size_t d = 0; d < count; ++d) {
-            SeriesDefinition& def = defs[first + d];
-            // The distortion trends are kept in time order before the statistics
-            // reorder the values.
-            if (def.row.kind == SeriesKind::VoltageThd) data.voltageThd = values[d];
-            if (def.row.kind == SeriesKind::CurrentThd) data.currentThd.push_back(values[d]);
-            def.row.stats = describeSeries(values[d]);
-            std::vector<float>().swap(values[d]);
         }
+        statistics.endPass();
     }
-    for (SeriesDefinition& d : defs) data.rows.push_back(std::move(d.row));
+
+    // Time order; records of equal time keep the order of the files.
+    std::vector<std::uint32_t> order(times.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return times[a] < times[b]; });
+    data.times.resize(times.size());
+    std::vector<RecordSource> sources(times.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        data.times[i] = times[order[i]];
+        sources[i] = data.sources[order[i]];
+    }
+    data.sources = std::move(sources);
+    data.recordSpacing = typicalRecordSpacing(data.times);
+    for (TrendSeries& t : plan.trends) {
+        t.values = permuted(t.values, order);
+        t.summary = TrendSummary(data.times, t.values, data.recordSpacing);
+    }
+    data.trends = std::move(plan.trends);
+
+    const std::vector<SeriesStatistics> stats = statistics.results();
+    data.rows = std::move(plan.rows);
+    for (std::size_t i = 0; i < data.rows.size(); ++i) data.rows[i].stats = stats[i];
     return data;
 }
 
@@ -300,6 +264,20 @@ void checkAgainstLimits(std::vector<SeriesRow>& rows, const AppliedLimits* limit
                       : row.stats.cp95 > *row.limit      ? Verdict::Fail
                                                          : Verdict::Pass;
     }
+}
+
+OrderBars orderBars(const CampaignData& data, const std::string& prefix) {
+    OrderBars bars;
+    for (int n : data.orders) {
+        if (n < 2 || n > 50) continue;
+        const SeriesRow* r = data.row(prefix + "_h" + std::to_string(n));
+        if (!r || r->stats.count == 0) continue;
+        bars.orders.push_back(n);
+        bars.cp95.push_back(r->stats.cp95);
+        bars.max.push_back(r->stats.max);
+        bars.limit.push_back(r->limit);
+    }
+    return bars;
 }
 
 }  // namespace waveharm

@@ -3,23 +3,32 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 
 #include "base/date_time.h"
 #include "base/utf8_path.h"
 #include "campaign/report_charts.h"
+#include "campaign/whole_file.h"
+#include "output/record_csv.h"
+#include "output/result_reader.h"
 #include "output/result_writer.h"
 
 namespace waveharm {
 namespace {
 
-constexpr const char* kFeederColours[] = {"#1f5fa8", "#c0392b", "#27ae60", "#8e44ad", "#d35400",
-                                          "#16a085", "#7f8c8d", "#2c3e50", "#b7950b"};
-
 std::string format(const char* picture, double v) {
     char buf[48];
     std::snprintf(buf, sizeof buf, picture, v);
     return buf;
+}
+
+// `text` with every line ending in CR LF, as spreadsheets on Windows expect.
+void appendCrLf(std::string& out, std::string_view text) {
+    out.reserve(out.size() + text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
 }
 
 std::string stampText(double serial) {
@@ -37,27 +46,6 @@ std::string layoutText(const ResultLayout& l) {
                     std::to_string(l.feederCount);
     if (l.phase) s += "、" + std::string(1, l.phase) + " 相ファイル";
     return s;
-}
-
-const SeriesRow* findRow(const CampaignData& data, const std::string& name) {
-    for (const SeriesRow& r : data.rows)
-        if (r.name == name) return &r;
-    return nullptr;
-}
-
-// Bars of the harmonic orders 2–50 of the rows `prefix`_hN.
-OrderBars barsOf(const CampaignData& data, const std::string& prefix) {
-    OrderBars bars;
-    for (int n : data.orders) {
-        if (n < 2 || n > 50) continue;
-        const SeriesRow* r = findRow(data, prefix + "_h" + std::to_string(n));
-        if (!r || r->stats.count == 0) continue;
-        bars.orders.push_back(n);
-        bars.cp95.push_back(r->stats.cp95);
-        bars.max.push_back(r->stats.max);
-        bars.limit.push_back(r->limit);
-    }
-    return bars;
 }
 
 class Html {
@@ -95,7 +83,7 @@ h1 { font-size: 17pt; border-bottom: 2px solid #1f5fa8; padding-bottom: 4px; }
 h2 { font-size: 13pt; margin-top: 18px; color: #1f5fa8; }
 table { border-collapse: collapse; }
 table.summary th { white-space: nowrap; vertical-align: top; text-align: left; padding: 2px 12px 2px 0; font-weight: normal; color: #555; }
-table.summary td { padding: 2px 0; }
+table.summary td { padding: 2px 0; white-space: pre-line; }
 table.stats { width: 100%; font-size: 8.5pt; }
 table.stats th, table.stats td { border: 1px solid #bbb; padding: 1px 5px; }
 table.stats td.n { text-align: right; font-variant-numeric: tabular-nums; }
@@ -159,24 +147,30 @@ void writeSummary(Html& h, const CampaignData& data, const ReportSettings& setti
     h.raw("</table>\n");
 }
 
+void writeSetup(Html& h, const MeasurementSetup& setup) {
+    h.element("h2", "測定条件").raw("<table class=\"summary\">\n");
+    for (const auto& [caption, value] : setupRows(setup)) h.summaryRow(caption, value);
+    h.raw("</table>\n");
+}
+
 void writeTrends(Html& h, const CampaignData& data) {
     h.element("h2", "総合歪み率の推移");
     h.element("p",
               "各描画列の最小値と最大値を結んで描いているため、記録数によらず最悪値が見えます。",
               "note");
-    const SeriesRow* v = findRow(data, "V_thd");
-    h.raw("<div class=\"figure\">")
-        .raw(
-            toSvg(trendChart("電圧総合歪み率 V_thd", "%", data.times,
-                             {{"V_thd", data.voltageThd, "#1f5fa8"}}, v ? v->limit : std::nullopt)))
-        .raw("</div>\n");
-    for (std::size_t k = 0; k < data.currentThd.size(); ++k) {
-        const std::string name = "I" + std::to_string(k + 1) + "_thd";
-        const SeriesRow* r = findRow(data, name);
+    const TimeWindow window = data.wholeTime();
+    const int columns = trendPlotColumns(720);
+    for (const TrendSeries& t : data.trends) {
+        const SeriesRow* r = data.row(t.name);
+        const std::string title = t.feeder == 0
+                                      ? "電圧総合歪み率 V_thd"
+                                      : data.feederLabel(t.feeder) + " 電流総合歪み率 " + t.name;
+        TrendLine line{t.name,
+                       t.summary.extents(data.times, t.values, window.t0, window.t1, columns),
+                       trendColour(t.feeder), true};
         h.raw("<div class=\"figure\">")
-            .raw(toSvg(trendChart(
-                "フィーダ " + std::to_string(k + 1) + " 電流総合歪み率 " + name, "%", data.times,
-                {{name, data.currentThd[k], kFeederColours[k % 9]}}, r ? r->limit : std::nullopt)))
+            .raw(toSvg(trendChart(title, "%", window, data.recordSpacing, {line},
+                                  r ? r->limit : std::nullopt)))
             .raw("</div>\n");
     }
 }
@@ -185,14 +179,14 @@ void writeBars(Html& h, const CampaignData& data) {
     h.element("h2", "次数別の CP95 と最大値");
     h.raw("<div class=\"figure\">")
         .raw(toSvg(orderBarChart("電圧高調波含有率 V_pct（基本波に対する %）", "%",
-                                 barsOf(data, "V_pct"))))
+                                 orderBars(data, "V_pct"))))
         .raw("</div>\n");
     for (int k = 1; k <= data.layout.feederCount; ++k) {
         const std::string prefix = "I" + std::to_string(k);
         h.raw("<div class=\"figure\">")
-            .raw(toSvg(orderBarChart(
-                "フィーダ " + std::to_string(k) + " 電流高調波 " + prefix + "_hN（一次側）", "A",
-                barsOf(data, prefix))))
+            .raw(
+                toSvg(orderBarChart(data.feederLabel(k) + " 電流高調波 " + prefix + "_hN（一次側）",
+                                    "A", orderBars(data, prefix))))
             .raw("</div>\n");
     }
 }
@@ -224,13 +218,6 @@ void writeTable(Html& h, const CampaignData& data) {
     h.raw("</tbody></table>\n");
 }
 
-void writeText(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) throw OutputError(ErrorKind::CannotWrite, utf8Text(path), "cannot write the file");
-}
-
 }  // namespace
 
 std::string statisticsCsv(const CampaignData& data) {
@@ -249,24 +236,62 @@ std::string spreadsheetCsv(const std::string& text) {
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     std::string out = ascii ? "" : "\xEF\xBB\xBF";
-    out.reserve(out.size() + text.size() + text.size() / 16);
-    for (const char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
+    appendCrLf(out, text);
     return out;
 }
 
+std::vector<std::pair<std::string, std::string>> setupRows(const MeasurementSetup& setup) {
+    static const char* kTypes[] = {"単相２線", "単相３線", "三相２Ｍ", "三相１Ｍ", "三相３Ｍ"};
+    static const char* kHarmonics[] = {"1-49次奇数", "+重畳角保存", "+三相不平衡",
+                                       "+重畳角･　不平衡保存", "高次(256次)調波+重畳位相"};
+    static const char* kSaveModes[] = {"瞬時値", "平均値", "電圧歪最大", "電流歪最大"};
+    const ConversionSettings& s = setup.settings;
+    const auto pick = [](const char* const* captions, int count, auto value) {
+        const int i = static_cast<int>(value);
+        return std::string(i >= 0 && i < count ? captions[i] : "");
+    };
+    std::string ct, clamp;
+    for (int k = 0; k < s.feederCount && k < kMaxFeeders; ++k) {
+        const auto f = static_cast<std::size_t>(k);
+        const std::string sep = k ? "、" : "";
+        ct += sep + format("%g", s.ctRatio[f]);
+        // A clamp of range R gives 0.2 V at R amperes.
+        clamp += sep + (s.currentSenseOhms[f] > 0 ? format("%g A", 0.2 / s.currentSenseOhms[f])
+                                                  : std::string("-"));
+    }
+    std::vector<std::pair<std::string, std::string>> rows{
+        {"入力フォルダ", setup.inputFolder},
+        {"測定方式", pick(kTypes, 5, s.measurementType)},
+        {"PT 比", std::to_string(s.ptRatio)},
+        {"CT 比（フィーダ順）", ct},
+        {"クランプ範囲（フィーダ順）", clamp},
+        {"高調波", pick(kHarmonics, 5, s.harmonicOption())},
+        {"データ保存形式", pick(kSaveModes, 4, s.saveMode)},
+        {"補間方式", s.interpolation == InterpolationMode::BandLimited ? "高精度" : "直線"},
+    };
+    std::string skipped;
+    for (const std::string& line : setup.skipped) skipped += (skipped.empty() ? "" : "\n") + line;
+    rows.emplace_back("解析できなかった記録",
+                      setup.skipped.empty()
+                          ? std::string("なし")
+                          : std::to_string(setup.skipped.size()) + " 件\n" + skipped);
+    return rows;
+}
+
 std::string reportHtml(const CampaignData& data, const ReportSettings& settings) {
+    const std::string title = settings.siteName.empty()
+                                  ? std::string("高調波測定結果レポート")
+                                  : "高調波測定結果レポート　" + settings.siteName;
     Html h;
     h.raw("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n")
-        .element("title", "高調波測定結果レポート")
+        .element("title", title)
         .raw("\n")
         .raw(kStyle)
         .raw("</head>\n<body>\n")
-        .element("h1", "高調波測定結果レポート")
+        .element("h1", title)
         .raw("\n");
     writeSummary(h, data, settings);
+    if (data.setup) writeSetup(h, *data.setup);
     writeTrends(h, data);
     writeBars(h, data);
     writeTable(h, data);
@@ -274,10 +299,20 @@ std::string reportHtml(const CampaignData& data, const ReportSettings& settings)
     return h.take();
 }
 
+std::vector<std::string> existingReportFiles(const std::string& dir) {
+    std::vector<std::string> found;
+    for (const char* name : {"report.html", "statistics.csv"}) {
+        const std::filesystem::path path = utf8Path(dir) / name;
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec)) found.push_back(utf8Text(path));
+    }
+    return found;
+}
+
 void writeReportFiles(const std::string& dir, const CampaignData& data,
                       const ReportSettings& settings) {
     // Both texts are built before anything is written.
-    const std::string csv = statisticsCsv(data);
+    const std::string csv = spreadsheetCsv(statisticsCsv(data));
     const std::string html = reportHtml(data, settings);
     const std::filesystem::path folder = utf8Path(dir);
     std::error_code ec;
@@ -286,15 +321,43 @@ void writeReportFiles(const std::string& dir, const CampaignData& data,
         throw OutputError(
             ErrorKind::CannotCreate, dir,
             "cannot create the output folder" + (ec ? ": " + ec.message() : std::string()));
-    const auto csvPath = folder / "statistics.csv", htmlPath = folder / "report.html";
-    try {
-        writeText(csvPath, spreadsheetCsv(csv));
-        writeText(htmlPath, html);
-    } catch (const OutputError&) {
-        std::filesystem::remove(csvPath, ec);
-        std::filesystem::remove(htmlPath, ec);
-        throw;
+    WholeFileWriter csvFile(folder / "statistics.csv"), htmlFile(folder / "report.html");
+    csvFile.write(csv);
+    htmlFile.write(html);
+    csvFile.finish();
+    htmlFile.finish();
+    // The report first: should the statistics then fail, the report read is a whole one.
+    htmlFile.commit();
+    csvFile.commit();
+}
+
+namespace {
+
+// The records' text is plain ASCII (names, dates and numbers): no byte-order mark.
+void flush(WholeFileWriter& out, std::string& text) {
+    std::string lines;
+    appendCrLf(lines, text);
+    out.write(lines);
+    text.clear();
+}
+
+}  // namespace
+
+void writeRecordsCsv(const std::string& path, const CampaignData& data) {
+    std::vector<std::unique_ptr<ResultFileReader>> files;
+    for (const std::string& name : data.files)
+        files.push_back(
+            std::make_unique<ResultFileReader>(name, data.layout.option, data.layout.feederCount));
+    const RecordFormat& format = files.front()->format();
+    WholeFileWriter out(utf8Path(path));
+    std::string text = recordCsvHeader(format);
+    for (const RecordSource& source : data.sources) {
+        appendRecordCsvLine(text, files[source.file]->at(source.index), format);
+        if (text.size() < (1u << 16)) continue;
+        flush(out, text);
     }
+    flush(out, text);
+    out.commit();
 }
 
 }  // namespace waveharm

@@ -46,6 +46,8 @@ Frame drawFrame(ChartGeometry& g, const std::string& title, const std::string& u
         g.texts.push_back({f.left - 6, y + 3.5, number(v), TextAnchor::End, 10, kAxisColour});
     }
     g.rects.push_back({f.left, f.top, f.width, f.height, "none", kAxisColour});
+    g.plot = {f.left, f.top, f.width, f.height};
+    g.valueTop = yTop;
     return f;
 }
 
@@ -70,15 +72,26 @@ double textWidth(const std::string& text, double size) {
     return w;
 }
 
-// Legend entries from the right end of the title line leftwards.
-void drawLegend(ChartGeometry& g, const std::vector<std::pair<std::string, std::string>>& items) {
+// Legend entries from the right end of the title line leftwards; an entry without a
+// colour stands for a hidden line and is drawn grey and hollow. Returns each entry's box
+// in the order given.
+std::vector<ChartBox> drawLegend(ChartGeometry& g,
+                                 const std::vector<std::pair<std::string, std::string>>& items) {
+    std::vector<ChartBox> boxes(items.size());
     double x = g.width - kRight;
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        x -= textWidth(it->first, 10);
-        g.texts.push_back({x, 18, it->first, TextAnchor::Start, 10, "#333"});
-        g.rects.push_back({x - 14, 10, 10, 10, it->second, ""});
+    for (std::size_t i = items.size(); i-- > 0;) {
+        const auto& [label, colour] = items[i];
+        const double w = textWidth(label, 10);
+        x -= w;
+        g.texts.push_back({x, 18, label, TextAnchor::Start, 10, colour.empty() ? "#aaa" : "#333"});
+        if (colour.empty())
+            g.rects.push_back({x - 14, 10, 10, 10, "none", "#aaa"});
+        else
+            g.rects.push_back({x - 14, 10, 10, 10, colour, ""});
+        boxes[i] = {x - 16, 6, w + 18, 16};
         x -= 26;
     }
+    return boxes;
 }
 
 }  // namespace
@@ -124,22 +137,28 @@ double niceCeiling(double value) {
     return 10 * power;
 }
 
-ChartGeometry trendChart(const std::string& title, const std::string& unit,
-                         std::span<const double> times, const std::vector<TrendLine>& lines,
+const char* trendColour(int feeder) {
+    static const char* kColours[] = {"#1f5fa8", "#c0392b", "#27ae60", "#8e44ad", "#d35400",
+                                     "#16a085", "#7f8c8d", "#2c3e50", "#b7950b", "#6d4c41"};
+    return kColours[static_cast<std::size_t>(std::max(feeder, 0)) % 10];
+}
+
+int trendPlotColumns(double width) { return std::max(1, static_cast<int>(width - kLeft - kRight)); }
+
+ChartGeometry trendChart(const std::string& title, const std::string& unit, TimeWindow window,
+                         double recordSpacing, const std::vector<TrendLine>& lines,
                          std::optional<double> limit, double width, double height) {
-    ChartGeometry g{width, height, {}, {}, {}};
-    const int columns = static_cast<int>(width - kLeft - kRight);
-    const double t0 = times.empty() ? 0 : times.front(), t1 = times.empty() ? 0 : times.back();
-    std::vector<std::vector<ColumnExtent>> extents;
+    ChartGeometry g{width, height, {}, {}, {}, {}, 0, {}};
+    const int columns = trendPlotColumns(width);
     double highest = limit.value_or(0);
     for (const TrendLine& line : lines) {
-        extents.push_back(decimateMinMax(times, line.values, t0, t1, columns));
-        for (const ColumnExtent& e : extents.back())
+        if (!line.shown) continue;
+        for (const ColumnExtent& e : line.columns)
             if (e.any) highest = std::max(highest, double(e.max));
     }
     const Frame f = drawFrame(g, title, unit, niceCeiling(highest * 1.05));
-    const double span = t1 - t0;
-    for (int i = 0; i <= 4 && !times.empty(); ++i) {
+    const double t0 = window.t0, span = window.t1 - window.t0;
+    for (int i = 0; i <= 4 && span > 0; ++i) {
         const double x = f.left + f.width * i / 4;
         const TextAnchor anchor = i == 0   ? TextAnchor::Start
                                   : i == 4 ? TextAnchor::End
@@ -149,18 +168,19 @@ ChartGeometry trendChart(const std::string& title, const std::string& unit,
     }
     // Records further apart than a few of their usual intervals (the recorder was
     // stopped) leave a gap in the line; closer ones are joined across empty columns.
-    const double columnDays = columns > 0 && span > 0 ? span / columns : 1;
-    const int joinColumns =
-        static_cast<int>(std::ceil(5 * typicalRecordSpacing(times) / columnDays)) + 1;
+    const double columnDays = span > 0 ? span / columns : 1;
+    const int joinColumns = static_cast<int>(std::ceil(5 * recordSpacing / columnDays)) + 1;
     std::vector<std::pair<std::string, std::string>> legend;
-    for (std::size_t l = 0; l < lines.size(); ++l) {
-        legend.emplace_back(lines[l].label, lines[l].colour);
+    for (const TrendLine& line : lines) {
+        legend.emplace_back(line.label, line.shown ? line.colour : std::string());
+        if (!line.shown) continue;
         // Each run of filled columns is one polyline going down and up through every
         // column's extent, so single spikes stay drawn.
-        ChartPolyline run{{}, lines[l].colour, 1.2, false};
+        ChartPolyline run{{}, line.colour, 1.2, false};
         int lastFilled = -1;
-        for (int c = 0; c < columns; ++c) {
-            const ColumnExtent& e = extents[l][c];
+        const int n = std::min(columns, static_cast<int>(line.columns.size()));
+        for (int c = 0; c < n; ++c) {
+            const ColumnExtent& e = line.columns[static_cast<std::size_t>(c)];
             if (!e.any) continue;
             if (lastFilled >= 0 && c - lastFilled > joinColumns) {
                 g.lines.push_back(run);
@@ -175,13 +195,14 @@ ChartGeometry trendChart(const std::string& title, const std::string& unit,
         if (!run.points.empty()) g.lines.push_back(run);
     }
     drawLimit(g, f, limit);
-    drawLegend(g, legend);
+    const std::vector<ChartBox> boxes = drawLegend(g, legend);
+    for (std::size_t l = 0; l < boxes.size(); ++l) g.legend.push_back({l, boxes[l]});
     return g;
 }
 
 ChartGeometry orderBarChart(const std::string& title, const std::string& unit,
                             const OrderBars& bars, double width, double height) {
-    ChartGeometry g{width, height, {}, {}, {}};
+    ChartGeometry g{width, height, {}, {}, {}, {}, 0, {}};
     double highest = 0;
     for (std::size_t i = 0; i < bars.orders.size(); ++i) {
         highest = std::max({highest, bars.max[i], bars.cp95[i], bars.limit[i].value_or(0)});

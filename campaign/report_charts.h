@@ -39,11 +39,30 @@ struct ChartText {
     std::string colour = "#222";
 };
 
+/// An axis-parallel box in a chart's logical units (y grows downwards).
+struct ChartBox {
+    double x = 0, y = 0, width = 0, height = 0;
+    bool contains(double px, double py) const {
+        return px >= x && px <= x + width && py >= y && py <= y + height;
+    }
+};
+
+/// Where a line's legend entry is drawn, so that a screen can show or hide the line
+/// when the entry is clicked.
+struct ChartLegendEntry {
+    std::size_t line = 0;  ///< index into the chart's TrendLine list
+    ChartBox box;
+};
+
+/// A chart as drawn: rectangles first, then lines over them, then texts.
 struct ChartGeometry {
     double width = 0, height = 0;
     std::vector<ChartRect> rects;
     std::vector<ChartPolyline> lines;
     std::vector<ChartText> texts;
+    ChartBox plot;                         ///< the plot area inside the axes
+    double valueTop = 0;                   ///< the value at the top of the plot area
+    std::vector<ChartLegendEntry> legend;  ///< trend charts only
 };
 
 /// The minimum and maximum of the values that fall into one drawn column.
@@ -71,15 +90,31 @@ double niceCeiling(double value);
 
 struct TrendLine {
     std::string label;
-    std::span<const float> values;  ///< one per record, in time order
+    std::vector<ColumnExtent> columns;  ///< one per plot column (see trendPlotColumns)
     std::string colour;
+    bool shown = true;  ///< a hidden line keeps its legend entry, greyed
 };
 
-/// A trend over time (`times` in days since 1899-12-30): every column of the plot
-/// drawn from its minimum to its maximum, so the worst value stays visible at any
-/// record count, with an optional dashed limit line; `unit` labels the value axis.
-ChartGeometry trendChart(const std::string& title, const std::string& unit,
-                         std::span<const double> times, const std::vector<TrendLine>& lines,
+/// The colour of a distortion trend: the voltage's (feeder 0) and each feeder's own,
+/// the same in the report and on the screen.
+const char* trendColour(int feeder);
+
+/// The stretch of time a trend chart shows, in days since 1899-12-30.
+struct TimeWindow {
+    double t0 = 0, t1 = 0;
+};
+
+/// The plot columns of a trend chart `width` wide: one per logical unit of its plot area.
+int trendPlotColumns(double width);
+
+/// A trend over `window`: every plot column drawn from its minimum to its maximum (the
+/// lines' `columns`), so the worst value stays visible at any record count, runs of
+/// records further apart than five `recordSpacing` left as gaps, with an optional dashed
+/// limit line; the value axis runs from 0 to a round value above the shown lines and the
+/// limit, labelled with `unit`. The legend at the right end of the title line lists
+/// every line.
+ChartGeometry trendChart(const std::string& title, const std::string& unit, TimeWindow window,
+                         double recordSpacing, const std::vector<TrendLine>& lines,
                          std::optional<double> limit, double width = 720, double height = 230);
 
 /// One bar group per harmonic order: the CP95 and the maximum side by side, and the

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "engine/analyzer.h"
 #include "input/recording.h"
@@ -102,14 +103,18 @@ inline Outcome readResultInput(std::span<const std::uint8_t> data) {
     const std::string name = kNames[(choice >> 7) + (option ? 0 : 2)];
     const auto bytes = std::as_bytes(data.subspan(1));
     try {
-        const ResultLayout layout =
-            resolveResultLayout(name, static_cast<std::int64_t>(bytes.size()), option, feeders);
-        const auto records = parseResultRecords(bytes, layout, name);
-        // Every record of a file the reader accepts is decoded whole.
-        if (records.size() * static_cast<std::size_t>(layout.recordBytes()) != bytes.size())
-            std::abort();
-        for (const ResultRecord& r : records)
-            if (r.currentRms.size() != static_cast<std::size_t>(layout.feederCount)) std::abort();
+        const RecordFormat format(
+            resolveResultLayout(name, static_cast<std::int64_t>(bytes.size()), option, feeders));
+        // Every record of a file the reader accepts is read whole, as dump and the
+        // campaign read it: its time stamp and every column.
+        std::vector<float> values(format.columns().size());
+        std::size_t records = 0;
+        forEachRecord(bytes, format, name, 0, [&](const RecordView& r) {
+            r.time();
+            r.values(format, values);
+            ++records;
+        });
+        if (records * static_cast<std::size_t>(format.recordBytes()) != bytes.size()) std::abort();
         return Outcome::Accepted;
     } catch (const InputError&) {
         return Outcome::Refused;

@@ -1,6 +1,5 @@
-// Result file names and record sizes.
+// Result file names, the files a run would replace, and whether their folder takes new files.
 
-#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -77,46 +76,6 @@ void checkResultFolderWritable(const std::string& fileName) {
     }
     std::fclose(f);
     std::filesystem::remove(probe, ec);
-}
-
-int harmonicCount(HarmonicOption option) {
-    return option == HarmonicOption::HighOrder256 ? 256 : 25;
-}
-
-bool hasVoltageAngleRow(HarmonicOption option) {
-    return option == HarmonicOption::WithSuperpositionAngle ||
-           option == HarmonicOption::WithAngleAndUnbalance ||
-           option == HarmonicOption::HighOrder256;
-}
-
-bool hasCurrentAngleRow(HarmonicOption option) {
-    return option == HarmonicOption::WithSuperpositionAngle;
-}
-
-bool hasUnbalanceRows(HarmonicOption option) {
-    return option == HarmonicOption::WithUnbalance ||
-           option == HarmonicOption::WithAngleAndUnbalance;
-}
-
-int recordLength(HarmonicOption option, int feederCount) {
-    assert(feederCount >= 1 && "a record holds at least one feeder");
-    const int h = harmonicCount(option);
-    int bytes = 4 + 2 + 4 * h;           // date, time, voltage RMS per order
-    bytes += feederCount * (4 + 2) * h;  // per feeder: current RMS and angle per order
-    if (hasVoltageAngleRow(option)) bytes += 2 * h;
-    if (hasCurrentAngleRow(option)) bytes += 2 * h;
-    if (hasUnbalanceRows(option)) bytes += 4 * 3 + feederCount * 4 * 3;
-    return bytes;
-}
-
-std::vector<int> writtenOrders(HarmonicOption option) {
-    std::vector<int> orders;
-    if (option == HarmonicOption::HighOrder256) {
-        for (int n = 1; n <= 256; ++n) orders.push_back(n);
-    } else {
-        for (int n = 1; n <= 49; n += 2) orders.push_back(n);
-    }
-    return orders;
 }
 
 }  // namespace waveharm

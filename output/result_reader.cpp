@@ -1,31 +1,17 @@
 #include "output/result_reader.h"
 
+#include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cctype>
 
-#include "base/byte_reader.h"
-#include "base/input_file.h"
+#include "base/error.h"
 #include "base/utf8_path.h"
-#include "output/result_writer.h"
 
 namespace waveharm {
 namespace {
 
 char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-float readF32(ByteReader& r) { return std::bit_cast<float>(r.i32le()); }
-
-std::vector<float> readF32s(ByteReader& r, int count) {
-    std::vector<float> v(static_cast<std::size_t>(count));
-    for (float& x : v) x = readF32(r);
-    return v;
-}
-
-std::vector<std::int16_t> readI16s(ByteReader& r, int count) {
-    std::vector<std::int16_t> v(static_cast<std::size_t>(count));
-    for (auto& x : v) x = r.i16le();
-    return v;
-}
 
 std::string describe(const ResultLayout& layout) {
     static const char* kOptionNames[] = {"odd orders 1-49", "superposition angles", "unbalance",
@@ -50,8 +36,6 @@ std::optional<int> feederCountFromSize(HarmonicOption option, std::int64_t size)
 }
 
 }  // namespace
-
-int ResultLayout::recordBytes() const { return recordLength(option, feederCount); }
 
 std::optional<ExtensionLayout> layoutFromExtension(std::string_view fileName) {
     const std::size_t slash = fileName.find_last_of("/\\");
@@ -127,65 +111,112 @@ ResultLayout resolveResultLayout(const std::string& fileName, std::int64_t fileS
     return layout;
 }
 
-ResultRecord decodeResultRecord(std::span<const std::byte> bytes, const ResultLayout& layout,
-                                const std::string& fileName, std::int64_t offset) {
-    if (static_cast<std::int64_t>(bytes.size()) != layout.recordBytes())
-        throw InputError(ErrorKind::NotAResultFile, fileName, offset,
-                         "a record of " + std::to_string(bytes.size()) + " bytes does not fit " +
-                             describe(layout));
-    ByteReader r(bytes, fileName);
-    const int h = harmonicCount(layout.option);
-    const int feeders = layout.feederCount;
-    ResultRecord rec;
-    rec.dateField = readF32(r);
-    rec.timeField = r.i16le();
-    rec.voltageRms = readF32s(r, h);
-    for (int k = 0; k < feeders; ++k) {
-        rec.currentRms.push_back(readF32s(r, h));
-        rec.currentAngleDeg.push_back(readI16s(r, h));
-    }
-    if (hasVoltageAngleRow(layout.option)) rec.voltageAngleDeg = readI16s(r, h);
-    if (hasCurrentAngleRow(layout.option)) rec.firstCurrentAngleDeg = readI16s(r, h);
-    if (hasUnbalanceRows(layout.option)) {
-        rec.hasUnbalance = true;
-        for (float& v : rec.voltageRmsByPhase) v = readF32(r);
-        // Stored in the phase order 0, 2, 1.
-        for (int k = 0; k < feeders; ++k) {
-            std::array<float, 3> phases{};
-            for (int j : {0, 2, 1}) phases[j] = readF32(r);
-            rec.currentRmsByPhase.push_back(phases);
+RecordStamp RecordView::stamp() const {
+    return {std::bit_cast<float>(bits(kDateField.offset, 4)), whole(kTimeField)};
+}
+
+CivilDateTime RecordView::time() const { return recordTime(stamp(), *m_file, m_index, m_offset); }
+
+float RecordView::value(const RecordField& field) const {
+    if (field.isI16()) return static_cast<float>(whole(field));
+    return std::bit_cast<float>(bits(field.offset, 4));
+}
+
+std::int16_t RecordView::whole(const RecordField& field) const {
+    assert(field.isI16() && "a 16-bit field");
+    return static_cast<std::int16_t>(bits(field.offset, 2));
+}
+
+void RecordView::values(const RecordFormat& format, std::span<float> out) const {
+    const std::vector<RecordField>& columns = format.columns();
+    assert(out.size() >= columns.size() && "room for every column");
+    assert(static_cast<int>(m_bytes.size()) == format.recordBytes() && "a record of the format");
+    const std::byte* p = m_bytes.data();
+    const auto byte = [p](int at) { return std::to_integer<std::uint32_t>(p[at]); };
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const int at = columns[c].offset;
+        if (columns[c].isI16()) {
+            out[c] = static_cast<std::int16_t>(byte(at) | byte(at + 1) << 8);
+        } else {
+            out[c] = std::bit_cast<float>(byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 |
+                                          byte(at + 3) << 24);
         }
     }
-    return rec;
 }
 
-std::vector<ResultRecord> parseResultRecords(std::span<const std::byte> bytes,
-                                             const ResultLayout& layout,
-                                             const std::string& fileName) {
-    const std::size_t length = static_cast<std::size_t>(layout.recordBytes());
+std::uint32_t RecordView::bits(int offset, int width) const {
+    // The field table keeps every field inside the record, whose length the view holds.
+    assert(offset >= 0 && std::size_t(offset + width) <= m_bytes.size() && "field in the record");
+    std::uint32_t v = 0;
+    for (int i = 0; i < width; ++i)
+        v |= std::to_integer<std::uint32_t>(m_bytes[static_cast<std::size_t>(offset + i)])
+             << (8 * i);
+    return v;
+}
+
+void forEachRecord(std::span<const std::byte> bytes, const RecordFormat& format,
+                   const std::string& file, std::int64_t firstIndex, const RecordVisitor& visit) {
+    const std::size_t length = static_cast<std::size_t>(format.recordBytes());
+    const std::int64_t start = firstIndex * static_cast<std::int64_t>(length);
     if (bytes.size() % length != 0)
-        throw InputError(ErrorKind::NotAResultFile, fileName,
-                         static_cast<std::int64_t>(bytes.size() - bytes.size() % length),
+        throw InputError(ErrorKind::NotAResultFile, file,
+                         start + static_cast<std::int64_t>(bytes.size() - bytes.size() % length),
                          "the file size (" + std::to_string(bytes.size()) +
-                             " bytes) is not a whole number of records for " + describe(layout));
-    std::vector<ResultRecord> records;
-    records.reserve(bytes.size() / length);
-    for (std::size_t at = 0; at < bytes.size(); at += length)
-        records.push_back(decodeResultRecord(bytes.subspan(at, length), layout, fileName,
-                                             static_cast<std::int64_t>(at)));
-    return records;
+                             " bytes) is not a whole number of records for " +
+                             describe(format.layout()));
+    std::int64_t index = firstIndex;
+    for (std::size_t at = 0; at < bytes.size(); at += length, ++index)
+        visit(RecordView(bytes.subspan(at, length), index, start + static_cast<std::int64_t>(at),
+                         file));
 }
 
-ResultFileContents readResultFile(const std::string& path, std::optional<HarmonicOption> option,
-                                  std::optional<int> feederCount) {
-    const std::vector<std::byte> bytes = readFileBytes(utf8Path(path), "result file");
+namespace {
 
-    ResultFileContents contents;
-    contents.layout =
-        resolveResultLayout(path, static_cast<std::int64_t>(bytes.size()), option, feederCount);
-    contents.orders = writtenOrders(contents.layout.option);
-    contents.records = parseResultRecords(bytes, contents.layout, path);
-    return contents;
+std::int64_t recordsPerChunk(const RecordFormat& format) {
+    return std::max<std::int64_t>(1, (std::int64_t{1} << 20) / format.recordBytes());
+}
+
+InputFile openResultFile(const std::string& path) {
+    InputFile in;
+    in.open(utf8Path(path), path, "result file");
+    return in;
+}
+
+}  // namespace
+
+ResultFileReader::ResultFileReader(const std::string& path, std::optional<HarmonicOption> option,
+                                   std::optional<int> feederCount)
+    : m_file(openResultFile(path)),
+      m_format(resolveResultLayout(path, m_file.size(), option, feederCount)),
+      m_records(m_file.size() / m_format.recordBytes()) {}
+
+void ResultFileReader::load(std::int64_t first, std::int64_t count) {
+    const std::int64_t length = m_format.recordBytes();
+    m_chunkCount = 0;
+    m_chunk.resize(static_cast<std::size_t>(count * length));
+    m_file.readExactly(first * length, m_chunk);
+    m_chunkFirst = first;
+    m_chunkCount = count;
+}
+
+void ResultFileReader::read(const RecordVisitor& visit, std::int64_t first, std::int64_t count) {
+    first = std::clamp<std::int64_t>(first, 0, m_records);
+    const std::int64_t end = count < 0 ? m_records : std::min(m_records, first + count);
+    const std::int64_t perChunk = recordsPerChunk(m_format);
+    for (std::int64_t at = first; at < end; at += perChunk) {
+        load(at, std::min(perChunk, end - at));
+        forEachRecord(m_chunk, m_format, m_file.name(), at, visit);
+    }
+}
+
+RecordView ResultFileReader::at(std::int64_t index) {
+    assert(index >= 0 && index < m_records && "a record of the file");
+    if (index < m_chunkFirst || index >= m_chunkFirst + m_chunkCount)
+        load(index, std::min(recordsPerChunk(m_format), m_records - index));
+    const std::int64_t length = m_format.recordBytes();
+    const auto at = static_cast<std::size_t>((index - m_chunkFirst) * length);
+    return RecordView(std::span<const std::byte>(m_chunk).subspan(at, std::size_t(length)), index,
+                      index * length, m_file.name());
 }
 
 }  // namespace waveharm

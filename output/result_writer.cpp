@@ -18,6 +18,12 @@ OutputError::OutputError(ErrorKind kind, std::string file, std::string reason, i
 
 namespace {
 
+ResultLayout checkedLayout(const ConversionSettings& settings) {
+    if (settings.feederCount < 1 || settings.feederCount > kMaxFeeders)
+        throw std::invalid_argument("result writer: feeder count out of range");
+    return {settings.harmonicOption(), settings.feederCount, 0};
+}
+
 // The interval boundary shared by both writers: a record when the recording's minute
 // differs from the last record's (or always, below one minute) and the interval holds
 // at least one recording; the interval is cleared after each record.
@@ -26,10 +32,8 @@ class IntervalWriter : public ResultWriter {
     explicit IntervalWriter(const ConversionSettings& settings)
         : m_option(settings.harmonicOption()),
           m_feeders(settings.feederCount),
-          m_everyRecording(settings.outputUnderOneMinute) {
-        if (m_feeders < 1 || m_feeders > kMaxFeeders)
-            throw std::invalid_argument("result writer: feeder count out of range");
-    }
+          m_format(checkedLayout(settings)),
+          m_everyRecording(settings.outputUnderOneMinute) {}
 
     bool offer(DateTime recordingTime, IntervalAggregate& interval) override {
         const std::int64_t minute = minuteKey(recordingTime);
@@ -54,6 +58,7 @@ class IntervalWriter : public ResultWriter {
 
     HarmonicOption m_option;
     int m_feeders;
+    RecordFormat m_format;  ///< the same for the single file and each phase file
 
   private:
     void write(DateTime t, IntervalAggregate& interval) {
@@ -92,7 +97,7 @@ class SingleFileWriter final : public IntervalWriter {
   private:
     void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval) override {
         checkIntervalShape(interval, m_option, m_feeders);
-        m_file.append(encodeSingleRecord(stamp, interval, m_option, m_feeders));
+        m_file.append(encodeSingleRecord(m_format, stamp, interval));
     }
 
     ResultFile m_file;
@@ -134,8 +139,7 @@ class PhaseFileWriter final : public IntervalWriter {
     void writeRecord(const RecordStamp& stamp, const IntervalAggregate& interval) override {
         checkIntervalShape(interval, m_option, m_feeders);
         std::array<std::vector<std::byte>, 3> records;
-        for (int p = 0; p < 3; ++p)
-            records[p] = encodePhaseRecord(stamp, interval, p, m_option, m_feeders);
+        for (int p = 0; p < 3; ++p) records[p] = encodePhaseRecord(m_format, stamp, interval, p);
         std::array<std::int64_t, 3> before{};
         for (int p = 0; p < 3; ++p) before[p] = m_files[p].bytesWritten();
         for (int p = 0; p < 3; ++p) {

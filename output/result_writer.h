@@ -12,6 +12,7 @@
 #include "base/date_time.h"
 #include "base/error.h"
 #include "engine/harmonic_result.h"
+#include "output/record_format.h"
 #include "settings/conversion_settings.h"
 
 namespace waveharm {
@@ -53,22 +54,6 @@ std::vector<std::string> existingResultFiles(const ConversionSettings& settings)
 /// a scratch file there; nothing else in the folder is touched. Throws OutputError
 /// (CannotCreate) naming the folder and the reason.
 void checkResultFolderWritable(const std::string& fileName);
-
-/// Bytes of one record for a harmonic option and feeder count.
-int recordLength(HarmonicOption option, int feederCount);
-
-/// Orders written: 1..256 for 256 orders, else 1, 3, …, 49.
-std::vector<int> writtenOrders(HarmonicOption option);
-
-/// Number of orders written per row: 256 or 25.
-int harmonicCount(HarmonicOption option);
-/// Whether the record carries the voltage angle row (superposition angle, or the phase
-/// angle in the per-phase files).
-bool hasVoltageAngleRow(HarmonicOption option);
-/// Whether the record carries the first feeder's current angle row.
-bool hasCurrentAngleRow(HarmonicOption option);
-/// Whether the record ends with the per-phase voltage and current RMS values.
-bool hasUnbalanceRows(HarmonicOption option);
 
 class ResultWriter {
   public:

@@ -340,9 +340,8 @@ void CampaignView::buildTrend() {
         }
         g->data()->set(points, true);
     };
-    add("V_thd", d.voltageThd, kSeriesColours[0]);
-    for (std::size_t k = 0; k < d.currentThd.size(); ++k)
-        add(QString("I%1_thd").arg(k + 1), d.currentThd[k], kSeriesColours[(k + 1) % 9]);
+    for (const TrendSeries& t : d.trends)
+        add(QString::fromStdString(t.name), t.values, kSeriesColours[t.feeder % 9]);
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeFormat("MM/dd\nHH:mm");
     ticker->setDateTimeSpec(Qt::UTC);
@@ -403,9 +402,8 @@ void CampaignView::showTrendCursor(QMouseEvent* event) {
     cursor->point2->setCoords(at, 1);
     cursor->setVisible(true);
     QString text = timeText(times[i]);
-    text += QString("   V_thd %1 %").arg(number(m_data->voltageThd[i]));
-    for (std::size_t k = 0; k < m_data->currentThd.size(); ++k)
-        text += QString("   I%1_thd %2 %").arg(k + 1).arg(number(m_data->currentThd[k][i]));
+    for (const TrendSeries& t : m_data->trends)
+        text += QString("   %1 %2 %").arg(QString::fromStdString(t.name)).arg(number(t.values[i]));
     readout->setText(text);
     m_trend->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -474,7 +472,7 @@ void CampaignView::chooseFiles() {
 bool CampaignView::saveReportTo(const QString& folder) {
     if (!m_data) return false;
     try {
-        writeReportFiles(utf8(folder), *m_data, {m_limits ? &*m_limits : nullptr, m_context});
+        writeReportFiles(utf8(folder), *m_data, {m_limits ? &*m_limits : nullptr, m_context, {}});
     } catch (const OutputError& e) {
         m_status->setText(errorMessage(e));
         return false;

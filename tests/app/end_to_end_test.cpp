@@ -17,6 +17,7 @@
 #include "run/circuit_fixture.h"
 #include "run/conversion_driver.h"
 #include "support/cli_runner.h"
+#include "support/result_records.h"
 #include "support/scratch_folder.h"
 
 namespace waveharm {

@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "campaign/campaign_data.h"
 #include "campaign/report.h"
@@ -52,16 +58,21 @@ TEST(Campaign, MergesFilesInTimeOrderAndDerivesDistortion) {
     writeRecords(dir.file("late.hm1"), 3, {66, 132}, {1, 9});
     writeRecords(dir.file("early.hm1"), 0, {0, 33, 99}, {2, 3, 4});
     CampaignOptions small;
-    small.valueMemoryBytes = 64;  // one series per pass: the batching must not matter
+    small.valueMemoryBytes = 64;  // a sample and more passes: the passes must not matter
     const CampaignData d = readCampaign({dir.file("late.hm1"), dir.file("early.hm1")}, small);
     ASSERT_EQ(d.recordCount(), 5u);
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_NEAR(d.times[i], at(2024, 5, 1, 10, int(i), 0).serial, 1e-9) << i;
     // V_thd = √(V5² + 30²) / 6600 · 100, in time order: V5 = 0, 33, 99, 66, 132.
     const float v5[] = {0, 33, 99, 66, 132};
+    ASSERT_EQ(d.trends.size(), 2u);
     for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_NEAR(d.voltageThd[i], std::hypot(v5[i], 30.0) / 66, 1e-5) << i;
-    EXPECT_NEAR(d.currentThd[0][3], 1.0, 1e-6);
+        EXPECT_NEAR(d.trends[0].values[i], std::hypot(v5[i], 30.0) / 66, 1e-5) << i;
+    EXPECT_EQ(d.trends[1].name, "I1_thd");
+    EXPECT_NEAR(d.trends[1].values[3], 1.0, 1e-6);
+    // Each record remembers where it came from, for the records' export.
+    EXPECT_EQ(d.sources[3].file, 0u);
+    EXPECT_EQ(d.sources[0].file, 1u);
 
     const SeriesRow& v = row(d, "V_h5");
     EXPECT_EQ(v.unit, "V");
@@ -93,31 +104,76 @@ TEST(Campaign, VerdictsFollowCp95AgainstTheLimit) {
     const std::string csv = statisticsCsv(d);
     EXPECT_EQ(csv.rfind("series,unit,count,min,mean,max,cp95,limit,verdict\nV_h1,V,4,", 0), 0u);
     EXPECT_NE(csv.find("\nI1_h5,A,4,1,5.75,20,17.15,2,fail\n"), std::string::npos) << csv;
-    const std::string html = reportHtml(d, {&limits, {}});
+    const std::string html = reportHtml(d, {&limits, {}, {}});
     EXPECT_NE(html.find("<tr class=\"fail\"><td>I1_h5</td>"), std::string::npos);
     EXPECT_EQ(html.find("http-equiv"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
 }
 
-// A report that cannot be written leaves neither file behind: a spreadsheet without its
-// report would pass for the statistics of a whole one.
-TEST(Campaign, AReportThatCannotBeWrittenLeavesNeitherFile) {
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool anyPartFile(const std::filesystem::path& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().find(".part-") != std::string::npos) return true;
+    return false;
+}
+
+// A report that cannot be written leaves the earlier report and statistics as they were,
+// and nothing half-written beside them.
+TEST(Campaign, AReportThatCannotBeWrittenKeepsTheEarlierOne) {
     namespace fs = std::filesystem;
     ScratchFolder dir;
     writeRecords(dir.file("a.hm1"), 0, {33, 66}, {1, 2});
     const CampaignData d = readCampaign({dir.file("a.hm1")}, {});
     const fs::path out = dir / "report";
+    writeReportFiles(out.string(), d, {nullptr, {}, "旧"});
+    const std::string csv = readText((out / "statistics.csv").string());
     // A folder holding something takes the report's name, so the report cannot be written.
+    fs::remove(out / "report.html");
     fs::create_directories(out / "report.html" / "kept");
-    EXPECT_THROW(writeReportFiles(out.string(), d, {}), OutputError);
-    EXPECT_FALSE(fs::exists(out / "statistics.csv"));
+    EXPECT_THROW(writeReportFiles(out.string(), d, {nullptr, {}, "新"}), OutputError);
+    EXPECT_EQ(readText((out / "statistics.csv").string()), csv);
     EXPECT_TRUE(fs::exists(out / "report.html" / "kept"));
-
-    fs::remove_all(out / "report.html");
-    writeReportFiles(out.string(), d, {});
-    EXPECT_GT(fs::file_size(out / "statistics.csv"), 0u);
-    EXPECT_GT(fs::file_size(out / "report.html"), 0u);
+    EXPECT_FALSE(anyPartFile(out));
+    EXPECT_EQ(existingReportFiles(out.string()).size(), 2u);
 }
+
+#ifndef _WIN32
+// The program killed while it writes a report: the files of that name are the earlier
+// report or the new one, whole, never a part.
+TEST(Campaign, AReportKilledWhileWritingLeavesWholeFiles) {
+    namespace fs = std::filesystem;
+    ScratchFolder dir;
+    writeRecords(dir.file("a.hm1"), 0, {33, 66, 99}, {1, 2, 3});
+    const CampaignData d = readCampaign({dir.file("a.hm1")}, {});
+    const fs::path out = dir / "report";
+    writeReportFiles(out.string(), d, {nullptr, {}, "earlier"});
+    const std::string earlier = readText((out / "report.html").string());
+    const std::string csv = readText((out / "statistics.csv").string());
+    const std::string later = reportHtml(d, {nullptr, {}, "later"});
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        for (int i = 0; i < 100000; ++i) writeReportFiles(out.string(), d, {nullptr, {}, "later"});
+        ::_exit(0);
+    }
+    bool caught = false;
+    for (int i = 0; i < 2000000 && !caught; ++i) caught = anyPartFile(out);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(caught) << "the report was never seen being written";
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::string html = readText((out / "report.html").string());
+    EXPECT_TRUE(html == earlier || html == later) << html.size() << " bytes";
+    EXPECT_EQ(readText((out / "statistics.csv").string()), csv);
+}
+#endif
 
 TEST(Campaign, SpreadsheetCsvEndsLinesWithCrLfAndMarksUtf8OnlyWhenNeeded) {
     EXPECT_EQ(spreadsheetCsv("a,b\n1,2\n"), "a,b\r\n1,2\r\n");
@@ -166,13 +222,6 @@ TEST(Campaign, DumpAndTheCampaignRefuseThe31stOfAprilNamingTheFileAndRecord) {
 
 int run(const std::vector<std::string>& args) { return runCli(args).status; }
 
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class ReportCommand : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -183,7 +232,9 @@ class ReportCommand : public ::testing::Test {
 };
 
 TEST_F(ReportCommand, WritesStatisticsAndReportForDemoResults) {
-    ASSERT_EQ(run({"demo", q("rec"), "--feeders", "2", "--count", "6", "--interval", "60"}), 0);
+    ASSERT_EQ(run({"demo", q("rec"), "--feeders", "2", "--count", "6", "--interval", "60",
+                   "--start", "2024-02-29 23:58"}),
+              0);
     std::filesystem::create_directories(dir.file("out"));
     ASSERT_EQ(run({"convert", q("rec"), "--output", q("out/site"), "--harmonics", "odd49",
                    "--feeders", "2", "--ct", "40"}),
@@ -208,8 +259,32 @@ TEST_F(ReportCommand, WritesStatisticsAndReportForDemoResults) {
     EXPECT_GT(failing, 0);  // the demo feeders carry a strong 5th harmonic
     const std::string html = readText(dir.file("rep/report.html"));
     EXPECT_NE(html.find("高調波抑制対策ガイドライン"), std::string::npos);
+    EXPECT_NE(html.find("2024/02/29 23:58"), std::string::npos);  // the demo's --start
+    EXPECT_NE(html.find("2024/03/01 00:03"), std::string::npos);
     EXPECT_NE(html.find("<svg"), std::string::npos);
     EXPECT_EQ(html.find("src="), std::string::npos);  // nothing loaded from elsewhere
+
+    // A second report into the same folder is refused, naming both files, unless asked.
+    const std::vector<std::string> again{"report", q("out/site.hm2"), "--output",
+                                         q("rep"), "--site",          "第二変電所"};
+    const CliResult refused = runCli(again);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.output.find(q("rep/report.html") + " and " + q("rep/statistics.csv")),
+              std::string::npos)
+        << refused.output;
+    EXPECT_EQ(readText(dir.file("rep/report.html")), html);
+    std::vector<std::string> overwrite = again;
+    overwrite.push_back("--overwrite");
+    ASSERT_EQ(run(overwrite), 0);
+    EXPECT_NE(
+        readText(dir.file("rep/report.html")).find("<h1>高調波測定結果レポート　第二変電所</h1>"),
+        std::string::npos);
+}
+
+TEST_F(ReportCommand, DemoStartMustNameARealMinute) {
+    for (const char* start : {"2023-02-29 10:00", "2024-05-01", "2024-05-01 24:00", "x"})
+        EXPECT_EQ(run({"demo", q("rec"), "--start", start}), 2) << start;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("rec")));
 }
 
 TEST_F(ReportCommand, BadLimitsOrOptionsExitWith2AndWriteNothing) {

@@ -50,5 +50,55 @@ TEST(CampaignStatistics, DescribeSeriesAgreesWithAFullSortAndIgnoresNaN) {
     EXPECT_EQ(describeSeries(none).count, 0u);
 }
 
+// The passes against describeSeries over the whole of each series, under budgets that
+// settle it in one pass, in two (the sample's bracket), and in more when the sample
+// misleads: values that repeat with the sample's stride, few distinct values, NaN.
+TEST(CampaignStatistics, PassesAgreeExactlyWithAFullSelection) {
+    const std::size_t records = 20000;
+    std::mt19937 random(5);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    std::vector<std::vector<float>> series(5, std::vector<float>(records));
+    for (std::size_t i = 0; i < records; ++i) {
+        series[0][i] = 50 + 10 * std::sin(float(i) / 300) + noise(random);
+        series[1][i] = float(i % 625 == 0 ? 1000 : i % 7);  // 625: the stride at 256 bytes
+        series[2][i] = float(i % 3) * 0.25f;                // few values, many equal
+        series[3][i] = i % 11 == 0 ? NAN : -noise(random);  // negative, NaN
+        series[4][i] = NAN;
+    }
+    series[0][123] = 1e30f;  // a far outlier stretches the range
+    struct Budget {
+        std::size_t bytes;
+        int passes;  // 0: more than two
+    };
+    for (const Budget budget :
+         {Budget{std::size_t{16} << 20, 1}, Budget{200000, 2}, Budget{256 * series.size(), 0}}) {
+        StatisticsPasses passes(series.size(), records, budget.bytes);
+        std::vector<float> row(series.size());
+        while (passes.needsPass()) {
+            passes.beginPass();
+            for (std::size_t i = 0; i < records; ++i) {
+                for (std::size_t s = 0; s < series.size(); ++s) row[s] = series[s][i];
+                passes.add(row);
+            }
+            passes.endPass();
+            ASSERT_LT(passes.passesDone(), 20) << "the search ends";
+        }
+        if (budget.passes > 0) {
+            EXPECT_EQ(passes.passesDone(), budget.passes) << budget.bytes;
+        } else {
+            EXPECT_GT(passes.passesDone(), 2) << budget.bytes;
+        }
+        const auto results = passes.results();
+        for (std::size_t s = 0; s < series.size(); ++s) {
+            std::vector<float> copy = series[s];
+            const SeriesStatistics expected = describeSeries(copy);
+            EXPECT_EQ(results[s].count, expected.count) << s;
+            EXPECT_EQ(results[s].cp95, expected.cp95) << "series " << s << ", " << budget.bytes;
+            EXPECT_EQ(results[s].max, expected.max) << s;
+            EXPECT_NEAR(results[s].mean, expected.mean, 1e-9 * std::abs(expected.max)) << s;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace waveharm

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <set>
 
 #include "input/recording.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
 #include "output_test_support.h"
+#include "support/result_records.h"
 
 namespace waveharm {
 namespace {
@@ -115,12 +118,39 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"a.hn1", 0, {}, 10, "1 to 9"}));
 
 TEST(ResultReader, RejectsRecordsOfTheWrongSize) {
-    const std::vector<std::byte> bytes(300);
-    const ResultLayout layout{HarmonicOption::Odd1To49, 1, 0};
-    EXPECT_THROW(parseResultRecords(bytes, layout, "x.hm1"), InputError);
-    EXPECT_THROW(decodeResultRecord(std::span(bytes).first(255), layout, "x.hm1"), InputError);
-    EXPECT_EQ(parseResultRecords(std::span(bytes).first(256), layout, "x.hm1").size(), 1u);
-    EXPECT_THROW(readResultFile("/nonexistent/x.hm1"), InputError);
+    const std::vector<std::byte> bytes(512);
+    const RecordFormat format({HarmonicOption::Odd1To49, 1, 0});
+    const std::string name = "x.hm1";
+    int visited = 0;
+    const auto count = [&](const RecordView& r) { visited += r.index() == 3 + visited; };
+    EXPECT_THROW(forEachRecord(std::span(bytes).first(300), format, name, 0, count), InputError);
+    EXPECT_EQ(visited, 0);  // nothing of a file cut short is taken
+    forEachRecord(bytes, format, name, 3, count);
+    EXPECT_EQ(visited, 2);
+    EXPECT_THROW(ResultFileReader("/nonexistent/x.hm1"), InputError);
+}
+
+// Every layout's fields fill the record exactly, each named once, and each can be found.
+TEST(RecordFormat, FieldsTileTheRecordAndAreNamedOnce) {
+    for (int option = 0; option < 5; ++option)
+        for (int feeders = 1; feeders <= kMaxFeeders; ++feeders)
+            for (char phase : {'\0', 'R'}) {
+                const RecordFormat f({static_cast<HarmonicOption>(option), feeders, phase});
+                std::vector<int> owner(static_cast<std::size_t>(f.recordBytes()), -1);
+                std::set<std::string> names;
+                for (std::size_t c = 0; c < f.columns().size(); ++c) {
+                    const RecordField& field = f.columns()[c];
+                    for (int b = field.offset; b < field.offset + field.bytes(); ++b) {
+                        ASSERT_EQ(owner.at(std::size_t(b)), -1) << f.name(field);
+                        owner[std::size_t(b)] = int(c);
+                    }
+                    EXPECT_TRUE(names.insert(f.name(field)).second) << f.name(field);
+                    EXPECT_EQ(f.find(field.kind, field.order, field.feeder, field.phase), int(c));
+                }
+                EXPECT_EQ(std::count(owner.begin(), owner.end(), -1), 6) << "only the stamp";
+            }
+    const RecordFormat phaseFile({HarmonicOption::WithSuperpositionAngle, 1, 'T'});
+    EXPECT_EQ(phaseFile.name(phaseFile.columns().back()), "I1_phase_angle_h49");
 }
 
 // ---- Writer → reader over every option, both writers, one and three feeders ------------

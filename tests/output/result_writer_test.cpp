@@ -8,6 +8,7 @@
 
 #include "output/result_reader.h"
 #include "output_test_support.h"
+#include "support/result_records.h"
 
 #ifdef __linux__
 #include <sys/resource.h>
