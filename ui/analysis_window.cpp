@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 #include <chrono>
 
+#include "base/utf8_path.h"
+#include "campaign/campaign_data.h"
 #include "display/error_texts.h"
 #include "display/run_texts.h"
 #include "display/status_texts.h"
@@ -65,7 +67,7 @@ QString writeError(const OutputError& e) {
 }  // namespace
 
 void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
-                    const QStringList& resultFiles) {
+                    const QStringList& resultFiles, const MeasurementSetup* setup) {
     auto* dialog = new QDialog(parent);
     dialog->setObjectName("RunSummary");
     dialog->setWindowTitle(QStringLiteral("変換結果"));
@@ -82,8 +84,11 @@ void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
         QPushButton* campaign =
             buttons->addButton(QStringLiteral("キャンペーン集計"), QDialogButtonBox::ActionRole);
         campaign->setObjectName("CampaignButton");
-        QObject::connect(campaign, &QPushButton::clicked, dialog,
-                         [resultFiles] { showCampaignView(resultFiles); });
+        std::optional<MeasurementSetup> carried;
+        if (setup) carried = *setup;
+        QObject::connect(campaign, &QPushButton::clicked, dialog, [resultFiles, carried] {
+            showCampaignView(resultFiles, nullptr, carried ? &*carried : nullptr);
+        });
     }
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(view);
@@ -105,16 +110,21 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     setWindowTitle(QStringLiteral("ＦＦＴ解析中"));
     // The run's arrays and transform tables are made here, once per showing. The screen
     // shows one recording per step; workers read and analyse the next ones meanwhile.
+    const std::string folder = utf8Text(files.folder);
     m_run = std::make_unique<RunController>(settings, std::move(files),
                                             static_cast<ConversionObserver&>(*this), defaultJobs());
     m_pacer = new RunPacer(*m_run, this);
     connect(m_pacer, &RunPacer::recordingShown, this, &AnalysisWindow::recordingShown);
     connect(m_pacer, &RunPacer::runEnded, this, &AnalysisWindow::runEnded);
     connect(m_pacer, &RunPacer::frameDone, this, &AnalysisWindow::showLatest);
-    m_reportSummary = [this](RunEnd end, const QString& text) {
+    // The run's setup goes with its result files into the campaign view and its report.
+    m_reportSummary = [this, settings, folder](RunEnd end, const QString& text) {
         QStringList written;
         for (const std::string& f : m_run->summary().files) written << qs(f);
-        showRunSummary(nullptr, end, text, written);
+        MeasurementSetup setup{folder, settings, {}};
+        for (const SkippedRecording& r : m_run->skipped())
+            setup.skipped.push_back(r.fileName + "：" + r.reason);
+        showRunSummary(nullptr, end, text, written, &setup);
     };
     buildControls();
 

@@ -26,14 +26,16 @@ class QTableView;
 
 namespace waveharm {
 
+struct MeasurementSetup;
 class PictureView;
 class RunPacer;
 class ResultsTableModel;
 
 /// Shows a run's summary in a window of its own over `parent`: modal after "終了" (the
 /// program ends when it is closed), otherwise left open beside the settings screen.
+/// `setup`, when given, goes with the result files into the campaign view.
 void showRunSummary(QWidget* parent, RunEnd end, const QString& text,
-                    const QStringList& resultFiles = {});
+                    const QStringList& resultFiles = {}, const MeasurementSetup* setup = nullptr);
 
 class AnalysisWindow : public QWidget, private ConversionObserver {
     Q_OBJECT

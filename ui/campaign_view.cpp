@@ -10,8 +10,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QThread>
@@ -32,9 +35,6 @@ namespace waveharm {
 
 namespace {
 
-const QColor kSeriesColours[] = {QColor("#1f5fa8"), QColor("#c0392b"), QColor("#27ae60"),
-                                 QColor("#8e44ad"), QColor("#d35400"), QColor("#16a085"),
-                                 QColor("#7f8c8d"), QColor("#2c3e50"), QColor("#b7950b")};
 const QColor kLimitColour("#d00000");
 
 std::string utf8(const QString& s) {
@@ -54,7 +54,41 @@ QString timeText(double serial) {
 
 QString number(double v) { return QString::fromStdString(statisticText(v)); }
 
+// Seconds on the time axis back to days since 1899-12-30.
+double serialOf(double axis) { return axis / 86400.0 + 25569.0; }
+
+// The limit table's faults as the engineer reads them on this screen.
+QString limitMessage(const LimitTable& table, const LimitContext& context) {
+    if (table.needsContractPower() && !(context.contractKw && *context.contractKw > 0))
+        return "この制限値は契約電力 1 kW あたりの値です。契約電力（kW）を入力してください。";
+    if (table.needsNominalVoltage() && !(context.nominalKv && *context.nominalKv > 0))
+        return "この制限値は母線電圧によって変わります。公称電圧（kV）を入力してください。";
+    return {};
+}
+
 }  // namespace
+
+// The trend's cursor: a dotted vertical line painted over the plot without replotting it.
+class TrendCursor : public QWidget {
+  public:
+    explicit TrendCursor(QWidget* plot) : QWidget(plot) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        hide();
+    }
+    void place(int x, int top, int bottom) {
+        setGeometry(x, top, 1, std::max(1, bottom - top));
+        show();
+        raise();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(QPen(QColor("#555"), 1, Qt::DotLine));
+        p.drawLine(0, 0, 0, height());
+    }
+};
 
 class CampaignTableModel : public QAbstractTableModel {
   public:
@@ -116,7 +150,7 @@ class CampaignTableModel : public QAbstractTableModel {
 
 CampaignView::CampaignView(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle("キャンペーン集計");
-    auto* open = new QPushButton("結果ファイルを開く…", this);
+    m_open = new QPushButton("結果ファイルを開く…", this);
     m_limitChoice = new QComboBox(this);
     m_limitChoice->addItem("制限値なし", QString());
     for (const std::string& name : builtInLimitNames()) {
@@ -133,49 +167,83 @@ CampaignView::CampaignView(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_nominalKv->setPlaceholderText("kV");
     m_nominalKv->setValidator(new QDoubleValidator(0, 1e4, 3, m_nominalKv));
     m_nominalKv->setMaximumWidth(70);
+    m_site = new QLineEdit(this);
+    m_site->setObjectName("SiteName");
+    m_site->setPlaceholderText("レポートの表題に入ります");
+    m_site->setMaximumWidth(180);
     m_save = new QPushButton("HTMLレポートを保存…", this);
     m_save->setEnabled(false);
+    m_csv = new QPushButton("CSV出力…", this);
+    m_csv->setObjectName("RecordsCsv");
+    m_csv->setEnabled(false);
 
     auto* bar = new QHBoxLayout;
-    bar->addWidget(open);
-    bar->addSpacing(12);
+    bar->addWidget(m_open);
+    bar->addSpacing(8);
     bar->addWidget(new QLabel("制限値", this));
     bar->addWidget(m_limitChoice, 1);
     bar->addWidget(new QLabel("契約電力", this));
     bar->addWidget(m_contractKw);
     bar->addWidget(new QLabel("公称電圧", this));
     bar->addWidget(m_nominalKv);
-    bar->addSpacing(12);
-    bar->addWidget(m_save);
+    auto* bar2 = new QHBoxLayout;
+    bar2->addWidget(new QLabel("現場名", this));
+    bar2->addWidget(m_site);
+    bar2->addStretch(1);
+    bar2->addWidget(m_csv);
+    bar2->addWidget(m_save);
 
     m_summary = new QLabel("結果ファイルを開いてください。", this);
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
-    auto* tabs = new QTabWidget(this);
-    m_trend = new QCustomPlot(this);
-    tabs->addTab(m_trend, "総合歪み率の推移");
+    m_tabs = new QTabWidget(this);
+    auto* trendPage = new QWidget(this);
+    auto* trendLayout = new QVBoxLayout(trendPage);
+    trendLayout->setContentsMargins(2, 2, 2, 2);
+    // The readout sits above the plot, where neither the legend nor a line covers it.
+    m_readout = new QLabel("グラフ上にマウスを置くと、その時刻の値を表示します。", trendPage);
+    m_readout->setObjectName("TrendReadout");
+    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_trend = new QCustomPlot(trendPage);
+    m_cursor = new TrendCursor(m_trend);
+    trendLayout->addWidget(m_readout);
+    trendLayout->addWidget(m_trend, 1);
+    trendLayout->addWidget(new QLabel(
+        "凡例をクリックすると系列を表示・非表示にします。ホイールで拡大縮小、ドラッグで移動。",
+        trendPage));
+    m_tabs->addTab(trendPage, "総合歪み率の推移");
     auto* orderPage = new QWidget(this);
     auto* orderLayout = new QVBoxLayout(orderPage);
     m_orderSeries = new QComboBox(orderPage);
     m_orders = new QCustomPlot(orderPage);
     orderLayout->addWidget(m_orderSeries, 0, Qt::AlignLeft);
     orderLayout->addWidget(m_orders, 1);
-    tabs->addTab(orderPage, "次数別 CP95・最大値");
+    m_tabs->addTab(orderPage, "次数別 CP95・最大値");
     m_table = new QTableView(this);
     m_model = new CampaignTableModel(this);
     m_table->setModel(m_model);
     m_table->verticalHeader()->setDefaultSectionSize(20);
     m_table->verticalHeader()->hide();
-    tabs->addTab(m_table, "統計表");
+    m_tabs->addTab(m_table, "統計表");
+    m_setupTable = new QTableView(this);
+    m_setupTable->setModel(new QStandardItemModel(0, 2, m_setupTable));
+    m_setupTable->horizontalHeader()->hide();
+    m_setupTable->verticalHeader()->hide();
+    m_setupTable->horizontalHeader()->setStretchLastSection(true);
+    m_setupTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tabs->addTab(m_setupTable, "測定条件");
+    m_tabs->setTabVisible(3, false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
+    layout->addLayout(bar2);
     layout->addWidget(m_summary);
-    layout->addWidget(tabs, 1);
+    layout->addWidget(m_tabs, 1);
     layout->addWidget(m_status);
 
-    connect(open, &QPushButton::clicked, this, &CampaignView::chooseFiles);
+    connect(m_open, &QPushButton::clicked, this, &CampaignView::chooseFiles);
     connect(m_save, &QPushButton::clicked, this, &CampaignView::saveReport);
+    connect(m_csv, &QPushButton::clicked, this, &CampaignView::saveRecordsCsv);
     connect(m_limitChoice, &QComboBox::activated, this, [this] {
         if (m_limitChoice->currentData().toString() == "*file") {
             const QString file = QFileDialog::getOpenFileName(this, "制限値ファイル", QString(),
@@ -190,8 +258,18 @@ CampaignView::CampaignView(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
     connect(m_contractKw, &QLineEdit::editingFinished, this, &CampaignView::applyLimitInputs);
     connect(m_nominalKv, &QLineEdit::editingFinished, this, &CampaignView::applyLimitInputs);
-    connect(m_orderSeries, &QComboBox::activated, this, [this] { buildOrders(); });
-    connect(m_trend, &QCustomPlot::mouseMove, this, &CampaignView::showTrendCursor);
+    m_orderSeries->setObjectName("OrderSeries");
+    connect(m_orderSeries, &QComboBox::currentIndexChanged, this, [this] { buildOrders(); });
+    connect(m_trend, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* e) { moveTrendCursor(e->position().x()); });
+    connect(m_trend, &QCustomPlot::legendClick, this,
+            [this](QCPLegend* l, QCPAbstractLegendItem* item, QMouseEvent*) {
+                legendClicked(l, item);
+            });
+    // Zoom and pan take the lines again from the summaries: a few spans per pixel column.
+    connect(m_trend->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this] { fillTrend(); });
+    setMinimumSize(760, 520);
     resize(1100, 720);
 }
 
@@ -201,6 +279,7 @@ CampaignView::~CampaignView() {
 }
 
 QString CampaignView::statusText() const { return m_status->text(); }
+QString CampaignView::readoutText() const { return m_readout->text(); }
 
 namespace {
 
@@ -226,6 +305,18 @@ bool CampaignView::openFiles(const QStringList& files) {
     return true;
 }
 
+void CampaignView::setBusy(bool busy) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_open, m_limitChoice, m_contractKw, m_nominalKv})
+        w->setEnabled(!busy);
+    m_save->setEnabled(!busy && m_data);
+    m_csv->setEnabled(!busy && m_data);
+    if (busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+}
+
 void CampaignView::loadFiles(const QStringList& files) {
     if (m_loader || files.isEmpty()) return;
     struct Outcome {
@@ -246,17 +337,22 @@ void CampaignView::loadFiles(const QStringList& files) {
     connect(m_loader, &QThread::finished, this, [this, outcome, count] {
         m_loader->deleteLater();
         m_loader = nullptr;
+        setBusy(false);
         if (outcome->data)
             showData(std::move(*outcome->data), count);
         else
             m_status->setText(outcome->error);
     });
-    m_status->setText(QString("%1 ファイルを読み込み中…").arg(count));
+    setBusy(true);
+    m_status->setText(
+        QString("%1 ファイルを読み込み中です…（記録の多いキャンペーンでは数秒かかります）")
+            .arg(count));
     m_loader->start();
 }
 
 void CampaignView::showData(CampaignData data, int fileCount) {
     m_data = std::move(data);
+    if (m_setup) m_data->setup = m_setup;
     m_status->clear();
     m_summary->setText(QString("%1 ファイル　記録 %2 件　%3 〜 %4")
                            .arg(fileCount)
@@ -266,10 +362,38 @@ void CampaignView::showData(CampaignData data, int fileCount) {
     m_orderSeries->clear();
     m_orderSeries->addItem("電圧高調波含有率 V_pct（%）", QStringLiteral("V_pct"));
     for (int k = 1; k <= m_data->layout.feederCount; ++k)
-        m_orderSeries->addItem(QString("フィーダ %1 電流高調波 I%1（A）").arg(k),
+        m_orderSeries->addItem(QString("%1 電流高調波 I%2（A）")
+                                   .arg(QString::fromStdString(m_data->feederLabel(k)))
+                                   .arg(k),
                                QString("I%1").arg(k));
-    m_save->setEnabled(true);
-    refresh();
+    // The voltage and the first feeder at first; the others from the legend.
+    m_shown.assign(m_data->trends.size(), false);
+    for (std::size_t t = 0; t < m_shown.size(); ++t) m_shown[t] = m_data->trends[t].feeder <= 1;
+    setBusy(false);
+    checkAgainstLimits(m_data->rows, m_limits ? &*m_limits : nullptr);
+    m_model->setRows(&m_data->rows);
+    m_table->resizeColumnsToContents();
+    buildTrend();
+    buildOrders();
+    showSetup();
+}
+
+void CampaignView::setMeasurementSetup(const MeasurementSetup& setup) {
+    m_setup = setup;
+    if (m_data) m_data->setup = setup;
+    showSetup();
+}
+
+void CampaignView::showSetup() {
+    auto* model = static_cast<QStandardItemModel*>(m_setupTable->model());
+    model->removeRows(0, model->rowCount());
+    if (!m_setup) return;
+    for (const auto& [caption, value] : setupRows(*m_setup))
+        model->appendRow({new QStandardItem(QString::fromStdString(caption)),
+                          new QStandardItem(QString::fromStdString(value))});
+    m_setupTable->resizeColumnToContents(0);
+    m_setupTable->resizeRowsToContents();
+    m_tabs->setTabVisible(3, true);
 }
 
 bool CampaignView::setLimits(const QString& nameOrPath, double contractKw, double nominalKv) {
@@ -286,18 +410,22 @@ bool CampaignView::setLimits(const QString& nameOrPath, double contractKw, doubl
     m_contractKw->setText(contractKw > 0 ? QString::number(contractKw) : QString());
     m_nominalKv->setText(nominalKv > 0 ? QString::number(nominalKv) : QString());
     bool ok = true;
+    m_status->clear();
     if (!nameOrPath.isEmpty()) {
         try {
-            m_limits = applyLimits(loadLimitTable(utf8(nameOrPath)), m_context);
-            m_status->clear();
+            const LimitTable table = loadLimitTable(utf8(nameOrPath));
+            if (const QString missing = limitMessage(table, m_context); !missing.isEmpty()) {
+                m_status->setText(missing);
+                ok = false;
+            } else {
+                m_limits = applyLimits(table, m_context);
+            }
         } catch (const LimitError& e) {
             m_status->setText(errorMessage(e));
             ok = false;
         }
-    } else {
-        m_status->clear();
     }
-    refresh();
+    refreshVerdicts();
     return ok;
 }
 
@@ -308,13 +436,15 @@ void CampaignView::applyLimitInputs() {
               QLocale::c().toDouble(m_nominalKv->text()));
 }
 
-void CampaignView::refresh() {
+// A new limit table or contract power changes the limits and verdicts only: the table,
+// the bars and the trend's limit lines; nothing is read again.
+void CampaignView::refreshVerdicts() {
     if (!m_data) return;
     checkAgainstLimits(m_data->rows, m_limits ? &*m_limits : nullptr);
     m_model->setRows(&m_data->rows);
-    m_table->resizeColumnsToContents();
-    buildTrend();
     buildOrders();
+    drawTrendLimits();
+    m_trend->replot();
 }
 
 void CampaignView::buildTrend() {
@@ -322,90 +452,142 @@ void CampaignView::buildTrend() {
     p->clearGraphs();
     p->clearItems();
     const CampaignData& d = *m_data;
-    const double gap = 5 * typicalRecordSpacing(d.times);
-    auto add = [&](const QString& name, const std::vector<float>& values, const QColor& colour) {
+    for (const TrendSeries& t : d.trends) {
         QCPGraph* g = p->addGraph();
-        g->setName(name);
-        g->setPen(QPen(colour, 1.2));
-        // QCustomPlot thins dense data keeping each pixel column's extremes.
-        g->setAdaptiveSampling(true);
-        QVector<QCPGraphData> points;
-        points.reserve(static_cast<int>(values.size()));
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            // A NaN point breaks the line where the recorder was stopped.
-            if (i > 0 && gap > 0 && d.times[i] - d.times[i - 1] > gap)
-                points.push_back({axisSeconds(d.times[i - 1]) + 1, qQNaN()});
-            points.push_back(
-                {axisSeconds(d.times[i]), std::isnan(values[i]) ? qQNaN() : values[i]});
-        }
-        g->data()->set(points, true);
-    };
-    for (const TrendSeries& t : d.trends)
-        add(QString::fromStdString(t.name), t.values, kSeriesColours[t.feeder % 9]);
+        const std::string label = t.feeder == 0 ? t.name : d.feederLabel(t.feeder) + " " + t.name;
+        g->setName(QString::fromStdString(label));
+        g->setPen(QPen(QColor(trendColour(t.feeder)), 1.2));
+        g->setAdaptiveSampling(false);
+    }
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeFormat("MM/dd\nHH:mm");
     ticker->setDateTimeSpec(Qt::UTC);
     p->xAxis->setTicker(ticker);
-    p->yAxis->setLabel("総合歪み率 %");
+    p->xAxis->setLabel("時刻");
+    p->yAxis->setLabel("総合歪み率（%）");
     p->legend->setVisible(true);
+    p->legend->setSelectableParts(QCPLegend::spItems);
     p->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
-    p->rescaleAxes();
-    p->yAxis->setRangeLower(0);
-    p->yAxis->setRangeUpper(p->yAxis->range().upper * 1.1);
-    for (const SeriesRow& r : d.rows) {
-        if ((r.kind != SeriesKind::VoltageThd && r.kind != SeriesKind::CurrentThd) || !r.limit)
-            continue;
-        auto* line = new QCPItemStraightLine(p);
-        line->point1->setCoords(0, *r.limit);
-        line->point2->setCoords(1, *r.limit);
-        line->setPen(QPen(kLimitColour, 1.4, Qt::DashLine));
-        if (*r.limit > p->yAxis->range().upper) p->yAxis->setRangeUpper(*r.limit * 1.1);
-    }
     p->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     p->axisRect()->setRangeDrag(Qt::Horizontal);
     p->axisRect()->setRangeZoom(Qt::Horizontal);
-    // The cursor: a vertical line and the readout of the record under it.
-    auto* cursor = new QCPItemStraightLine(p);
-    cursor->setObjectName("cursor");
-    cursor->setPen(QPen(QColor("#888"), 1, Qt::DotLine));
-    cursor->setVisible(false);
-    auto* readout = new QCPItemText(p);
-    readout->setObjectName("readout");
-    readout->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-    readout->position->setType(QCPItemPosition::ptAxisRectRatio);
-    readout->position->setCoords(0.01, 0.02);
-    readout->setBrush(QBrush(QColor(255, 255, 255, 220)));
-    readout->setPadding(QMargins(4, 2, 4, 2));
-    readout->setText("");
-    p->replot();
+    const TimeWindow w = d.wholeTime();
+    {
+        const QSignalBlocker block(p->xAxis);
+        p->xAxis->setRange(axisSeconds(w.t0), axisSeconds(w.t1));
+    }
+    fillTrend();
 }
 
-void CampaignView::showTrendCursor(QMouseEvent* event) {
-    if (!m_data || m_data->times.empty()) return;
-    QCPItemStraightLine* cursor = nullptr;
-    QCPItemText* readout = nullptr;
-    for (int i = 0; i < m_trend->itemCount(); ++i) {
-        QCPAbstractItem* item = m_trend->item(i);
-        if (item->objectName() == "cursor") cursor = qobject_cast<QCPItemStraightLine*>(item);
-        if (item->objectName() == "readout") readout = qobject_cast<QCPItemText*>(item);
+// The shown lines over the visible time range, from each trend's summary: each pixel
+// column's minimum and maximum, whatever the record count.
+void CampaignView::fillTrend() {
+    if (!m_data || m_trend->graphCount() != static_cast<int>(m_data->trends.size())) return;
+    const CampaignData& d = *m_data;
+    const double t0 = serialOf(m_trend->xAxis->range().lower);
+    const double t1 = serialOf(m_trend->xAxis->range().upper);
+    const int columns = std::max(50, m_trend->axisRect()->width());
+    const double columnDays = (t1 - t0) / columns;
+    const int join =
+        static_cast<int>(std::ceil(5 * d.recordSpacing / std::max(columnDays, 1e-9))) + 1;
+    double highest = 0;
+    for (std::size_t t = 0; t < d.trends.size(); ++t) {
+        QCPGraph* g = m_trend->graph(static_cast<int>(t));
+        const bool shown = t < m_shown.size() && m_shown[t];
+        g->setVisible(shown);
+        if (QCPPlottableLegendItem* item = m_trend->legend->itemWithPlottable(g))
+            item->setTextColor(shown ? Qt::black : QColor("#aaa"));
+        QVector<QCPGraphData> points;
+        if (shown) {
+            const TrendSeries& s = d.trends[t];
+            const auto extents = s.summary.extents(d.times, s.values, t0, t1, columns);
+            int last = -1;
+            for (int c = 0; c < columns; ++c) {
+                const ColumnExtent& e = extents[static_cast<std::size_t>(c)];
+                if (!e.any) continue;
+                const double x = axisSeconds(t0 + (c + 0.5) * columnDays);
+                // Records further apart than a few of their usual intervals leave a gap.
+                if (last >= 0 && c - last > join) points.push_back({x - 1, qQNaN()});
+                points.push_back({x, e.min});
+                if (e.max != e.min) points.push_back({x, e.max});
+                highest = std::max(highest, double(e.max));
+                last = c;
+            }
+        }
+        g->data()->set(points, true);
     }
-    if (!cursor || !readout) return;
-    const double x = m_trend->xAxis->pixelToCoord(event->position().x());
-    const double serial = x / 86400.0 + 25569.0;
+    for (const SeriesRow& r : d.rows)
+        if ((r.kind == SeriesKind::VoltageThd || r.kind == SeriesKind::CurrentThd) && r.limit)
+            highest = std::max(highest, *r.limit);
+    m_trend->yAxis->setRange(0, highest > 0 ? niceCeiling(highest * 1.05) : 1);
+    drawTrendLimits();
+    m_trend->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void CampaignView::drawTrendLimits() {
+    m_trend->clearItems();
+    if (!m_data) return;
+    for (std::size_t t = 0; t < m_data->trends.size(); ++t) {
+        if (t >= m_shown.size() || !m_shown[t]) continue;
+        const SeriesRow* r = m_data->row(m_data->trends[t].name);
+        if (!r || !r->limit) continue;
+        auto* line = new QCPItemStraightLine(m_trend);
+        line->point1->setCoords(0, *r->limit);
+        line->point2->setCoords(1, *r->limit);
+        line->setPen(QPen(QColor(trendColour(m_data->trends[t].feeder)), 1.4, Qt::DashLine));
+    }
+}
+
+void CampaignView::legendClicked(QCPLegend*, QCPAbstractLegendItem* item) {
+    auto* entry = qobject_cast<QCPPlottableLegendItem*>(item);
+    if (!entry || !m_data) return;
+    for (int t = 0; t < m_trend->graphCount(); ++t)
+        if (m_trend->graph(t) == entry->plottable())
+            setTrendShown(m_data->trends[static_cast<std::size_t>(t)].feeder,
+                          !m_shown[static_cast<std::size_t>(t)]);
+}
+
+void CampaignView::setTrendShown(int feeder, bool shown) {
+    if (!m_data) return;
+    for (std::size_t t = 0; t < m_data->trends.size(); ++t)
+        if (m_data->trends[t].feeder == feeder && t < m_shown.size()) m_shown[t] = shown;
+    fillTrend();
+}
+
+bool CampaignView::trendShown(int feeder) const {
+    if (!m_data) return false;
+    for (std::size_t t = 0; t < m_data->trends.size(); ++t)
+        if (m_data->trends[t].feeder == feeder) return t < m_shown.size() && m_shown[t];
+    return false;
+}
+
+// The record nearest the mouse, found by bisection, read out above the plot; the cursor
+// line is a widget of its own over the plot, so nothing is replotted.
+void CampaignView::moveTrendCursor(double x) {
+    if (!m_data || m_data->times.empty()) return;
+    const QRect plot = m_trend->axisRect()->rect();
+    if (x < plot.left() || x > plot.right()) return;
+    const double serial = serialOf(m_trend->xAxis->pixelToCoord(x));
     const auto& times = m_data->times;
     auto it = std::lower_bound(times.begin(), times.end(), serial);
     if (it == times.end()) --it;
     if (it != times.begin() && serial - *(it - 1) < *it - serial) --it;
     const std::size_t i = static_cast<std::size_t>(it - times.begin());
-    const double at = axisSeconds(times[i]);
-    cursor->point1->setCoords(at, 0);
-    cursor->point2->setCoords(at, 1);
-    cursor->setVisible(true);
+    const double at = m_trend->xAxis->coordToPixel(axisSeconds(times[i]));
+    if (at >= plot.left() && at <= plot.right())
+        static_cast<TrendCursor*>(m_cursor)->place(static_cast<int>(std::lround(at)), plot.top(),
+                                                   plot.bottom());
+    else
+        m_cursor->hide();
     QString text = timeText(times[i]);
-    for (const TrendSeries& t : m_data->trends)
-        text += QString("   %1 %2 %").arg(QString::fromStdString(t.name)).arg(number(t.values[i]));
-    readout->setText(text);
-    m_trend->replot(QCustomPlot::rpQueuedReplot);
+    for (std::size_t t = 0; t < m_data->trends.size(); ++t) {
+        if (t >= m_shown.size() || !m_shown[t]) continue;
+        const TrendSeries& s = m_data->trends[t];
+        const float v = s.values[i];
+        text += QString("　%1 %2").arg(QString::fromStdString(s.name),
+                                       std::isnan(v) ? QString("－") : number(v) + " %");
+    }
+    m_readout->setText(text);
 }
 
 void CampaignView::buildOrders() {
@@ -414,25 +596,16 @@ void CampaignView::buildOrders() {
     p->clearItems();
     if (!m_data) return;
     const QString prefix = m_orderSeries->currentData().toString();
+    const OrderBars ob = orderBars(*m_data, utf8(prefix));
     QVector<double> keys, cp95, max;
-    QVector<QString> labels;
     auto* ticker = new QCPAxisTickerText;
-    for (int n : m_data->orders) {
-        if (n < 2 || n > 50) continue;
-        const std::string name = utf8(prefix) + "_h" + std::to_string(n);
-        const auto r = std::find_if(m_data->rows.begin(), m_data->rows.end(),
-                                    [&](const SeriesRow& s) { return s.name == name; });
-        if (r == m_data->rows.end() || r->stats.count == 0) continue;
-        keys << n;
-        cp95 << r->stats.cp95;
-        max << r->stats.max;
-        ticker->addTick(n, QString::number(n));
-        if (r->limit) {
-            auto* mark = new QCPItemLine(p);
-            mark->start->setCoords(n - 0.8, *r->limit);
-            mark->end->setCoords(n + 0.8, *r->limit);
-            mark->setPen(QPen(kLimitColour, 2.5));
-        }
+    double top = 0;
+    for (std::size_t i = 0; i < ob.orders.size(); ++i) {
+        keys << ob.orders[i];
+        cp95 << ob.cp95[i];
+        max << ob.max[i];
+        ticker->addTick(ob.orders[i], QString::number(ob.orders[i]));
+        top = std::max({top, ob.cp95[i], ob.max[i], ob.limit[i].value_or(0)});
     }
     const bool odd = m_data->layout.option != HarmonicOption::HighOrder256;
     auto* group = new QCPBarsGroup(p);
@@ -447,15 +620,20 @@ void CampaignView::buildOrders() {
     };
     bars("CP95", cp95, QColor("#1f5fa8"));
     bars("最大値", max, QColor("#9dbde6"));
+    // The limit marks over the bars, so that a bar above its limit shows where it is.
+    if (!p->layer("limits")) p->addLayer("limits", p->layer("main"), QCustomPlot::limAbove);
+    for (std::size_t i = 0; i < ob.orders.size(); ++i) {
+        if (!ob.limit[i]) continue;
+        auto* mark = new QCPItemLine(p);
+        mark->setLayer("limits");
+        mark->start->setCoords(ob.orders[i] - 0.8, *ob.limit[i]);
+        mark->end->setCoords(ob.orders[i] + 0.8, *ob.limit[i]);
+        mark->setPen(QPen(kLimitColour, 2.5));
+    }
     p->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(ticker));
     p->xAxis->setLabel("次数");
-    p->yAxis->setLabel(prefix == "V_pct" ? "基本波に対する %" : "一次側電流 A");
+    p->yAxis->setLabel(prefix == "V_pct" ? "基本波に対する含有率（%）" : "一次側電流（A）");
     p->legend->setVisible(true);
-    p->rescaleAxes();
-    double top = p->yAxis->range().upper;
-    for (int i = 0; i < p->itemCount(); ++i)
-        if (auto* line = qobject_cast<QCPItemLine*>(p->item(i)))
-            top = std::max(top, line->start->coords().y());
     p->yAxis->setRange(0, top * 1.1 > 0 ? top * 1.1 : 1);
     p->xAxis->setRange(1, 51);
     p->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -472,7 +650,9 @@ void CampaignView::chooseFiles() {
 bool CampaignView::saveReportTo(const QString& folder) {
     if (!m_data) return false;
     try {
-        writeReportFiles(utf8(folder), *m_data, {m_limits ? &*m_limits : nullptr, m_context, {}});
+        writeReportFiles(
+            utf8(folder), *m_data,
+            {m_limits ? &*m_limits : nullptr, m_context, utf8(m_site->text().trimmed())});
     } catch (const OutputError& e) {
         m_status->setText(errorMessage(e));
         return false;
@@ -482,18 +662,57 @@ bool CampaignView::saveReportTo(const QString& folder) {
 }
 
 void CampaignView::saveReport() {
-    const QString folder = QFileDialog::getExistingDirectory(this, "HTMLレポートの保存先");
+    QString folder = QFileDialog::getExistingDirectory(this, "HTMLレポートの保存先");
+    while (!folder.isEmpty()) {
+        const std::vector<std::string> existing = existingReportFiles(utf8(folder));
+        if (existing.empty()) break;
+        QStringList names;
+        for (const std::string& f : existing) names << QString::fromStdString(f);
+        QMessageBox ask(
+            QMessageBox::Question, "レポートの上書き",
+            "保存先には既に次のファイルがあります。\n" + names.join("\n") + "\n\n上書きしますか。",
+            QMessageBox::NoButton, this);
+        ask.setObjectName("ReportOverwrite");
+        QPushButton* overwrite = ask.addButton("上書き", QMessageBox::AcceptRole);
+        QPushButton* other = ask.addButton("別の保存先…", QMessageBox::ActionRole);
+        ask.addButton("キャンセル", QMessageBox::RejectRole);
+        ask.exec();
+        if (ask.clickedButton() == overwrite) break;
+        if (ask.clickedButton() != other) return;
+        folder = QFileDialog::getExistingDirectory(this, "HTMLレポートの保存先", folder);
+    }
     if (!folder.isEmpty()) saveReportTo(folder);
 }
 
-CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent) {
+bool CampaignView::saveRecordsCsvTo(const QString& file) {
+    if (!m_data) return false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        writeRecordsCsv(utf8(file), *m_data);
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        m_status->setText(errorMessage(e));
+        return false;
+    }
+    QApplication::restoreOverrideCursor();
+    m_status->setText("保存しました：" + file);
+    return true;
+}
+
+void CampaignView::saveRecordsCsv() {
+    // The file dialog asks before replacing a file of the chosen name.
+    const QString file =
+        QFileDialog::getSaveFileName(this, "CSV出力", "records.csv", "CSV ファイル (*.csv)");
+    if (!file.isEmpty()) saveRecordsCsvTo(file);
+}
+
+CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent,
+                               const MeasurementSetup* setup) {
     auto* view = new CampaignView(parent);
     view->setAttribute(Qt::WA_DeleteOnClose);
-    // Smaller than designed on a screen that has no room for it.
-    if (const QScreen* screen = view->screen()) {
-        view->resize(fittedSize(view->size(), view->minimumSize(),
-                                screen->availableGeometry().size(), windowFrameMargins(*view)));
-    }
+    if (setup) view->setMeasurementSetup(*setup);
+    // On the screen at any resolution, smaller than designed where there is no room.
+    placeOnScreen(*view, QSize(1100, 720));
     if (!resultFiles.isEmpty()) view->loadFiles(resultFiles);
     view->show();
     return view;

@@ -14,10 +14,13 @@
 
 class QComboBox;
 class QCustomPlot;
+class QCPAbstractLegendItem;
+class QCPLegend;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTabWidget;
 class QThread;
 class QMouseEvent;
 
@@ -44,8 +47,21 @@ class CampaignView : public QWidget {
     /// contract power (kW) and nominal voltage (kV) it may need; 0 leaves them out.
     /// Returns false, with the reason in the status line, when the table cannot be used.
     bool setLimits(const QString& nameOrPath, double contractKw, double nominalKv);
-    /// Writes the HTML report (and statistics.csv beside it) into `folder`.
+    /// Writes the HTML report (and statistics.csv beside it) into `folder`, replacing
+    /// earlier report files there (the screen asks before, see saveReport).
     bool saveReportTo(const QString& folder);
+    /// Writes every record in time order as dump prints them into `file` (for Excel:
+    /// BOM-less ASCII, CR LF).
+    bool saveRecordsCsvTo(const QString& file);
+    /// The run's setup, shown in its own tab and carried into the report.
+    void setMeasurementSetup(const MeasurementSetup& setup);
+    /// Shows or hides a distortion trend (0: V_thd, k: feeder k), as a click on its
+    /// legend entry does.
+    void setTrendShown(int feeder, bool shown);
+    bool trendShown(int feeder) const;
+    /// Moves the trend's cursor to the widget position `x` of the trend plot.
+    void moveTrendCursor(double x);
+    QString readoutText() const;
 
     const CampaignData* data() const { return m_data ? &*m_data : nullptr; }
     QString statusText() const;
@@ -55,14 +71,19 @@ class CampaignView : public QWidget {
   public Q_SLOTS:
     void chooseFiles();
     void saveReport();
+    void saveRecordsCsv();
 
   private:
     void buildTrend();
+    void fillTrend();
+    void drawTrendLimits();
     void buildOrders();
     void applyLimitInputs();
-    void showTrendCursor(QMouseEvent* event);
-    void refresh();
+    void refreshVerdicts();
     void showData(CampaignData data, int fileCount);
+    void showSetup();
+    void setBusy(bool busy);
+    void legendClicked(QCPLegend* legend, QCPAbstractLegendItem* item);
 
     std::optional<CampaignData> m_data;
     std::optional<AppliedLimits> m_limits;
@@ -73,6 +94,15 @@ class CampaignView : public QWidget {
     QLineEdit* m_contractKw = nullptr;
     QLineEdit* m_nominalKv = nullptr;
     QPushButton* m_save = nullptr;
+    QPushButton* m_csv = nullptr;
+    QPushButton* m_open = nullptr;
+    QLineEdit* m_site = nullptr;
+    QLabel* m_readout = nullptr;
+    QWidget* m_cursor = nullptr;  ///< the cursor line drawn over the trend, no replot
+    QTableView* m_setupTable = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    std::optional<MeasurementSetup> m_setup;
+    std::vector<bool> m_shown;  ///< per trend: drawn or hidden
     QCustomPlot* m_trend = nullptr;
     QCustomPlot* m_orders = nullptr;
     QComboBox* m_orderSeries = nullptr;
@@ -85,6 +115,7 @@ class CampaignView : public QWidget {
 /// Opens a campaign view window over `resultFiles` (an empty list opens it empty,
 /// for the user to choose files). The window belongs to `parent` (if any) and is
 /// deleted when closed.
-CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent = nullptr);
+CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent = nullptr,
+                               const MeasurementSetup* setup = nullptr);
 
 }  // namespace waveharm

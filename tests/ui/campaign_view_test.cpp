@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "support/cli_runner.h"
 #include "support/scratch_folder.h"
@@ -52,13 +55,27 @@ TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {
     EXPECT_EQ(view.trendPlot()->graphCount(), 3);  // V_thd, I1_thd, I2_thd
     EXPECT_EQ(view.trendPlot()->graph(0)->dataCount(), 8);
     EXPECT_EQ(view.orderPlot()->plottableCount(), 2);  // CP95 and max
+    // The voltage and the first feeder at first; the second from its legend entry.
+    EXPECT_TRUE(view.trendShown(0) && view.trendShown(1));
+    EXPECT_FALSE(view.trendShown(2));
+    EXPECT_EQ(view.trendPlot()->graph(2)->dataCount(), 0);
+    view.setTrendShown(2, true);
+    EXPECT_EQ(view.trendPlot()->graph(2)->dataCount(), 8);
+    view.trendPlot()->replot();  // lays the plot out, as showing the window does
+    view.moveTrendCursor(view.trendPlot()->axisRect()->rect().center().x());
+    EXPECT_TRUE(view.readoutText().contains("I2_thd")) << view.readoutText().toStdString();
 
     EXPECT_FALSE(view.setLimits("jp-6.6kv", 0, 0));
-    EXPECT_TRUE(view.statusText().contains("--contract-kw"));
+    EXPECT_TRUE(view.statusText().contains("契約電力")) << view.statusText().toStdString();
     ASSERT_TRUE(view.setLimits("jp-6.6kv", 2000, 0));
     int failing = 0;
     for (const SeriesRow& r : view.data()->rows) failing += r.verdict == Verdict::Fail;
     EXPECT_GT(failing, 0);
+    // The limit marks lie on a layer above the bars.
+    view.findChild<QComboBox*>("OrderSeries")->setCurrentIndex(1);  // feeder 1's currents
+    QCustomPlot* bars = view.orderPlot();
+    ASSERT_GT(bars->itemCount(), 0);
+    EXPECT_GT(bars->item(0)->layer()->index(), bars->plottable(0)->layer()->index());
 
     // Read in the background, the same files give the same view.
     CampaignView background;
@@ -72,6 +89,18 @@ TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {
     ASSERT_TRUE(view.saveReportTo(out));
     EXPECT_TRUE(fs::exists(dir / "report" / "report.html"));
     EXPECT_TRUE(fs::exists(dir / "report" / "statistics.csv"));
+
+    // The records as dump prints them, with CR LF for Excel.
+    const fs::path csv = dir / "records.csv";
+    ASSERT_TRUE(view.saveRecordsCsvTo(QString::fromStdString(csv.string())));
+    CliOptions quiet;
+    quiet.withErrors = false;
+    const CliResult dumped = runCli({"dump", (dir / "site.hm2").string()}, quiet);
+    std::string crlf;
+    for (char c : dumped.output) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::ifstream in(csv, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(written, crlf);
 }
 
 }  // namespace
