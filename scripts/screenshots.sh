@@ -43,4 +43,9 @@ DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$build/tools/waveharm-readme-pictures" 
 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
   --screenshot="$root/docs/report.png" --window-size=1000,1400 \
   "file://$work/report/report.html" 2>/dev/null
+# The report the campaign view saved with the run's setup and the site's name.
+chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+  --screenshot="$root/docs/report_setup.png" --window-size=1000,1100 \
+  "file://$root/docs/campaign_report/report.html" 2>/dev/null
+rm -rf "$root/docs/campaign_report"
 ls -l "$root"/docs/*.png

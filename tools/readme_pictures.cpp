@@ -4,10 +4,12 @@
 // display mode, the end-of-run summary (with a recording cut short by the recorder) and,
 // given a result file, the campaign view. Meant for an X server with a window manager,
 // so that the pictures show the windows as placed and framed on the screen.
-//   waveharm-readme-pictures OUT_DIR [RESULT_FILE]
+//   waveharm-readme-pictures OUT_DIR [RESULT_FILE [--campaign-only]]
+// The campaign view also saves its report, with the run's setup, into OUT_DIR/campaign_report.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -15,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -213,11 +216,22 @@ bool runPictures(const Photographer& camera, const fs::path& work) {
     return endedRunPictures(camera, screen);
 }
 
-bool campaignPicture(const Photographer& camera, const QString& resultFile) {
+bool campaignPicture(const Photographer& camera, const QString& resultFile,
+                     const fs::path& reportFolder) {
     CampaignView* view = showCampaignView({resultFile});
+    // The setup of the run that wrote the file, as the end-of-run summary hands it over.
+    MeasurementSetup setup;
+    setup.inputFolder = "D:/測定/2018-12-12 第2変電所";
+    setup.settings.setFeederCount(2);
+    setup.settings.setHarmonicOption(HarmonicOption::Odd1To49);
+    setup.settings.ctRatio[0] = setup.settings.ctRatio[1] = 40;
+    setup.skipped = {"W0000017.MEM：記録が途中で終わっています"};
+    view->setMeasurementSetup(setup);
     if (!QTest::qWaitFor([&] { return view->data() != nullptr; }, 30000))
         return fail("the campaign view read nothing");
     view->setLimits("jp-6.6kv", 3000, 0);
+    view->setTrendShown(2, true);  // both feeders chosen
+    if (auto* site = view->findChild<QLineEdit*>("SiteName")) site->setText("第2変電所 6.6kV 母線");
     QTest::qWait(300);
     // The cursor over the middle of the trend, as a user reading a value sees it.
     QWidget* plot = view->trendPlot();
@@ -225,7 +239,16 @@ bool campaignPicture(const Photographer& camera, const QString& resultFile) {
     QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(plot, &move);
-    const bool ok = camera.shoot("campaign_view");
+    bool ok = camera.shoot("campaign_view");
+    auto* tabs = view->findChild<QTabWidget*>();
+    if (tabs) {
+        tabs->setCurrentIndex(1);
+        if (auto* series = view->findChild<QComboBox*>("OrderSeries")) series->setCurrentIndex(1);
+        ok = ok && camera.shoot("campaign_bars");
+        tabs->setCurrentIndex(3);
+        ok = ok && camera.shoot("campaign_setup");
+    }
+    ok = ok && view->saveReportTo(QString::fromStdString(reportFolder.string()));
     view->close();
     return ok;
 }
@@ -244,11 +267,14 @@ int main(int argc, char** argv) {
     const fs::path work = fs::temp_directory_path() /
                           ("waveharm_pictures_" + std::to_string(QApplication::applicationPid()));
     const QString resultFile = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    // Only the campaign view's pictures (and its report with the run's setup).
+    const bool campaignOnly = argc > 3 && std::string(argv[3]) == "--campaign-only";
     int status = 1;
     QTimer::singleShot(0, [&] {
         const Photographer camera(out);
-        bool ok = runPictures(camera, work);
-        if (ok && !resultFile.isEmpty()) ok = campaignPicture(camera, resultFile);
+        bool ok = campaignOnly || runPictures(camera, work);
+        if (ok && !resultFile.isEmpty())
+            ok = campaignPicture(camera, resultFile, out / "campaign_report");
         status = ok ? 0 : 1;
         QApplication::quit();
     });
