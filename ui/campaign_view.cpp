@@ -661,8 +661,7 @@ bool CampaignView::saveReportTo(const QString& folder) {
     return true;
 }
 
-void CampaignView::saveReport() {
-    QString folder = QFileDialog::getExistingDirectory(this, "HTMLレポートの保存先");
+bool CampaignView::saveReportAsking(QString folder) {
     while (!folder.isEmpty()) {
         const std::vector<std::string> existing = existingReportFiles(utf8(folder));
         if (existing.empty()) break;
@@ -674,14 +673,19 @@ void CampaignView::saveReport() {
             QMessageBox::NoButton, this);
         ask.setObjectName("ReportOverwrite");
         QPushButton* overwrite = ask.addButton("上書き", QMessageBox::AcceptRole);
+        overwrite->setObjectName("Overwrite");
         QPushButton* other = ask.addButton("別の保存先…", QMessageBox::ActionRole);
-        ask.addButton("キャンセル", QMessageBox::RejectRole);
+        ask.addButton("キャンセル", QMessageBox::RejectRole)->setObjectName("Cancel");
         ask.exec();
         if (ask.clickedButton() == overwrite) break;
-        if (ask.clickedButton() != other) return;
+        if (ask.clickedButton() != other) return false;
         folder = QFileDialog::getExistingDirectory(this, "HTMLレポートの保存先", folder);
     }
-    if (!folder.isEmpty()) saveReportTo(folder);
+    return !folder.isEmpty() && saveReportTo(folder);
+}
+
+void CampaignView::saveReport() {
+    saveReportAsking(QFileDialog::getExistingDirectory(this, "HTMLレポートの保存先"));
 }
 
 bool CampaignView::saveRecordsCsvTo(const QString& file) {

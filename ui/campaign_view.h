@@ -50,6 +50,9 @@ class CampaignView : public QWidget {
     /// Writes the HTML report (and statistics.csv beside it) into `folder`, replacing
     /// earlier report files there (the screen asks before, see saveReport).
     bool saveReportTo(const QString& folder);
+    /// The same, asking first when `folder` holds report files (上書き, 別の保存先 — which
+    /// asks for another folder —, キャンセル). Returns whether a report was written.
+    bool saveReportAsking(QString folder);
     /// Writes every record in time order as dump prints them into `file` (for Excel:
     /// BOM-less ASCII, CR LF).
     bool saveRecordsCsvTo(const QString& file);

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -89,6 +92,18 @@ TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {
     ASSERT_TRUE(view.saveReportTo(out));
     EXPECT_TRUE(fs::exists(dir / "report" / "report.html"));
     EXPECT_TRUE(fs::exists(dir / "report" / "statistics.csv"));
+    // Asked before the earlier report is replaced: cancelled, then overwritten.
+    fs::remove(dir / "report" / "report.html");
+    std::ofstream(dir / "report" / "report.html") << "earlier";
+    for (const char* answer : {"Cancel", "Overwrite"}) {
+        QTimer::singleShot(200, [answer] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                if (auto* b = box->findChild<QAbstractButton*>(answer)) b->click();
+        });
+        EXPECT_EQ(view.saveReportAsking(out), std::string(answer) == "Overwrite") << answer;
+        EXPECT_EQ(fs::file_size(dir / "report" / "report.html") > 100,
+                  std::string(answer) == "Overwrite");
+    }
 
     // The records as dump prints them, with CR LF for Excel.
     const fs::path csv = dir / "records.csv";
