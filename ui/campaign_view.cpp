@@ -483,6 +483,7 @@ void CampaignView::buildTrend() {
 // column's minimum and maximum, whatever the record count.
 void CampaignView::fillTrend() {
     if (!m_data || m_trend->graphCount() != static_cast<int>(m_data->trends.size())) return;
+    m_cursor->hide();  // placed again by the next mouse move over the new range
     const CampaignData& d = *m_data;
     const double t0 = serialOf(m_trend->xAxis->range().lower);
     const double t1 = serialOf(m_trend->xAxis->range().upper);
