@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/cli_commands.h"
 #include "base/utf8_path.h"
@@ -35,6 +36,7 @@ struct ReportCommand {
     CampaignOptions options;
     LimitContext context;
     std::string site;
+    std::vector<std::string> feederNames;  ///< from a profile; empty: F1…F7
     bool overwrite = false;
 };
 
@@ -53,6 +55,7 @@ int report(const ReportCommand& r) {
     std::optional<AppliedLimits> limits;
     if (r.limits) limits = applyLimits(loadLimitTable(*r.limits), r.context);
     CampaignData data = readCampaign(r.files, r.options);
+    data.feederNames = r.feederNames;
     checkAgainstLimits(data.rows, limits ? &*limits : nullptr);
     writeReportFiles(output, data, {limits ? &*limits : nullptr, r.context, r.site});
     int failed = 0;
@@ -83,6 +86,10 @@ Command declareReport(CLI::App& program) {
                      const SiteProfile p = readSiteProfile(utf8Path(v));
                      if (!p.campaign.limits.empty()) r->limits = p.campaign.limits;
                      if (p.campaign.contractKw) r->context.contractKw = *p.campaign.contractKw;
+                     // The report names the site and its feeders as the profile does.
+                     r->site = p.siteName;
+                     r->feederNames.clear();
+                     for (const FeederProfile& f : p.feeders) r->feederNames.push_back(f.name);
                  } catch (const ProfileError& e) {
                      throw UsageError(std::string("--profile: ") + e.what());
                  }

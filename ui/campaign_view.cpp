@@ -350,9 +350,22 @@ void CampaignView::loadFiles(const QStringList& files) {
     m_loader->start();
 }
 
+namespace {
+
+// The feeders' names the run was given, one per feeder (empty where none was).
+std::vector<std::string> feederNamesOf(const MeasurementSetup& setup) {
+    const auto& names = setup.settings.feederNames;
+    return {names.begin(), names.end()};
+}
+
+}  // namespace
+
 void CampaignView::showData(CampaignData data, int fileCount) {
     m_data = std::move(data);
-    if (m_setup) m_data->setup = m_setup;
+    if (m_setup) {
+        m_data->setup = m_setup;
+        m_data->feederNames = feederNamesOf(*m_setup);
+    }
     m_status->clear();
     m_summary->setText(QString("%1 ファイル　記録 %2 件　%3 〜 %4")
                            .arg(fileCount)
@@ -380,7 +393,11 @@ void CampaignView::showData(CampaignData data, int fileCount) {
 
 void CampaignView::setMeasurementSetup(const MeasurementSetup& setup) {
     m_setup = setup;
-    if (m_data) m_data->setup = setup;
+    if (m_site->text().isEmpty()) m_site->setText(QString::fromStdString(setup.settings.siteName));
+    if (m_data) {
+        m_data->setup = setup;
+        m_data->feederNames = feederNamesOf(setup);
+    }
     showSetup();
 }
 
