@@ -145,9 +145,9 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     QLabel* m_waitUnit = nullptr;                                    // Label5
     std::array<QTableView*, 2> m_grids{};                            // Grid1
     std::array<ResultsTableModel*, 2> m_models{};
-    PictureView* m_picture = nullptr;            // Picture1
-    std::array<QLabel*, 4> m_labels{};           // Label1..Label4
-    QLabel* m_progress = nullptr;                // recordings done of all, elapsed and left
+    PictureView* m_picture = nullptr;   // Picture1
+    std::array<QLabel*, 4> m_labels{};  // Label1..Label4
+    QLabel* m_progress = nullptr;       // recordings done of all, elapsed and left
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QGroupBox* m_skippedBox = nullptr;  // the recordings the run could not read
