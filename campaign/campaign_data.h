@@ -15,6 +15,7 @@
 #include "campaign/trend_summary.h"
 #include "output/record_format.h"
 #include "settings/conversion_settings.h"
+#include "settings/site_profile.h"
 
 namespace waveharm {
 
@@ -71,6 +72,7 @@ struct MeasurementSetup {
     std::string inputFolder;
     ConversionSettings settings;
     std::vector<std::string> skipped;  ///< each skipped recording with its reason
+    CampaignChoices campaign;          ///< the site's limit table and contract power
 };
 
 struct CampaignData {

@@ -121,7 +121,7 @@ AnalysisWindow::AnalysisWindow(const ConversionSettings& settings, WaveformFileL
     m_reportSummary = [this, settings, folder](RunEnd end, const QString& text) {
         QStringList written;
         for (const std::string& f : m_run->summary().files) written << qs(f);
-        MeasurementSetup setup{folder, settings, {}};
+        MeasurementSetup setup{folder, settings, {}, m_campaign};
         for (const SkippedRecording& r : m_run->skipped())
             setup.skipped.push_back(r.fileName + "：" + r.reason);
         showRunSummary(nullptr, end, text, written, &setup);

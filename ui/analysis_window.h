@@ -14,6 +14,7 @@
 
 #include "display/analysis_display.h"
 #include "run/run_controller.h"
+#include "settings/site_profile.h"
 #include "ui/run_summary.h"
 
 class QCheckBox;
@@ -50,6 +51,8 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     AnalysisWindow(const ConversionSettings& settings, WaveformFileList files,
                    QWidget* parent = nullptr);
     ~AnalysisWindow() override;
+    /// The site's limit table and contract power, carried into the campaign view.
+    void setCampaignChoices(CampaignChoices choices) { m_campaign = std::move(choices); }
 
     DisplayMode displayMode() const { return m_displayMode; }
     /// The run this window shows and controls.
@@ -130,6 +133,7 @@ class AnalysisWindow : public QWidget, private ConversionObserver {
     bool m_placed = false;
     ErrorReporter m_reportError;
     SummaryReporter m_reportSummary;
+    CampaignChoices m_campaign;
     /// What the latest steps reported, shown once per frame.
     QString m_stageText, m_timeText, m_frequencyText;
     AnalysisPeriod m_latestPeriod;

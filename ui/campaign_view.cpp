@@ -413,6 +413,11 @@ void CampaignView::showSetup() {
     m_tabs->setTabVisible(3, true);
 }
 
+void CampaignView::setCampaignChoices(const CampaignChoices& choices) {
+    if (!choices.limits.empty())
+        setLimits(QString::fromStdString(choices.limits), choices.contractKw.value_or(0), 0);
+}
+
 bool CampaignView::setLimits(const QString& nameOrPath, double contractKw, double nominalKv) {
     m_context.contractKw = contractKw > 0 ? std::optional<double>(contractKw) : std::nullopt;
     m_context.nominalKv = nominalKv > 0 ? std::optional<double>(nominalKv) : std::nullopt;
@@ -732,7 +737,10 @@ CampaignView* showCampaignView(const QStringList& resultFiles, QWidget* parent,
                                const MeasurementSetup* setup) {
     auto* view = new CampaignView(parent);
     view->setAttribute(Qt::WA_DeleteOnClose);
-    if (setup) view->setMeasurementSetup(*setup);
+    if (setup) {
+        view->setMeasurementSetup(*setup);
+        view->setCampaignChoices(setup->campaign);
+    }
     // On the screen at any resolution, smaller than designed where there is no room.
     placeOnScreen(*view, QSize(1100, 720));
     if (!resultFiles.isEmpty()) view->loadFiles(resultFiles);

@@ -47,6 +47,8 @@ class CampaignView : public QWidget {
     /// contract power (kW) and nominal voltage (kV) it may need; 0 leaves them out.
     /// Returns false, with the reason in the status line, when the table cannot be used.
     bool setLimits(const QString& nameOrPath, double contractKw, double nominalKv);
+    /// The site's limit table and contract power, as a profile keeps them (none: no change).
+    void setCampaignChoices(const CampaignChoices& choices);
     /// Writes the HTML report (and statistics.csv beside it) into `folder`, replacing
     /// earlier report files there (the screen asks before, see saveReport).
     bool saveReportTo(const QString& folder);

@@ -53,6 +53,8 @@ class SettingsScreen : public QWidget {
     void start();
 
     const ConversionSettings& settings() const { return m_session.settings(); }
+    /// The site's limit table and contract power, from its profile.
+    const CampaignChoices& campaignChoices() const { return m_session.campaign(); }
     const WaveformFileList& files() const { return m_session.files(); }
     const std::string& currentFileName() const { return m_session.currentFileName(); }
     const Recording* currentRecording() const { return m_session.recording(); }

@@ -96,8 +96,9 @@ QWidget* SettingsScreen::buildOutputGroup() {
     campaign->setObjectName("CampaignButton");
     connect(campaign, &QPushButton::clicked, this, [this] {
         const QString name = qText(m_session.settings().outputFileName);
-        showCampaignView(
+        CampaignView* view = showCampaignView(
             !name.isEmpty() && QFileInfo(name).isFile() ? QStringList{name} : QStringList{}, this);
+        view->setCampaignChoices(m_session.campaign());
     });
     buttons->addWidget(campaign, 1, 0);
     grid->addLayout(buttons, 2, 0, 1, 3);

@@ -118,5 +118,20 @@ TEST_F(CampaignViewTest, ShowsTrendsBarsAndVerdictsAndSavesTheReport) {
     EXPECT_EQ(written, crlf);
 }
 
+// Opened at the end of a run, the view judges with the site's limit table and contract
+// power from its profile, without the engineer choosing them again.
+TEST_F(CampaignViewTest, JudgesWithTheSitesLimitsCarriedFromTheRun) {
+    MeasurementSetup setup;
+    setup.campaign.limits = "jp-6.6kv";
+    setup.campaign.contractKw = 2000;
+    CampaignView* view = showCampaignView({demoResults(dir, 4)}, nullptr, &setup);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->loading(); }, 20000));
+    ASSERT_NE(view->data(), nullptr);
+    int judged = 0;
+    for (const SeriesRow& r : view->data()->rows) judged += r.verdict != Verdict::None;
+    EXPECT_GT(judged, 0);
+    view->close();
+}
+
 }  // namespace
 }  // namespace waveharm
