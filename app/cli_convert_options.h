@@ -28,7 +28,7 @@ struct ConvertOptions {
     std::vector<int> invertCurrentFeeders;       ///< 1-based
     std::vector<int> lineInputFeeders;           ///< 1-based
     bool verbose = false;
-    bool overwrite = false;  ///< existing result files of the name may be replaced
+    bool overwrite = false;    ///< existing result files of the name may be replaced
     int jobs = 0;              ///< recordings analysed at once; 0: the machine's cores
     std::string saveProfile;   ///< --save-profile: where the run's profile is written
     CampaignChoices campaign;  ///< from --profile, kept in a profile written again
