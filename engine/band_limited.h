@@ -11,9 +11,9 @@
 
 namespace waveharm {
 
-/// Samples of the band-limited kernel on each side of a point: k − 31 .. k + 32 for a
+/// Samples of the band-limited kernel on each side of a point: k − 127 .. k + 128 for a
 /// point between samples k and k + 1.
-inline constexpr int kKernelTapsPerSide = 32;
+inline constexpr int kKernelTapsPerSide = 128;
 
 /// True when the kernel at every position from `start` to `end` (fractional samples)
 /// stays on the recorded rows 0 .. totalSamples − 1.
