@@ -139,8 +139,9 @@ bool kernelFitsAt(double p, std::int64_t total) {
 // Hann-tapered fundamental phasor of the samples in [start, start + width] demodulated at
 // `omega` rad/sample; its phase refers to sample 0, so the phasors of two stretches of the
 // record compare directly. The demodulating and the taper phasors advance by rotation.
-std::complex<double> fundamentalPhasor(std::span<const std::int16_t> x, std::int64_t total,
-                                       double start, double width, double omega) {
+template <class Sample>
+std::complex<double> fundamentalPhasor(std::span<const Sample> x, std::int64_t total, double start,
+                                       double width, double omega) {
     const auto first = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(start)));
     const auto last = std::min<std::int64_t>(std::min<std::int64_t>(total, std::ssize(x)) - 1,
                                              static_cast<std::int64_t>(std::floor(start + width)));
@@ -164,8 +165,8 @@ std::complex<double> fundamentalPhasor(std::span<const std::int16_t> x, std::int
 // One refinement of the period over the first `span` samples: the drift of the
 // fundamental's phase between the stretch at the span's start and the one at its end.
 // False when the fundamental is absent.
-bool refineOverSpan(std::span<const std::int16_t> x, std::int64_t total, double span,
-                    double& period) {
+template <class Sample>
+bool refineOverSpan(std::span<const Sample> x, std::int64_t total, double span, double& period) {
     const double periods = span / period;
     const int wholePeriods = std::clamp(static_cast<int>(periods / 3), 2, 16);
     if (periods < wholePeriods + 1) return true;  // too short for this span: nothing to add
@@ -180,14 +181,8 @@ bool refineOverSpan(std::span<const std::int16_t> x, std::int64_t total, double 
     return std::isfinite(period) && period > 0;
 }
 
-}  // namespace
-
-bool kernelFits(std::int64_t totalSamples, double start, double end) {
-    return start <= end && kernelFitsAt(start, totalSamples) && kernelFitsAt(end, totalSamples);
-}
-
-double fitFundamentalPeriod(std::span<const std::int16_t> x, std::int64_t totalSamples,
-                            double period) {
+template <class Sample>
+double fitPeriod(std::span<const Sample> x, std::int64_t totalSamples, double period) {
     const std::int64_t total = std::min<std::int64_t>(totalSamples, std::ssize(x));
     if (!std::isfinite(period) || period <= 0 || total < 2) return period;
     const double record = static_cast<double>(total - 1);
@@ -206,6 +201,21 @@ double fitFundamentalPeriod(std::span<const std::int16_t> x, std::int64_t totalS
     return std::fabs(fitted / period - 1) <= 0.05 ? fitted : period;
 }
 
+}  // namespace
+
+bool kernelFits(std::int64_t totalSamples, double start, double end) {
+    return start <= end && kernelFitsAt(start, totalSamples) && kernelFitsAt(end, totalSamples);
+}
+
+double fitFundamentalPeriod(std::span<const std::int16_t> x, std::int64_t totalSamples,
+                            double period) {
+    return fitPeriod(x, totalSamples, period);
+}
+
+double fitFundamentalPeriod(std::span<const double> x, std::int64_t totalSamples, double period) {
+    return fitPeriod(x, totalSamples, period);
+}
+
 AnalysisPeriod bandLimitedPeriod(const Recording& recording, const ConversionSettings& settings,
                                  const AnalysisPeriod& measured) {
     AnalysisPeriod period = measured;
@@ -213,8 +223,12 @@ AnalysisPeriod bandLimitedPeriod(const Recording& recording, const ConversionSet
     if (!measured.fixed) {
         const int slot = sourceSlot(settings, 0);
         if (slot >= 0 && slot < recording.samples.channelCount()) {
-            const double width = fitFundamentalPeriod(recording.samples.column(slot), total,
-                                                      measured.windowEnd - measured.windowStart);
+            const double estimate = measured.windowEnd - measured.windowStart;
+            const SampleTable& samples = recording.samples;
+            const double width =
+                samples.holdsReals()
+                    ? fitFundamentalPeriod(samples.realColumn(slot), total, estimate)
+                    : fitFundamentalPeriod(samples.column(slot), total, estimate);
             period.windowEnd = period.windowStart + width;
             period.frequencyHz = recording.header.samplingRateKHz * 1000 / width;
         }
@@ -236,9 +250,12 @@ AnalysisPeriod bandLimitedPeriod(const Recording& recording, const ConversionSet
     return period;
 }
 
-void resampleBandLimited(std::span<const std::span<const std::int16_t>> slots,
-                         std::int64_t totalSamples, std::span<const double> positions,
-                         std::span<float* const> columns, std::span<int> peaks) {
+namespace {
+
+template <class Sample>
+void resampleSlots(std::span<const std::span<const Sample>> slots, std::int64_t totalSamples,
+                   std::span<const double> positions, std::span<float* const> columns,
+                   std::span<int> peaks) {
     if (columns.size() != slots.size() || peaks.size() != slots.size()) {
         throw AnalysisError("band-limited resampling: slots, columns and peaks differ in number");
     }
@@ -265,8 +282,9 @@ void resampleBandLimited(std::span<const std::span<const std::int16_t>> slots,
     std::vector<float> samples(rows * slots.size());
     for (std::size_t c = 0; c < slots.size(); ++c) {
         const auto taps = slots[c].subspan(static_cast<std::size_t>(first), rows);
-        std::copy(taps.begin(), taps.end(),
-                  samples.begin() + static_cast<std::ptrdiff_t>(c * rows));
+        std::transform(taps.begin(), taps.end(),
+                       samples.begin() + static_cast<std::ptrdiff_t>(c * rows),
+                       [](Sample v) { return static_cast<float>(v); });
     }
     std::array<float, kKernelLength> weights{};
     for (std::size_t i = 0; i < positions.size(); ++i) {
@@ -281,6 +299,20 @@ void resampleBandLimited(std::span<const std::span<const std::int16_t>> slots,
             }
         }
     }
+}
+
+}  // namespace
+
+void resampleBandLimited(std::span<const std::span<const std::int16_t>> slots,
+                         std::int64_t totalSamples, std::span<const double> positions,
+                         std::span<float* const> columns, std::span<int> peaks) {
+    resampleSlots(slots, totalSamples, positions, columns, peaks);
+}
+
+void resampleBandLimited(std::span<const std::span<const double>> slots, std::int64_t totalSamples,
+                         std::span<const double> positions, std::span<float* const> columns,
+                         std::span<int> peaks) {
+    resampleSlots(slots, totalSamples, positions, columns, peaks);
 }
 
 bool analysisReadsWholeRecord(const ConversionSettings& settings) {

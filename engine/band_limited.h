@@ -26,6 +26,8 @@ bool kernelFits(std::int64_t totalSamples, double start, double end);
 /// fundamental is absent or the fit moves more than 5 % away from it.
 double fitFundamentalPeriod(std::span<const std::int16_t> x, std::int64_t totalSamples,
                             double period);
+/// The same on real values (records of other instruments).
+double fitFundamentalPeriod(std::span<const double> x, std::int64_t totalSamples, double period);
 
 /// The band-limited mode's analysis period from the measured one: a measured (not fixed)
 /// period is replaced by the R-S voltage's fitted period from the same start; a window
@@ -42,6 +44,10 @@ AnalysisPeriod bandLimitedPeriod(const Recording& recording, const ConversionSet
 void resampleBandLimited(std::span<const std::span<const std::int16_t>> slots,
                          std::int64_t totalSamples, std::span<const double> positions,
                          std::span<float* const> columns, std::span<int> peaks);
+/// The same on real values (records of other instruments).
+void resampleBandLimited(std::span<const std::span<const double>> slots, std::int64_t totalSamples,
+                         std::span<const double> positions, std::span<float* const> columns,
+                         std::span<int> peaks);
 
 /// True when an analysis with these settings reads every row of the sample table (the
 /// period fit walks the whole R-S voltage record, the kernel reaches 32 rows beyond the

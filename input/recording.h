@@ -74,7 +74,8 @@ struct RowRange {
 
 /// Raw 16-bit samples of the current recording, indexed [sample i][slot s] for
 /// i = 0..N (row N is zero) and s = 0..channelCount-1. One slot's samples are
-/// contiguous.
+/// contiguous. A record of another instrument holds real values instead (volts and
+/// amperes, not counts): `holdsReals`, read through `realColumn`.
 class SampleTable {
   public:
     SampleTable() = default;
@@ -92,9 +93,16 @@ class SampleTable {
     int channelCount() const { return m_channels; }
     std::int16_t at(std::int64_t i, int slot) const { return m_data[index(i, slot)]; }
     std::int16_t& at(std::int64_t i, int slot) { return m_data[index(i, slot)]; }
-    /// All N + 1 values of one slot.
+    /// All N + 1 values of one slot (a table of counts).
     std::span<const std::int16_t> column(int slot) const;
     std::span<std::int16_t> column(int slot);
+
+    /// Makes this an all-zero table of real values of these dimensions, every row loaded.
+    void resetReal(std::int64_t totalSamples, int channelCount);
+    bool holdsReals() const { return m_real; }
+    /// All N + 1 values of one slot of a table of real values (row N is zero).
+    std::span<const double> realColumn(int slot) const;
+    std::span<double> realColumn(int slot);
 
   private:
     std::size_t index(std::int64_t i, int slot) const;
@@ -102,6 +110,8 @@ class SampleTable {
     int m_channels = 0;
     RowRange m_loaded;
     std::vector<std::int16_t> m_data;
+    bool m_real = false;
+    std::vector<double> m_realData;
 };
 
 /// Options that change how a file is read (settings that bear on reading).
