@@ -8,6 +8,9 @@ namespace {
 
 constexpr double kLowestFundamentalHz = 45;
 constexpr std::int64_t kSearchReach = 111;  // the crossing search's 100-sample look ahead and sum
+// Periods between a disturbance's start and the trigger it causes: the detection time of
+// recorders and relays, up to a few cycles.
+constexpr double kTriggerMarginPeriods = 3;
 
 }  // namespace
 
@@ -42,11 +45,17 @@ AnalysedStretch chooseStretch(const ChannelRecord& record) {
     }
     if (stretch.segment < 0) return stretch;
     // The steady part before a fault: the rows up to the trigger, when they are enough.
+    // A recorder triggers some cycles after a disturbance begins, so the stretch ends
+    // that much earlier still where it stays long enough.
     const auto trigger = triggerRow(record);
-    if (trigger && *trigger > stretch.first && *trigger < stretch.end &&
-        *trigger - stretch.first >= minimumAnalysedSamples(stretch.rate)) {
-        stretch.end = *trigger;
+    if (!trigger || *trigger <= stretch.first || *trigger >= stretch.end) return stretch;
+    const auto margin = static_cast<std::int64_t>(
+        std::ceil(kTriggerMarginPeriods * stretch.rate / kLowestFundamentalHz));
+    for (const std::int64_t end : {*trigger - margin, *trigger}) {
+        if (end - stretch.first < minimumAnalysedSamples(stretch.rate)) continue;
+        stretch.end = end;
         stretch.beforeTrigger = true;
+        break;
     }
     return stretch;
 }

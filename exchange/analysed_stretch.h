@@ -2,7 +2,9 @@
 // The stretch of a record the analysis reads. Disturbance records hold several rate
 // segments and a fault after their trigger: the analysis takes the first segment at the
 // highest rate that holds enough whole periods, and within it the steady part before the
-// trigger when enough of it precedes the trigger.
+// trigger when enough of it precedes the trigger: up to three periods (of 45 Hz) before
+// it, since a recorder triggers some cycles after a disturbance begins, or else up to the
+// trigger itself.
 
 #include <cstdint>
 #include <optional>

@@ -13,32 +13,9 @@
 
 #include "exchange/channel_record.h"
 #include "settings/conversion_settings.h"
+#include "settings/record_input.h"
 
 namespace waveharm {
-
-/// Quantities of the map: 0 R-S, 1 T-S, then per feeder f = 1..7 its R, T and S currents
-/// at 2 + 3(f − 1) + 0, 1, 2.
-inline constexpr int kMappedQuantities = 2 + 3 * kMaxChannelFeeders;
-
-/// "VRS", "VTS", "I1R", "I1T", "I1S", ..., "I7S".
-std::string quantityKey(int quantity);
-/// The quantity of a key (letters in any case); nothing for an unknown key.
-std::optional<int> quantityOfKey(std::string_view key);
-/// Index of feeder f's (1-based) current of phase 0 R, 1 T, 2 S.
-inline constexpr int currentQuantity(int feeder, int phase) { return 2 + 3 * (feeder - 1) + phase; }
-
-/// The expression of each quantity as the user wrote it ("" where none is given).
-struct RecordChannelMap {
-    std::array<std::string, kMappedQuantities> expressions{};
-
-    bool empty() const;
-    /// "VRS=VA-VB,VTS=VC-VB,I1R=IA,I1T=IC" (the quantities given, in order).
-    std::string text() const;
-};
-
-/// Parses "VRS=EXPR,VTS=EXPR,I1R=EXPR,..." into `map` (quantities not named are left as
-/// they are). Throws std::invalid_argument naming the part that cannot be read.
-void parseChannelMap(std::string_view text, RecordChannelMap& map);
 
 /// A quantity resolved on a record: channel `plus` (0-based), minus channel `minus`, or
 /// negated.

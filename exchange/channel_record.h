@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +33,10 @@ struct RecordChannel {
     double secondaryRating = 0;       ///< its secondary side (0 when none)
     std::int64_t clippedSamples = 0;  ///< samples at the limit of the file's number format
     std::int64_t missingSamples = 0;  ///< samples marked missing (held as NaN)
+    /// The values a sample at the format's limit takes (a·x + b of its extreme x); a
+    /// value at or beyond either is clipped. Infinite where the format has no limit.
+    double clippedBelow = -std::numeric_limits<double>::infinity();
+    double clippedAbove = std::numeric_limits<double>::infinity();
 };
 
 /// A stretch of samples taken at one rate: rows first .. end − 1.

@@ -4,6 +4,7 @@
 // configuration gives no rate the time stamps give it; elsewhere timing comes from the
 // rates, so stamps that wrap around their 32 bits do no harm.
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -57,6 +58,16 @@ namespace {
 
 constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 
+// The values a stored x at the limits of the binary formats becomes (the most negative
+// one marks a missing value from 1999 on, so the limits are symmetric).
+void setClipValues(const ComtradeAnalog& analog, ComtradeDataType type, RecordChannel& ch) {
+    if (type != ComtradeDataType::Binary && type != ComtradeDataType::Binary32) return;
+    const double limit = type == ComtradeDataType::Binary ? 32767 : 2147483647;
+    const double high = analog.a * limit + analog.b, low = -analog.a * limit + analog.b;
+    ch.clippedBelow = std::min(low, high);
+    ch.clippedAbove = std::max(low, high);
+}
+
 ChannelRecord recordShell(const ComtradeConfig& config) {
     ChannelRecord record;
     record.format = std::string("COMTRADE ") + revisionText(config.revision) + " " +
@@ -64,7 +75,10 @@ ChannelRecord recordShell(const ComtradeConfig& config) {
     record.station = config.station;
     record.device = config.device;
     record.lineFrequency = config.lineFrequency;
-    for (const ComtradeAnalog& a : config.analog) record.channels.push_back(a.channel);
+    for (const ComtradeAnalog& a : config.analog) {
+        record.channels.push_back(a.channel);
+        setClipValues(a, config.dataType, record.channels.back());
+    }
     record.segments = config.segments;
     record.sampleCount = config.sampleCount;
     record.values.assign(static_cast<std::size_t>(config.sampleCount) * config.analog.size(), 0.0);

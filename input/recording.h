@@ -50,6 +50,12 @@ struct RecorderFileHeader {
     std::array<float, 48> channelScale{};
     /// Byte offset of the sample section (frames, 886x chain base or 8840 data).
     std::int64_t sampleOffset = 0;
+    /// Records of other instruments: samples of the analysed stretch at the limit of their
+    /// file's number format (recorder files report range over instead).
+    std::int64_t clippedSamples = 0;
+    /// Records of other instruments: the file's format ("COMTRADE 1999 BINARY", "CSV");
+    /// empty for the recorder's own files.
+    std::string recordFormat;
 
     bool isMr8880() const { return recorderFamily == 80; }
     std::string dateText() const { return formatDateText(startTime); }  ///< "yy/mm/dd(aaa)"

@@ -25,8 +25,9 @@ TEST(AnalysedStretch, FirstLongSegmentAtTheHighestRateUpToTheTrigger) {
     };
     AnalysedStretch s = chooseStretch(fault(0.2));
     EXPECT_EQ(s.segment, 0);
-    EXPECT_EQ(s.end, 640);
+    EXPECT_EQ(s.end, 640 - 214);  // three periods of 45 Hz before the trigger
     EXPECT_TRUE(s.beforeTrigger);
+    EXPECT_EQ(chooseStretch(fault(0.1)).end, 320) << "no room for the margin: up to the trigger";
     EXPECT_EQ(*triggerRow(fault(1.2)), 1316 + 256);  // 0.4 s at 3200, 0.72 s at 50, then 0.08 s
     // Too little before the trigger (minimumAnalysedSamples: 143 + 111 at 3200 S/s), or the
     // trigger in another segment: the whole segment.

@@ -23,7 +23,7 @@ struct RealRecord {
     std::size_t channels;
     std::int64_t samples;
     double rate;          ///< of the analysed stretch
-    std::int64_t before;  ///< rows of the analysed stretch (before the trigger)
+    std::int64_t before;  ///< rows of the analysed stretch (three periods before the trigger)
     const char* start;
 };
 
@@ -52,17 +52,17 @@ TEST_P(RealRecords, AreReadWholeWithTheirSegmentsAndTrigger) {
 INSTANTIATE_TEST_SUITE_P(
     Realdata, RealRecords,
     ::testing::Values(RealRecord{"hydro_dfr_5760hz/test1.cfg", "COMTRADE 1999 BINARY", 6, 24768,
-                                 5760, 1728, "2007/06/25 19:13:57"},
+                                 5760, 1344, "2007/06/25 19:13:57"},
                       RealRecord{"hydro_dfr_5760hz/test2.cfg", "COMTRADE 1999 BINARY", 26, 13248,
-                                 5760, 1728, "2007/01/01 12:22:50"},
+                                 5760, 1344, "2007/01/01 12:22:50"},
                       RealRecord{"hydro_dfr_5760hz/test3.cfg", "COMTRADE 1999 BINARY", 31, 24768,
-                                 5760, 1728, "2007/06/25 19:13:57"},
+                                 5760, 1344, "2007/06/25 19:13:57"},
                       RealRecord{"jp_steel_ret670_60hz/Comtrade1.cfg", "COMTRADE 2013 FLOAT32", 23,
-                                 7200, 1200, 1199, "2023/07/27 09:19:53"},
+                                 7200, 1200, 1119, "2023/07/27 09:19:53"},
                       RealRecord{"cn_220kv_fault_50hz/xtz.cfg", "COMTRADE 1999 BINARY", 48, 3077,
-                                 3200, 639, "2023/05/12 19:45:25"},
+                                 3200, 425, "2023/05/12 19:45:25"},
                       RealRecord{"cn_220kv_fault_50hz/ygz.cfg", "COMTRADE 1999 BINARY", 96, 2830,
-                                 3200, 639, "2023/05/12 19:45:32"},
+                                 3200, 425, "2023/05/12 19:45:32"},
                       RealRecord{"cn_220kv_fault_50hz/ymz.cfg", "COMTRADE 1999 BINARY", 80, 2977,
                                  4000, 320, "2023/05/12 19:45:26"},
                       RealRecord{"mhkit_modaq_60hz/2020224_181521_PowRaw.csv", "CSV", 6, 8000,
