@@ -19,6 +19,7 @@
 #include "input/recording.h"
 #include "output/result_writer.h"
 #include "run/conversion_driver.h"
+#include "run/record_reading.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -102,6 +103,10 @@ class ConsoleReporter : public ConversionObserver {
         ++m_done;
         if (r.rangeOver)
             warn(r.fileName + ": range over (a peak above 2046 counts); analysed anyway");
+        if (r.clipped)
+            warn(r.fileName +
+                 ": samples at the limit of the file's number format (clipped); "
+                 "analysed anyway");
         if (m_verbose) {
             clearBar();
             // The first feeder's line, as the analysis window shows it at first.
@@ -179,11 +184,16 @@ int usageError(const std::string& message) {
 
 // The feeder count the settings screen would select after scanning the folder: the
 // largest the first readable recording's channels hold for the measurement type.
+// A record offers the feeders its channel map gives currents for.
 std::optional<int> offeredFeeders(const WaveformFileList& files,
                                   const ConversionSettings& settings) {
     const ReadOptions read = ReadOptions::from(settings);
+    const bool records = settings.records.format != RecordFormat::Recorder;
     for (int i = 0; i < files.count(); ++i) {
         try {
+            if (records)
+                return recordFeederCount(readChannelRecord(files.pathOf(i), settings.records),
+                                         settings);
             return maxFeederCount(readHeader(files.pathOf(i), read), settings.measurementType);
         } catch (const InputError&) {
             // Reported as skipped when the run reaches it.
@@ -192,9 +202,13 @@ std::optional<int> offeredFeeders(const WaveformFileList& files,
     return std::nullopt;
 }
 
-void printSummary(const ConversionSummary& s, double seconds, const char* verb) {
-    std::printf("recordings analysed: %d, skipped: %d, range over: %d; records written: %d",
-                s.analysed, s.skipped, s.rangeOver, s.recordsWritten);
+void printSummary(const ConversionSummary& s, double seconds, const char* verb, bool records) {
+    if (records)
+        std::printf("records analysed: %d, skipped: %d, clipped: %d; records written: %d",
+                    s.analysed, s.skipped, s.clipped, s.recordsWritten);
+    else
+        std::printf("recordings analysed: %d, skipped: %d, range over: %d; records written: %d",
+                    s.analysed, s.skipped, s.rangeOver, s.recordsWritten);
     if (seconds > 0) std::printf(" (%.1f s)", seconds);
     std::printf("\n");
     for (const auto& name : s.files) std::printf("%s %s\n", verb, name.c_str());
@@ -230,16 +244,20 @@ int convert(const ConvertOptions& options) {
         return usageError("'" + options.inputDir + "' is not a folder");
     WaveformFileList files;
     try {
-        files = scanFolder(utf8Path(options.inputDir), options.settings.wevFiles,
-                           options.jobs > 0 ? options.jobs : defaultJobs());
+        files = scanInputFolder(utf8Path(options.inputDir), options.settings,
+                                options.jobs > 0 ? options.jobs : defaultJobs());
     } catch (const InputError& e) {
         return usageError(options.inputDir + ": " + e.reason());
     }
     for (const auto& note : files.renamed) std::fprintf(stderr, "renamed %s\n", note.c_str());
+    const RecordFormat format = options.settings.records.format;
+    const bool records = format != RecordFormat::Recorder;
     if (files.count() == 0)
         return usageError("no recordings in '" + options.inputDir + "'" +
-                          (options.settings.wevFiles ? " (8840 recordings: *.wav, *.wev)"
-                                                     : " (*.MEM; --8840 for 8840 recordings)"));
+                          (format == RecordFormat::Comtrade ? " (COMTRADE: *.cfg, *.cff)"
+                           : format == RecordFormat::Csv    ? " (CSV: *.csv)"
+                           : options.settings.wevFiles      ? " (8840 recordings: *.wav, *.wev)"
+                                                       : " (*.MEM; --8840 for 8840 recordings)"));
 
     ConversionSettings settings;
     try {
@@ -286,12 +304,12 @@ int convert(const ConvertOptions& options) {
         } catch (const OutputError&) {
             // The first error is the one to report; the records flushed so far stay.
         }
-        printSummary(driver.summary(), 0, "incomplete:");
+        printSummary(driver.summary(), 0, "incomplete:", records);
         return 2;
     }
     reporter.clearBar();
     const ConversionSummary& summary = driver.summary();
-    printSummary(summary, reporter.elapsedSeconds(), "wrote");
+    printSummary(summary, reporter.elapsedSeconds(), "wrote", records);
     return summary.skipped > 0 ? 1 : 0;
 }
 

@@ -245,6 +245,27 @@ ChannelRecord parseCsvRecord(std::span<const std::byte> bytes, const std::string
     return record;
 }
 
+std::optional<RecordTime> csvStartTime(std::span<const std::byte> head, bool whole) {
+    std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    TextLines lines(text, "");
+    std::optional<std::string_view> header = lines.tryNext();
+    while (header && trimmed(*header).empty()) header = lines.tryNext();
+    if (!header) return std::nullopt;
+    const CsvLayout layout = readLayout(lines, *header);
+    if (layout.timeColumn < 0) return std::nullopt;
+    std::optional<std::string_view> row = lines.tryNext();
+    while (row && trimmed(*row).empty()) row = lines.tryNext();
+    // The first row must be whole: a head that ends within it tells nothing.
+    const bool ended = lines.position() > 0 &&
+                       (text[lines.position() - 1] == '\n' || text[lines.position() - 1] == '\r');
+    if (!row || (!ended && !whole)) return std::nullopt;
+    std::vector<std::string_view> fields;
+    splitRow(*row, layout.separator, fields);
+    if (static_cast<std::size_t>(layout.timeColumn) >= fields.size()) return std::nullopt;
+    return stampTime(fields[static_cast<std::size_t>(layout.timeColumn)]);
+}
+
 ChannelRecord readCsvRecord(const std::filesystem::path& path, const CsvOptions& options) {
     const std::vector<std::byte> bytes = readFileBytes(path, "record");
     return parseCsvRecord(bytes, utf8Text(path.filename()), options);

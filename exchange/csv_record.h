@@ -24,6 +24,11 @@ struct CsvOptions {
 ChannelRecord parseCsvRecord(std::span<const std::byte> bytes, const std::string& name,
                              const CsvOptions& options = {});
 
+/// The start of a CSV record from the first bytes of its file (`whole`: all of it): the
+/// date-time stamp of its first row; nothing when its time column holds seconds or the head
+/// ends within that row. Throws InputError when its header row cannot be read.
+std::optional<RecordTime> csvStartTime(std::span<const std::byte> head, bool whole);
+
 /// Reads a CSV record from the disk. Throws InputError.
 ChannelRecord readCsvRecord(const std::filesystem::path& path, const CsvOptions& options = {});
 

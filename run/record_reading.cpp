@@ -10,6 +10,7 @@
 #include "exchange/channel_map.h"
 #include "exchange/comtrade.h"
 #include "exchange/csv_record.h"
+#include "exchange/record_folder.h"
 #include "input/header_text.h"
 
 namespace waveharm {
@@ -141,6 +142,20 @@ void recordingFromRecord(const ChannelRecord& record, const std::string& name,
                    into.samples.realColumn(slot), into.header.clippedSamples,
                    quantityKey(quantity) + "=" + info.rangeText, name);
     }
+}
+
+WaveformFileList scanInputFolder(const std::filesystem::path& folder,
+                                 const ConversionSettings& settings, int jobs) {
+    if (settings.records.format == RecordFormat::Recorder)
+        return scanFolder(folder, settings.wevFiles, jobs);
+    return scanRecordFolder(folder, settings.records.format);
+}
+
+int recordFeederCount(const ChannelRecord& record, const ConversionSettings& settings) {
+    const RecordChannelMap map = settings.records.channelMap.empty()
+                                     ? proposeChannelMap(record, settings.measurementType)
+                                     : settings.records.channelMap;
+    return std::max(1, mappedFeeders(map, settings.measurementType));
 }
 
 void readRecordRecording(const std::filesystem::path& path, const ConversionSettings& settings,

@@ -31,6 +31,15 @@ ConversionSettings settingsForRecords(const ConversionSettings& settings);
 void recordingFromRecord(const ChannelRecord& record, const std::string& name,
                          const ConversionSettings& settings, Recording& into);
 
+/// The folder's files of the settings' format in start-time order: the recorder's own
+/// (`scanFolder`, `jobs` threads) or records of other instruments.
+WaveformFileList scanInputFolder(const std::filesystem::path& folder,
+                                 const ConversionSettings& settings, int jobs = 1);
+
+/// Feeders a record offers under the settings: those its channel map (or, without one,
+/// the proposal for the measurement type) gives currents for, at least 1.
+int recordFeederCount(const ChannelRecord& record, const ConversionSettings& settings);
+
 /// Reads a record and makes it a recording (both of the above). Throws InputError.
 void readRecordRecording(const std::filesystem::path& path, const ConversionSettings& settings,
                          Recording& into);
