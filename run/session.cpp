@@ -1,6 +1,7 @@
 #include "run/session.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "base/utf8_path.h"
@@ -100,6 +101,22 @@ void Session::setWevFiles(bool on) {
     scanFolder(m_folder);
 }
 
+namespace {
+
+bool namesChannelsOf(const RecordChannelMap& map, const ChannelRecord& record) {
+    for (const std::string& expression : map.expressions) {
+        if (expression.empty()) continue;
+        try {
+            resolveChannel(record, expression);
+        } catch (const std::invalid_argument&) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 void Session::setRecordFormat(RecordFormat format) {
     m_settings.records.format = format;
     scanFolder(m_folder);
@@ -113,6 +130,11 @@ void Session::setCsvRate(std::optional<double> rate) {
 void Session::setChannelMapEntry(int quantity, const std::string& expression) {
     m_settings.records.channelMap.expressions.at(static_cast<std::size_t>(quantity)) = expression;
     if (m_record) settleRecord(false);
+}
+
+void Session::setRecordRatiosGiven(bool given) {
+    m_settings.records.ratiosGiven = given;
+    if (m_record) buildRecordRecording();
 }
 
 bool Session::proposeChannelMap() {
@@ -171,6 +193,12 @@ void Session::readCurrentRecord(const std::filesystem::path& path, bool fromScan
 }
 
 void Session::settleRecord(bool fromScan) {
+    // The map proposed from the channels' phases and units, for the user to confirm; a
+    // folder of another instrument's records gets its own.
+    if (m_settings.records.channelMap.empty() ||
+        (fromScan && !namesChannelsOf(m_settings.records.channelMap, *m_record)))
+        m_settings.records.channelMap =
+            waveharm::proposeChannelMap(*m_record, m_settings.measurementType);
     // A record offers the feeders its channel map gives currents for.
     m_offeredFeeders = std::clamp(recordFeederCount(*m_record, m_settings), 1, kMaxChannelFeeders);
     const int current = m_settings.feederCount;

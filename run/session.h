@@ -99,6 +99,9 @@ class Session {
     /// The channel of one quantity of the map ("" to leave it to the proposal). Throws
     /// nothing: a channel the record does not hold shows as the current file's read error.
     void setChannelMapEntry(int quantity, const std::string& expression);
+    /// Whether the PT and CT ratios scale a record's values as written (else each
+    /// channel's own ratio makes them primary); the current record is made again.
+    void setRecordRatiosGiven(bool given);
     /// Fills the map with the proposal for the current record and the measurement type;
     /// false when no record is current or nothing can be proposed.
     bool proposeChannelMap();
