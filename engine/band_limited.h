@@ -11,13 +11,11 @@
 
 namespace waveharm {
 
-/// Samples of the band-limited kernel on each side of a point: k − 127 .. k + 128 for a
-/// point between samples k and k + 1.
-inline constexpr int kKernelTapsPerSide = 128;
-
 /// True when the kernel at every position from `start` to `end` (fractional samples)
-/// stays on the recorded rows 0 .. totalSamples − 1.
-bool kernelFits(std::int64_t totalSamples, double start, double end);
+/// stays on the table's recorded rows. The kernel reaches k − 31 .. k + 32 for a point
+/// between samples k and k + 1 of the recorder's counts, and k − 127 .. k + 128 of real
+/// values (records of other instruments, whose pass band reaches 0.49 of the rate).
+bool kernelFits(const SampleTable& samples, double start, double end);
 
 /// The fundamental's period in samples fitted over the record: the phase drift of the
 /// fundamental between two Hann-tapered stretches of whole periods, on spans of 8 and 64

@@ -88,7 +88,7 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
         fraction[i] = p - static_cast<double>(row);
     }
     if (settings.interpolation == InterpolationMode::BandLimited &&
-        kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
+        kernelFits(recording.samples, period.windowStart, period.windowEnd)) {
         resampleWindowBandLimited(recording, settings, period, window);
         return;
     }
