@@ -217,7 +217,7 @@ void printSummary(const ConversionSummary& s, double seconds, const char* verb, 
 
 // Ended by a signal as "終了" ends a run: the records written so far stay, synchronised
 // to the disk; the interval in progress is not written.
-int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal) {
+int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal, bool records) {
     reporter.clearBar();
     int status = 128 + signal;
     try {
@@ -234,7 +234,7 @@ int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal)
                  "%s: ended by %s after %d of %d recordings: %s; the interval in "
                  "progress was not written\n",
                  kPrefix, name, driver.nextIndex(), driver.fileCount(), kept.c_str());
-    printSummary(s, reporter.elapsedSeconds(), "kept:");
+    printSummary(s, reporter.elapsedSeconds(), "kept:", records);
     return status;
 }
 
@@ -294,7 +294,8 @@ int convert(const ConvertOptions& options) {
         driver.start();
         while (signals.received() == 0 && driver.step()) {
         }
-        if (const int signal = signals.received()) return endOnSignal(driver, reporter, signal);
+        if (const int signal = signals.received())
+            return endOnSignal(driver, reporter, signal, records);
         driver.finish();
     } catch (const OutputError& e) {
         reporter.clearBar();
