@@ -215,7 +215,9 @@ void SettingsScreen::showFileList() {
         m_fileList->setCurrentItem(found.front());
 
     // The pattern names the files the list holds.
-    m_pattern->setText(wev ? "*.wev, *.wav" : "*.MEM");
+    const bool wev = m_session.settings().wevFiles;
+    const bool records = m_session.settings().records.format != RecordFormat::Recorder;
+    m_pattern->setText(records ? patterns.join(" ") : wev ? "*.wev, *.wav" : "*.MEM");
     m_folderPath->setPath(QDir::toNativeSeparators(folder));
     const WaveformFileList& files = m_session.files();
     const bool unreadable = std::any_of(
@@ -223,6 +225,8 @@ void SettingsScreen::showFileList() {
         [](const SessionNote& n) { return n.kind == SessionNote::Kind::FolderUnreadable; });
     if (unreadable)
         m_folderNote->setText("このフォルダは読めません。");
+    else if (files.count() == 0 && records)
+        m_folderNote->setText("このフォルダには記録（" + patterns.join(", ") + "）がありません。");
     else if (files.count() == 0)
         m_folderNote->setText(wev ? "このフォルダには 8840 の記録（*.wev, *.wav）がありません。"
                                   : "このフォルダには記録（*.MEM）がありません。");
