@@ -281,8 +281,13 @@ void SettingsScreen::startConversion() {
         return;
     }
     // A record's quantities are volts and amperes in their own slots: the check scales
-    // them as the run will.
-    const bool confirmed = m_presentWiringCheck(m_session.analysisSettings(), *recording, this);
+    // them as the run will. The recorder's settings are passed as the session holds them,
+    // so that the check sees a fix applied from it.
+    const bool records = m_session.settings().records.format != RecordFormat::Recorder;
+    const ConversionSettings recordSettings =
+        records ? m_session.analysisSettings() : ConversionSettings{};
+    const bool confirmed =
+        m_presentWiringCheck(records ? recordSettings : m_session.settings(), *recording, this);
     unsetCursor();
     if (!confirmed) return;
     if (!m_session.wiringConfirmed()) {
