@@ -19,6 +19,7 @@
 #include "input/recording.h"
 #include "output/result_writer.h"
 #include "run/conversion_driver.h"
+#include "run/record_reading.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -102,6 +103,10 @@ class ConsoleReporter : public ConversionObserver {
         ++m_done;
         if (r.rangeOver)
             warn(r.fileName + ": range over (a peak above 2046 counts); analysed anyway");
+        if (r.clipped)
+            warn(r.fileName +
+                 ": samples at the limit of the file's number format (clipped); "
+                 "analysed anyway");
         if (m_verbose) {
             clearBar();
             // The first feeder's line, as the analysis window shows it at first.
@@ -179,11 +184,16 @@ int usageError(const std::string& message) {
 
 // The feeder count the settings screen would select after scanning the folder: the
 // largest the first readable recording's channels hold for the measurement type.
+// A record offers the feeders its channel map gives currents for.
 std::optional<int> offeredFeeders(const WaveformFileList& files,
                                   const ConversionSettings& settings) {
     const ReadOptions read = ReadOptions::from(settings);
+    const bool records = settings.records.format != RecordFormat::Recorder;
     for (int i = 0; i < files.count(); ++i) {
         try {
+            if (records)
+                return recordFeederCount(readChannelRecord(files.pathOf(i), settings.records),
+                                         settings);
             return maxFeederCount(readHeader(files.pathOf(i), read), settings.measurementType);
         } catch (const InputError&) {
             // Reported as skipped when the run reaches it.
@@ -192,9 +202,13 @@ std::optional<int> offeredFeeders(const WaveformFileList& files,
     return std::nullopt;
 }
 
-void printSummary(const ConversionSummary& s, double seconds, const char* verb) {
-    std::printf("recordings analysed: %d, skipped: %d, range over: %d; records written: %d",
-                s.analysed, s.skipped, s.rangeOver, s.recordsWritten);
+void printSummary(const ConversionSummary& s, double seconds, const char* verb, bool records) {
+    if (records)
+        std::printf("records analysed: %d, skipped: %d, clipped: %d; records written: %d",
+                    s.analysed, s.skipped, s.clipped, s.recordsWritten);
+    else
+        std::printf("recordings analysed: %d, skipped: %d, range over: %d; records written: %d",
+                    s.analysed, s.skipped, s.rangeOver, s.recordsWritten);
     if (seconds > 0) std::printf(" (%.1f s)", seconds);
     std::printf("\n");
     for (const auto& name : s.files) std::printf("%s %s\n", verb, name.c_str());
@@ -203,7 +217,7 @@ void printSummary(const ConversionSummary& s, double seconds, const char* verb) 
 
 // Ended by a signal as "終了" ends a run: the records written so far stay, synchronised
 // to the disk; the interval in progress is not written.
-int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal) {
+int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal, bool records) {
     reporter.clearBar();
     int status = 128 + signal;
     try {
@@ -220,7 +234,7 @@ int endOnSignal(ConversionDriver& driver, ConsoleReporter& reporter, int signal)
                  "%s: ended by %s after %d of %d recordings: %s; the interval in "
                  "progress was not written\n",
                  kPrefix, name, driver.nextIndex(), driver.fileCount(), kept.c_str());
-    printSummary(s, reporter.elapsedSeconds(), "kept:");
+    printSummary(s, reporter.elapsedSeconds(), "kept:", records);
     return status;
 }
 
@@ -230,16 +244,20 @@ int convert(const ConvertOptions& options) {
         return usageError("'" + options.inputDir + "' is not a folder");
     WaveformFileList files;
     try {
-        files = scanFolder(utf8Path(options.inputDir), options.settings.wevFiles,
-                           options.jobs > 0 ? options.jobs : defaultJobs());
+        files = scanInputFolder(utf8Path(options.inputDir), options.settings,
+                                options.jobs > 0 ? options.jobs : defaultJobs());
     } catch (const InputError& e) {
         return usageError(options.inputDir + ": " + e.reason());
     }
     for (const auto& note : files.renamed) std::fprintf(stderr, "renamed %s\n", note.c_str());
+    const RecordFormat format = options.settings.records.format;
+    const bool records = format != RecordFormat::Recorder;
     if (files.count() == 0)
         return usageError("no recordings in '" + options.inputDir + "'" +
-                          (options.settings.wevFiles ? " (8840 recordings: *.wav, *.wev)"
-                                                     : " (*.MEM; --8840 for 8840 recordings)"));
+                          (format == RecordFormat::Comtrade ? " (COMTRADE: *.cfg, *.cff)"
+                           : format == RecordFormat::Csv    ? " (CSV: *.csv)"
+                           : options.settings.wevFiles      ? " (8840 recordings: *.wav, *.wev)"
+                                                       : " (*.MEM; --8840 for 8840 recordings)"));
 
     ConversionSettings settings;
     try {
@@ -276,7 +294,8 @@ int convert(const ConvertOptions& options) {
         driver.start();
         while (signals.received() == 0 && driver.step()) {
         }
-        if (const int signal = signals.received()) return endOnSignal(driver, reporter, signal);
+        if (const int signal = signals.received())
+            return endOnSignal(driver, reporter, signal, records);
         driver.finish();
     } catch (const OutputError& e) {
         reporter.clearBar();
@@ -286,12 +305,12 @@ int convert(const ConvertOptions& options) {
         } catch (const OutputError&) {
             // The first error is the one to report; the records flushed so far stay.
         }
-        printSummary(driver.summary(), 0, "incomplete:");
+        printSummary(driver.summary(), 0, "incomplete:", records);
         return 2;
     }
     reporter.clearBar();
     const ConversionSummary& summary = driver.summary();
-    printSummary(summary, reporter.elapsedSeconds(), "wrote");
+    printSummary(summary, reporter.elapsedSeconds(), "wrote", records);
     return summary.skipped > 0 ? 1 : 0;
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 
 #include "base/utf8_path.h"
 #include "output/result_writer.h"
@@ -22,6 +23,14 @@ constexpr const char* kDetails =
     "--overwrite is given. Ctrl+C or SIGTERM ends the run as the analysis window's\n"
     "\"終了\" does: the records written so far stay, synchronised to the disk, and a line\n"
     "tells how many and up to which time stamp; a second signal ends at once.\n"
+    "\n"
+    "Records of other instruments: --comtrade (*.cfg with their *.dat, *.cff) or --csv\n"
+    "(*.csv with a header row; a time column or --rate). --map says which channel\n"
+    "carries each quantity: VRS, VTS (line voltages), I1R, I1T (feeder 1's currents; I1S\n"
+    "too for 3p3m), ..., each a channel number #n, a channel's name, X-Y of two channels\n"
+    "or -X; without it the map proposed from the channels' phases and units is used\n"
+    "('info RECORD' shows it). Each channel's own ratio gives primary values unless --pt\n"
+    "or --ct is given, which then scale the values as the file writes them.\n"
     "\n"
     "exit status: 0 every recording analysed, 1 some recordings skipped, 2 usage or\n"
     "output error (also: result files exist), 130 ended by Ctrl+C, 143 by SIGTERM.\n";
@@ -175,9 +184,10 @@ void declareChoices(CLI::App& command, ConversionSettings& s, PendingChoices& pe
 void declareScaling(CLI::App& command, ConvertOptions& o) {
     ConversionSettings& s = o.settings;
     addValue(command, "--pt", "N", "PT ratio [" + std::to_string(s.ptRatio) + "]",
-             [&s](const std::string& v) {
+             [&s, &o](const std::string& v) {
                  // The PT ratio is kept as a 16-bit integer.
                  s.ptRatio = static_cast<std::int16_t>(wholeNumberValue("--pt", v, 1, 32767));
+                 o.ptGiven = true;
              });
     addValue(command, "--ct", "R1,R2,...",
              "CT ratio per feeder [1]; later feeders\nrepeat the last value",
@@ -246,6 +256,21 @@ void declareRun(CLI::App& command, ConvertOptions& o) {
             "a record for every recording, also\nseveral within one minute",
             [&s] { s.outputUnderOneMinute = true; });
     addFlag(command, "--8840", "the folder holds 8840 recordings", [&s] { s.wevFiles = true; });
+    addFlag(command, "--comtrade", "the folder holds COMTRADE records\n(*.cfg with *.dat, *.cff)",
+            [&s] { s.records.format = RecordFormat::Comtrade; });
+    addFlag(command, "--csv", "the folder holds CSV records",
+            [&s] { s.records.format = RecordFormat::Csv; });
+    addValue(command, "--rate", "HZ", "sampling rate of CSV records [from their\ntime column]",
+             [&s](const std::string& v) { s.records.csvRate = positiveValue("--rate", v); });
+    addValue(command, "--map", "VRS=EXPR,...",
+             "the channel of each quantity of a record\n[proposed from phases and units]",
+             [&s](const std::string& v) {
+                 try {
+                     parseChannelMap(v, s.records.channelMap);
+                 } catch (const std::invalid_argument& e) {
+                     fail(std::string("--map: ") + e.what());
+                 }
+             });
     addValue(command, "--time-offset", "HOURS", "time-difference correction [0]",
              [&s](const std::string& v) {
                  double hours = 0;
@@ -259,6 +284,22 @@ void declareRun(CLI::App& command, ConvertOptions& o) {
     addValue(command, "--jobs", "N",
              "recordings analysed at once [the machine's\ncores]; the files are the same for any N",
              [&o](const std::string& v) { o.jobs = int(wholeNumberValue("--jobs", v, 1, 256)); });
+}
+
+// Options of the recorder's files and of records of other instruments do not mix.
+void checkRecordOptions(const ConvertOptions& options) {
+    const ConversionSettings& s = options.settings;
+    const bool records = s.records.format != RecordFormat::Recorder;
+    if (s.records.csvRate && s.records.format != RecordFormat::Csv)
+        fail("--rate: only CSV records (--csv) take a rate");
+    if (!s.records.channelMap.empty() && !records)
+        fail("--map: only records of other instruments (--comtrade, --csv) take a channel map");
+    if (!records) return;
+    if (s.wevFiles) fail("--8840: the folder holds either 8840 recordings or records");
+    if (options.channels) fail("--channels: records take --map");
+    if (options.shuntOhms || !options.clampRanges.empty())
+        fail(std::string(options.shuntOhms ? "--shunt" : "--clamp") +
+             ": a record's currents are amperes already");
 }
 
 // The checks that need several options at once, as the settings screen makes them.
@@ -280,6 +321,7 @@ void checkCombinations(ConvertOptions& options, const PendingChoices& pending) {
     // A shunt on the command line measures feeder 1 beside the profile's clamps.
     if (options.shuntOhms && !options.clampRanges.empty() && !options.fromProfile.clamp)
         fail("--shunt and --clamp both set feeder 1's current sensor");
+    checkRecordOptions(options);
 }
 
 float same(float v) { return v; }
@@ -411,6 +453,7 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
     for (int f = n; f < kMaxFeeders; ++f) s.feederNames[f].clear();
 
     s.outputFileName = outputFileNameFor(options.outputName, s.outputExtension());
+    s.records.ratiosGiven = options.ptGiven || !options.ctRatios.empty();
     return s;
 }
 

@@ -27,6 +27,7 @@ struct ConvertOptions {
     std::optional<std::array<int, 4>> channels;  ///< R-S, T-S, R, T (one feeder only)
     std::vector<int> invertCurrentFeeders;       ///< 1-based
     std::vector<int> lineInputFeeders;           ///< 1-based
+    bool ptGiven = false;                        ///< --pt given (records: scale as written)
     bool verbose = false;
     bool overwrite = false;    ///< existing result files of the name may be replaced
     int jobs = 0;              ///< recordings analysed at once; 0: the machine's cores

@@ -4,8 +4,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/cli_commands.h"
+#include "app/cli_names.h"
+#include "app/cli_record_info.h"
+#include "exchange/comtrade.h"
+#include "exchange/csv_record.h"
 #include "input/folder_scan.h"
 #include "input/header_text.h"
 #include "input/recording.h"
@@ -20,12 +25,31 @@ constexpr const char* kInfoDetails =
     "sampling rate, pre-trigger, record time, points per division), the input range of\n"
     "each channel and the feeder counts it offers per measurement type.\n"
     "For a folder: its recordings in recording-time order with start time, model and\n"
-    "channels, then the first and last start time and the number of files.\n";
+    "channels, then the first and last start time and the number of files.\n"
+    "For a record of another instrument (a COMTRADE .cfg or .cff, a CSV file): its\n"
+    "information, its channels with their numbers, names, phases, units and ratios, its\n"
+    "sampling rates, the stretch the analysis reads and the channel map proposed for\n"
+    "--type.\n";
+
+enum class RecordKind { Recorder, Comtrade, Csv };
 
 struct InfoCommand {
     std::filesystem::path path;
     ReadOptions options;
+    std::optional<RecordKind> kind;
+    CsvOptions csv;
+    MeasurementType type = MeasurementType::ThreePhase2M;
 };
+
+// The kind of a file from its extension: .cfg and .cff are COMTRADE, .csv is CSV.
+RecordKind kindOfFile(const std::filesystem::path& path) {
+    std::string ext = utf8Text(path.extension());
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (ext == ".cfg" || ext == ".cff") return RecordKind::Comtrade;
+    if (ext == ".csv") return RecordKind::Csv;
+    return RecordKind::Recorder;
+}
 
 constexpr MeasurementType kTypes[] = {MeasurementType::SinglePhase2W,
                                       MeasurementType::SinglePhase3W, MeasurementType::ThreePhase2M,
@@ -106,6 +130,14 @@ Command declareInfo(CLI::App& program) {
                 [info](const std::string& v) { info->path = utf8Path(v); });
     addFlag(command, "--8840", "read the 8840 layout (*.wav, *.wev) instead of *.MEM",
             [info] { info->options.wevFiles = true; });
+    addFlag(command, "--comtrade", "read a COMTRADE record (.cfg with its .dat, or .cff)",
+            [info] { info->kind = RecordKind::Comtrade; });
+    addFlag(command, "--csv", "read a CSV record", [info] { info->kind = RecordKind::Csv; });
+    addValue(command, "--rate", "HZ", "the sampling rate of a CSV record without a time column",
+             [info](const std::string& v) { info->csv.rate = positiveValue("--rate", v); });
+    addChoice(command, "--type", kMeasurementTypeNames,
+              "measurement type the proposed channel map is for", info->type,
+              [info](MeasurementType t) { info->type = t; });
     addValue(
         command, "--time-offset", "HOURS", "time-difference correction added to the start time",
         [info](const std::string& v) {
@@ -117,6 +149,15 @@ Command declareInfo(CLI::App& program) {
                 const std::filesystem::path& path = info->path;
                 if (!options.wevFiles) options.wevFiles = looks8840(path);
                 try {
+                    const RecordKind kind = info->kind.value_or(kindOfFile(path));
+                    if (kind == RecordKind::Comtrade && !std::filesystem::is_directory(path)) {
+                        printChannelRecord(path, readComtrade(path), info->type);
+                        return 0;
+                    }
+                    if (kind == RecordKind::Csv && !std::filesystem::is_directory(path)) {
+                        printChannelRecord(path, readCsvRecord(path, info->csv), info->type);
+                        return 0;
+                    }
                     if (std::filesystem::is_directory(path))
                         printFolder(scanFolder(path, options.wevFiles), options);
                     else

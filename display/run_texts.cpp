@@ -37,6 +37,8 @@ const char* stageText(RunStage stage) {
             return "周波数確認中";
         case RunStage::RangeOver:
             return "レンジオーバー";
+        case RunStage::Clipped:
+            return "波形クリップ";
         case RunStage::Transforming:
             return "ＦＦＴ演算中";
         case RunStage::Computing:

@@ -11,13 +11,11 @@
 
 namespace waveharm {
 
-/// Samples of the band-limited kernel on each side of a point: k − 31 .. k + 32 for a
-/// point between samples k and k + 1.
-inline constexpr int kKernelTapsPerSide = 32;
-
 /// True when the kernel at every position from `start` to `end` (fractional samples)
-/// stays on the recorded rows 0 .. totalSamples − 1.
-bool kernelFits(std::int64_t totalSamples, double start, double end);
+/// stays on the table's recorded rows. The kernel reaches k − 31 .. k + 32 for a point
+/// between samples k and k + 1 of the recorder's counts, and k − 127 .. k + 128 of real
+/// values (records of other instruments, whose pass band reaches 0.49 of the rate).
+bool kernelFits(const SampleTable& samples, double start, double end);
 
 /// The fundamental's period in samples fitted over the record: the phase drift of the
 /// fundamental between two Hann-tapered stretches of whole periods, on spans of 8 and 64
@@ -26,6 +24,8 @@ bool kernelFits(std::int64_t totalSamples, double start, double end);
 /// fundamental is absent or the fit moves more than 5 % away from it.
 double fitFundamentalPeriod(std::span<const std::int16_t> x, std::int64_t totalSamples,
                             double period);
+/// The same on real values (records of other instruments).
+double fitFundamentalPeriod(std::span<const double> x, std::int64_t totalSamples, double period);
 
 /// The band-limited mode's analysis period from the measured one: a measured (not fixed)
 /// period is replaced by the R-S voltage's fitted period from the same start; a window
@@ -42,6 +42,10 @@ AnalysisPeriod bandLimitedPeriod(const Recording& recording, const ConversionSet
 void resampleBandLimited(std::span<const std::span<const std::int16_t>> slots,
                          std::int64_t totalSamples, std::span<const double> positions,
                          std::span<float* const> columns, std::span<int> peaks);
+/// The same on real values (records of other instruments).
+void resampleBandLimited(std::span<const std::span<const double>> slots, std::int64_t totalSamples,
+                         std::span<const double> positions, std::span<float* const> columns,
+                         std::span<int> peaks);
 
 /// True when an analysis with these settings reads every row of the sample table (the
 /// period fit walks the whole R-S voltage record, the kernel reaches 32 rows beyond the

@@ -16,6 +16,10 @@ void fillRowStepsScalar(const std::int16_t* x, std::size_t count, RowStep* rows)
     }
 }
 
+void fillRowSteps(const double* x, std::size_t count, RowStep* rows) {
+    for (std::size_t r = 0; r < count; ++r) rows[r] = {x[r], x[r + 1] - x[r]};
+}
+
 double interpolateColumnScalar(const RowStep* rows, const std::size_t* below,
                                const double* fraction, std::size_t points, float* column) {
     double largest = 0;

@@ -21,6 +21,9 @@ void fillRowSteps(const std::int16_t* x, std::size_t count, RowStep* rows);
 /// The same, one row at a time: what the vector path must match.
 void fillRowStepsScalar(const std::int16_t* x, std::size_t count, RowStep* rows);
 
+/// The same for real values (records of other instruments).
+void fillRowSteps(const double* x, std::size_t count, RowStep* rows);
+
 /// Writes to `column[i]` the value of point i, `fraction[i] * rows[below[i]].step +
 /// rows[below[i]].x0` rounded to float, for i < points. Returns the largest magnitude of
 /// the values before rounding (0 for no points). Two points per vector operation where

@@ -21,18 +21,20 @@ constexpr std::int64_t kStride = 99;  // the search looks 99 samples ahead or ba
 // search neither steps back to t1 nor passes the crossing that closes the period.
 constexpr double kSecondSearchFraction = 0.68;
 
-// The slot the search walks, and the lowest and highest row it read: a recording read
-// only around its trigger point is searched again in full when the search left the rows
-// read.
+// The slot the search walks (whole counts of a recorder, or real values of another
+// instrument), and the lowest and highest row it read: a recording read only around its
+// trigger point is searched again in full when the search left the rows read.
+template <class Sample>
 struct SearchedColumn {
-    std::span<const std::int16_t> x;
+    std::span<const Sample> x;
     std::int64_t lowest = std::numeric_limits<std::int64_t>::max();
     std::int64_t highest = std::numeric_limits<std::int64_t>::min();
 };
 
 // A sample of a slot; positions outside the table read as zero (the row after the last
 // sample is zero as well), so the search never reads past the recorded data.
-inline std::int16_t sampleAt(SearchedColumn& c, std::int64_t i) {
+template <class Sample>
+inline Sample sampleAt(SearchedColumn<Sample>& c, std::int64_t i) {
     const auto n = static_cast<std::int64_t>(c.x.size());
     if (i < 0 || i >= n) return 0;
     c.lowest = std::min(c.lowest, i);
@@ -40,16 +42,18 @@ inline std::int16_t sampleAt(SearchedColumn& c, std::int64_t i) {
     return c.x[static_cast<std::size_t>(i)];
 }
 
-float sumOf(SearchedColumn& x, int width, std::int64_t centre, float& next) {
+template <class Sample>
+float sumOf(SearchedColumn<Sample>& x, int width, std::int64_t centre, float& next) {
     const std::int64_t first = centre - width / 2;
     float sum = 0;
-    for (std::int64_t i = first; i < first + width; ++i) sum += sampleAt(x, i);
+    for (std::int64_t i = first; i < first + width; ++i) sum += static_cast<float>(sampleAt(x, i));
     next = sum + static_cast<float>(sampleAt(x, first + width)) -
            static_cast<float>(sampleAt(x, first));
     return sum;
 }
 
-double searchCrossing(SearchedColumn& x, std::int64_t& position, double limit);
+template <class Sample>
+double searchCrossing(SearchedColumn<Sample>& x, std::int64_t& position, double limit);
 
 // Results of one scan of the search besides a crossing position.
 constexpr double kEndOfRecord = -1;     // the start left the searchable part of the record
@@ -97,12 +101,14 @@ double firstSearchStart(const RecorderFileHeader& header, double fsKHz) {
     return static_cast<double>(header.totalSamples) * header.pretrigger / 100 - half;
 }
 
-RowRange rowsRead(const SearchedColumn& x) {
+template <class Sample>
+RowRange rowsRead(const SearchedColumn<Sample>& x) {
     if (x.highest < x.lowest) return {};
     return {x.lowest, x.highest + 1};
 }
 
-AnalysisPeriod searchedPeriod(const Recording& recording, double fsKHz, SearchedColumn& x) {
+template <class Sample>
+AnalysisPeriod searchedPeriod(const Recording& recording, double fsKHz, SearchedColumn<Sample>& x) {
     const double limit = static_cast<double>(recording.samples.totalSamples());
     std::int64_t position = 0;
     if (!roundPosition(firstSearchStart(recording.header, fsKHz), position))
@@ -122,18 +128,26 @@ AnalysisPeriod searchedPeriod(const Recording& recording, double fsKHz, Searched
     return period;
 }
 
-AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSettings& settings,
-                               double fsKHz) {
-    SearchedColumn x{recording.samples.column(recordedSlot(recording, settings, 0))};
+template <class Sample>
+AnalysisPeriod periodOf(const Recording& recording, double fsKHz, std::span<const Sample> column) {
+    SearchedColumn<Sample> x{column};
     AnalysisPeriod period = searchedPeriod(recording, fsKHz, x);
     period.rowsSearched = rowsRead(x);
     return period;
 }
 
+AnalysisPeriod zeroCrossPeriod(const Recording& recording, const ConversionSettings& settings,
+                               double fsKHz) {
+    const int slot = recordedSlot(recording, settings, 0);
+    if (recording.samples.holdsReals())
+        return periodOf(recording, fsKHz, recording.samples.realColumn(slot));
+    return periodOf(recording, fsKHz, recording.samples.column(slot));
+}
+
 }  // namespace
 
 float movingSum(std::span<const std::int16_t> x, int width, std::int64_t centre, float& next) {
-    SearchedColumn column{x};
+    SearchedColumn<std::int16_t> column{x};
     return sumOf(column, width, centre, next);
 }
 
@@ -141,7 +155,8 @@ namespace {
 
 // The first rising crossing of the sums S(position) .. S(position + 100); kNoCrossingHere
 // when there is none.
-double scanHundred(SearchedColumn& x, std::int64_t& position) {
+template <class Sample>
+double scanHundred(SearchedColumn<Sample>& x, std::int64_t& position) {
     float s1 = 0;
     float s0 = sumOf(x, kSumWidth, position, s1);
     for (std::int64_t l = 0; l <= kStride; ++l) {
@@ -163,7 +178,8 @@ double scanHundred(SearchedColumn& x, std::int64_t& position) {
 
 // One pass of the search: steps back out of a positive half-cycle, then scans the next
 // 100 sample sums, moving on by 100 samples while they end negative without a crossing.
-double scanForCrossing(SearchedColumn& x, std::int64_t& position, double limit) {
+template <class Sample>
+double scanForCrossing(SearchedColumn<Sample>& x, std::int64_t& position, double limit) {
     float unused = 0;
     for (;;) {
         if (static_cast<double>(position) > limit - 100) return kEndOfRecord;
@@ -191,7 +207,8 @@ double scanForCrossing(SearchedColumn& x, std::int64_t& position, double limit) 
 
 // Moves a search start that sits in a positive half-cycle on to the next negative sum.
 // False when the record ends first.
-bool leavePositiveHalfCycle(SearchedColumn& x, std::int64_t& position, double limit) {
+template <class Sample>
+bool leavePositiveHalfCycle(SearchedColumn<Sample>& x, std::int64_t& position, double limit) {
     float next = 0;
     float sum = sumOf(x, kSumWidth, position, next);
     while (sum >= 0) {
@@ -208,13 +225,14 @@ bool leavePositiveHalfCycle(SearchedColumn& x, std::int64_t& position, double li
 
 double findRisingZeroCrossing(std::span<const std::int16_t> x, std::int64_t& position,
                               double limit) {
-    SearchedColumn column{x};
+    SearchedColumn<std::int16_t> column{x};
     return searchCrossing(column, position, limit);
 }
 
 namespace {
 
-double searchCrossing(SearchedColumn& x, std::int64_t& position, double limit) {
+template <class Sample>
+double searchCrossing(SearchedColumn<Sample>& x, std::int64_t& position, double limit) {
     // Where the last move past a positive half-cycle left the search. A noisy channel can
     // make the scan step back before that point and land in the same half-cycle again;
     // each move must therefore reach further than the one before, or the search ends.

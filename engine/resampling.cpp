@@ -24,14 +24,23 @@ void resampleWindowBandLimited(const Recording& recording, const ConversionSetti
         positions[i] = period.windowStart + i * width / n;
     std::vector<int> entries;
     std::vector<std::span<const std::int16_t>> slots;
+    std::vector<std::span<const double>> realSlots;
     std::vector<float*> columns;
+    const SampleTable& samples = recording.samples;
     for (int e = 0; e <= 2 * (settings.feederCount - 1) + 3; e += step) {
         entries.push_back(e);
-        slots.push_back(recording.samples.column(recordedSlot(recording, settings, e)));
+        const int slot = recordedSlot(recording, settings, e);
+        if (samples.holdsReals())
+            realSlots.push_back(samples.realColumn(slot));
+        else
+            slots.push_back(samples.column(slot));
         columns.push_back(window.columns.row(static_cast<std::size_t>(windowColumn(e))));
     }
     std::vector<int> peaks(entries.size());
-    resampleBandLimited(slots, recording.samples.totalSamples(), positions, columns, peaks);
+    if (samples.holdsReals())
+        resampleBandLimited(realSlots, samples.totalSamples(), positions, columns, peaks);
+    else
+        resampleBandLimited(slots, samples.totalSamples(), positions, columns, peaks);
     for (std::size_t c = 0; c < entries.size(); ++c)
         window.peakTable[static_cast<std::size_t>(entries[c])] =
             static_cast<std::int16_t>(peaks[c]);
@@ -79,7 +88,7 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
         fraction[i] = p - static_cast<double>(row);
     }
     if (settings.interpolation == InterpolationMode::BandLimited &&
-        kernelFits(recording.samples.totalSamples(), period.windowStart, period.windowEnd)) {
+        kernelFits(recording.samples, period.windowStart, period.windowEnd)) {
         resampleWindowBandLimited(recording, settings, period, window);
         return;
     }
@@ -89,8 +98,13 @@ void resampleWindow(const Recording& recording, const ConversionSettings& settin
     std::vector<detail::RowStep> rows(below.back() + 1 - firstRow);
     for (std::size_t& k : below) k -= firstRow;
     for (int e = 0; e <= 2 * (feeders - 1) + 3; e += step) {
-        const auto x = recording.samples.column(recordedSlot(recording, settings, e));
-        detail::fillRowSteps(x.data() + firstRow, rows.size(), rows.data());
+        const int slot = recordedSlot(recording, settings, e);
+        if (recording.samples.holdsReals())
+            detail::fillRowSteps(recording.samples.realColumn(slot).data() + firstRow, rows.size(),
+                                 rows.data());
+        else
+            detail::fillRowSteps(recording.samples.column(slot).data() + firstRow, rows.size(),
+                                 rows.data());
         float* column = window.columns.row(static_cast<std::size_t>(windowColumn(e)));
         // The peak is the largest magnitude rounded to a count (rounding is monotonic, so
         // rounding once at the end gives what rounding every new maximum would).

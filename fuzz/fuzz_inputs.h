@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "engine/analyzer.h"
+#include "exchange/comtrade.h"
+#include "exchange/csv_record.h"
 #include "input/recording.h"
 #include "output/result_reader.h"
 #include "output/result_writer.h"
@@ -115,6 +117,51 @@ inline Outcome readResultInput(std::span<const std::uint8_t> data) {
             ++records;
         });
         if (records * static_cast<std::size_t>(format.recordBytes()) != bytes.size()) std::abort();
+        return Outcome::Accepted;
+    } catch (const InputError&) {
+        return Outcome::Refused;
+    }
+}
+
+/// Whether a record the exchange readers accepted holds what it claims: a value for every
+/// channel and row, and rate segments that cover the rows in order at positive rates.
+inline bool wellFormed(const ChannelRecord& r) {
+    if (r.channels.empty() || r.sampleCount < 1) return false;
+    if (r.values.size() != r.channels.size() * static_cast<std::size_t>(r.sampleCount))
+        return false;
+    std::int64_t end = 0;
+    for (const RateSegment& s : r.segments) {
+        if (s.first != end || s.end <= s.first || !std::isfinite(s.rate) || s.rate <= 0)
+            return false;
+        end = s.end;
+    }
+    return end == r.sampleCount;
+}
+
+/// The COMTRADE and CSV readers. Byte 0 chooses the form: 0 a configuration and its data
+/// file (bytes 1-2 the configuration's length, little-endian, then the configuration, then
+/// the data), 1 a combined file, 2 CSV, 3 CSV read at a given rate; the rest is the input.
+inline Outcome readExchangeInput(std::span<const std::uint8_t> data) {
+    if (data.empty()) return Outcome::Empty;
+    const int form = data[0] % 4;
+    auto bytes = std::as_bytes(data.subspan(1));
+    try {
+        ChannelRecord record;
+        if (form == 0) {
+            if (bytes.size() < 2) return Outcome::Empty;
+            const std::size_t cfgSize = std::min<std::size_t>(
+                bytes.size() - 2, std::to_integer<std::size_t>(bytes[0]) |
+                                      (std::to_integer<std::size_t>(bytes[1]) << 8));
+            const auto cfg = bytes.subspan(2, cfgSize);
+            record = parseComtrade(cfg, "fuzz.cfg", bytes.subspan(2 + cfgSize), "fuzz.dat");
+        } else if (form == 1) {
+            record = parseComtradeCombined(bytes, "fuzz.cff");
+        } else {
+            CsvOptions options;
+            if (form == 3) options.rate = 10000;
+            record = parseCsvRecord(bytes, "fuzz.csv", options);
+        }
+        if (!wellFormed(record)) std::abort();
         return Outcome::Accepted;
     } catch (const InputError&) {
         return Outcome::Refused;

@@ -5,6 +5,7 @@
 // harness reads first. The output is the same on every run, so the committed
 // corpus only changes when the writers do.
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "base/input_file.h"
+#include "exchange/record_writer.h"
 #include "input/recording.h"
 #include "input/recording_writer.h"
 #include "output/result_writer.h"
@@ -179,6 +181,70 @@ void resultSeeds(const fs::path& out, const fs::path& scratch) {
     fs::remove_all(scratch);
 }
 
+// A small record of another instrument: two line voltages and a current at 4 kS/s, a
+// stretch at a lower rate after it, the trigger after a few periods.
+ChannelRecord exchangeRecord() {
+    ChannelRecord r;
+    r.station = "Seed";
+    r.device = "DFR";
+    r.lineFrequency = 50;
+    r.segments = {{4000, 0, 240}, {400, 240, 260}};
+    r.sampleCount = 260;
+    const char* names[] = {"VAB", "VCB", "IA"};
+    for (int c = 0; c < 3; ++c) {
+        RecordChannel ch;
+        ch.number = c + 1;
+        ch.rawName = ch.name = names[c];
+        ch.phase = c < 2 ? "AB" : "A";
+        ch.unit = c < 2 ? "kV" : "A";
+        r.channels.push_back(ch);
+    }
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 260; ++i)
+            r.values.push_back((c < 2 ? 6.6 : 200) * std::sin(i * 0.0785398 + c * 2.0944));
+    r.start = RecordTime::from(CivilDateTime{2023, 5, 12, 19, 45, 25}, 0.5);
+    r.triggerSeconds = 0.04;
+    return r;
+}
+
+std::vector<std::byte> textBytes(std::string_view text) {
+    const auto* p = reinterpret_cast<const std::byte*>(text.data());
+    return {p, p + text.size()};
+}
+
+// Exchange readers: byte 0 = form (0 configuration + data, bytes 1-2 the configuration's
+// length; 1 combined file; 2 CSV; 3 CSV at a given rate).
+void exchangeSeeds(const fs::path& out) {
+    const fs::path dir = out / "fuzz_exchange";
+    const ChannelRecord record = exchangeRecord();
+    const ComtradeRevision revisions[] = {ComtradeRevision::Rev1991, ComtradeRevision::Rev1999,
+                                          ComtradeRevision::Rev2013};
+    const ComtradeDataType types[] = {ComtradeDataType::Ascii, ComtradeDataType::Binary,
+                                      ComtradeDataType::Binary32, ComtradeDataType::Float32};
+    for (const ComtradeRevision revision : revisions) {
+        for (const ComtradeDataType type : types) {
+            const bool wide =
+                type == ComtradeDataType::Binary32 || type == ComtradeDataType::Float32;
+            if (wide && revision != ComtradeRevision::Rev2013) continue;
+            const ComtradeWriteOptions options{revision, type, 3, 1};
+            const ComtradeFiles files = writeComtrade(record, options);
+            const auto size = static_cast<std::uint16_t>(files.cfg.size());
+            std::vector<std::byte> body = textBytes(files.cfg);
+            body.insert(body.end(), files.dat.begin(), files.dat.end());
+            const std::string tag = std::string(revisionText(revision)) + "_" + dataTypeText(type);
+            writeSeed(
+                dir, tag,
+                {0, static_cast<std::uint8_t>(size & 0xFF), static_cast<std::uint8_t>(size >> 8)},
+                body);
+            if (revision == ComtradeRevision::Rev2013)
+                writeSeed(dir, tag + "_cff", {1}, writeComtradeCombined(record, options));
+        }
+    }
+    writeSeed(dir, "csv_comma", {2}, textBytes(writeCsv(record, ',')));
+    writeSeed(dir, "csv_semicolon", {2}, textBytes(writeCsv(record, ';')));
+    writeSeed(dir, "csv_rate", {3}, textBytes(writeCsv(record, ',', false)));
+}
+
 }  // namespace
 }  // namespace waveharm
 
@@ -192,6 +258,7 @@ int main(int argc, char** argv) {
         const fs::path out = argv[1];
         waveharm::recordingSeeds(out);
         waveharm::analysisSeeds(out);
+        waveharm::exchangeSeeds(out);
         waveharm::resultSeeds(out, fs::temp_directory_path() / "waveharm_fuzz_corpus_scratch");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "waveharm-fuzz-corpus: %s\n", e.what());

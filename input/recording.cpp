@@ -17,7 +17,8 @@ SampleTable::SampleTable(std::int64_t totalSamples, int channelCount)
 void SampleTable::reset(std::int64_t totalSamples, int channelCount, RowRange rows) {
     assert(totalSamples >= 0 && channelCount >= 0 && "sample table dimensions");
     const auto size = static_cast<std::size_t>((totalSamples + 1) * channelCount);
-    if (totalSamples != m_samples || channelCount != m_channels || m_data.size() != size) {
+    if (m_real || totalSamples != m_samples || channelCount != m_channels ||
+        m_data.size() != size) {
         *this = SampleTable(totalSamples, channelCount);
     } else if (!m_loaded.empty()) {
         // Only the rows decoded last time can be other than 0.
@@ -37,11 +38,33 @@ std::size_t SampleTable::index(std::int64_t i, int slot) const {
 }
 
 std::span<const std::int16_t> SampleTable::column(int slot) const {
+    assert(!m_real && "a table of counts");
     return {m_data.data() + index(0, slot), static_cast<std::size_t>(m_samples + 1)};
 }
 
 std::span<std::int16_t> SampleTable::column(int slot) {
+    assert(!m_real && "a table of counts");
     return {m_data.data() + index(0, slot), static_cast<std::size_t>(m_samples + 1)};
+}
+
+void SampleTable::resetReal(std::int64_t totalSamples, int channelCount) {
+    assert(totalSamples >= 0 && channelCount >= 0 && "sample table dimensions");
+    *this = SampleTable();
+    m_samples = totalSamples;
+    m_channels = channelCount;
+    m_loaded = {0, totalSamples};
+    m_real = true;
+    m_realData.assign(static_cast<std::size_t>((totalSamples + 1) * channelCount), 0.0);
+}
+
+std::span<const double> SampleTable::realColumn(int slot) const {
+    assert(m_real && "a table of real values");
+    return {m_realData.data() + index(0, slot), static_cast<std::size_t>(m_samples + 1)};
+}
+
+std::span<double> SampleTable::realColumn(int slot) {
+    assert(m_real && "a table of real values");
+    return {m_realData.data() + index(0, slot), static_cast<std::size_t>(m_samples + 1)};
 }
 
 ReadOptions ReadOptions::from(const ConversionSettings& settings) {

@@ -50,6 +50,12 @@ struct RecorderFileHeader {
     std::array<float, 48> channelScale{};
     /// Byte offset of the sample section (frames, 886x chain base or 8840 data).
     std::int64_t sampleOffset = 0;
+    /// Records of other instruments: samples of the analysed stretch at the limit of their
+    /// file's number format (recorder files report range over instead).
+    std::int64_t clippedSamples = 0;
+    /// Records of other instruments: the file's format ("COMTRADE 1999 BINARY", "CSV");
+    /// empty for the recorder's own files.
+    std::string recordFormat;
 
     bool isMr8880() const { return recorderFamily == 80; }
     std::string dateText() const { return formatDateText(startTime); }  ///< "yy/mm/dd(aaa)"
@@ -74,7 +80,8 @@ struct RowRange {
 
 /// Raw 16-bit samples of the current recording, indexed [sample i][slot s] for
 /// i = 0..N (row N is zero) and s = 0..channelCount-1. One slot's samples are
-/// contiguous.
+/// contiguous. A record of another instrument holds real values instead (volts and
+/// amperes, not counts): `holdsReals`, read through `realColumn`.
 class SampleTable {
   public:
     SampleTable() = default;
@@ -92,9 +99,16 @@ class SampleTable {
     int channelCount() const { return m_channels; }
     std::int16_t at(std::int64_t i, int slot) const { return m_data[index(i, slot)]; }
     std::int16_t& at(std::int64_t i, int slot) { return m_data[index(i, slot)]; }
-    /// All N + 1 values of one slot.
+    /// All N + 1 values of one slot (a table of counts).
     std::span<const std::int16_t> column(int slot) const;
     std::span<std::int16_t> column(int slot);
+
+    /// Makes this an all-zero table of real values of these dimensions, every row loaded.
+    void resetReal(std::int64_t totalSamples, int channelCount);
+    bool holdsReals() const { return m_real; }
+    /// All N + 1 values of one slot of a table of real values (row N is zero).
+    std::span<const double> realColumn(int slot) const;
+    std::span<double> realColumn(int slot);
 
   private:
     std::size_t index(std::int64_t i, int slot) const;
@@ -102,6 +116,8 @@ class SampleTable {
     int m_channels = 0;
     RowRange m_loaded;
     std::vector<std::int16_t> m_data;
+    bool m_real = false;
+    std::vector<double> m_realData;
 };
 
 /// Options that change how a file is read (settings that bear on reading).

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "output/result_writer.h"
+#include "run/record_reading.h"
 
 namespace waveharm {
 
@@ -19,7 +20,8 @@ bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount)
 
 ConversionDriver::ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
                                    ConversionObserver& observer, int jobs)
-    : m_settings(settings),
+    : m_settings(settings.records.format == RecordFormat::Recorder ? settings
+                                                                   : settingsForRecords(settings)),
       m_files(std::move(files)),
       m_observer(observer),
       m_jobs(jobs),
@@ -93,11 +95,21 @@ void ConversionDriver::report(int index, const AnalysisPeriod& period) {
     m_observer.onPeriodFound(period);
 
     // Over range is reported and the recording still analysed and written: the
-    // clipped peaks only distort the harmonics of that recording.
-    r.rangeOver = isRangeOver(m_window.peakTable, m_settings.feederCount);
+    // clipped peaks only distort the harmonics of that recording. Records of other
+    // instruments hold real values, with no counts to be over range; their samples at the
+    // limit of the file's number format are reported as clipped.
+    if (m_recording.header.recordFormat.empty()) {
+        r.rangeOver = isRangeOver(m_window.peakTable, m_settings.feederCount);
+    } else {
+        r.clipped = m_recording.header.clippedSamples > 0;
+    }
     if (r.rangeOver) {
         ++m_summary.rangeOver;
         m_observer.onStage(RunStage::RangeOver);
+    }
+    if (r.clipped) {
+        ++m_summary.clipped;
+        m_observer.onStage(RunStage::Clipped);
     }
     m_observer.onStage(RunStage::Transforming);
     m_observer.onStage(RunStage::Computing);

@@ -29,6 +29,7 @@ enum class RunStage {
     Reading,            ///< the recording is being read
     CheckingFrequency,  ///< its header was read; its fundamental period is looked for
     RangeOver,          ///< a channel peaked beyond the recorder's range (analysed anyway)
+    Clipped,            ///< a record of another instrument holds samples at its format's limit
     Transforming,       ///< the spectra of the window's columns
     Computing,          ///< the electrical quantities
     Displaying,         ///< the results are shown
@@ -39,6 +40,7 @@ struct RecordingReport {
     int index = 0;  ///< position in the file list
     std::string fileName;
     bool rangeOver = false;
+    bool clipped = false;  ///< a record of another instrument with samples at its format's limit
     AnalysisPeriod period;
     const Recording* recording = nullptr;
     const WindowWaveforms* window = nullptr;
@@ -73,6 +75,7 @@ struct ConversionSummary {
     int skipped = 0;
     std::vector<SkippedRecording> skippedRecordings;  ///< every skipped file, in run order
     int rangeOver = 0;
+    int clipped = 0;  ///< records of other instruments with samples at their format's limit
     int recordsWritten = 0;
     std::optional<DateTime> lastRecordStamp;  ///< the minute of the last record written
     std::vector<std::string> files;           ///< result files written
@@ -88,6 +91,8 @@ bool isRangeOver(const std::array<std::int16_t, 21>& peakTable, int feederCount)
 class ConversionDriver {
   public:
     /// `files` is the time-ordered list; `settings` must be valid (see settings rules).
+    /// Records of other instruments run under `settingsForRecords` (run/record_reading.h),
+    /// which `settings()` then returns.
     /// `jobs` recordings are analysed at once (1: each on the caller's thread in its step).
     ConversionDriver(const ConversionSettings& settings, WaveformFileList files,
                      ConversionObserver& observer, int jobs = 1);

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <utility>
 
+#include "run/record_reading.h"
+
 namespace waveharm {
 
 namespace {
@@ -17,6 +19,21 @@ std::string describe(const InputError& e) {
 // Recordings a worker may be ahead of the run, per worker: enough that a slow recording
 // (a whole-table reread) does not hold the others up, few enough that memory stays flat.
 constexpr int kSlotsPerJob = 2;
+
+// A record of another instrument: read whole, its analysed stretch made a recording.
+template <class Skip>
+void analyseRecord(const std::filesystem::path& path, Analyzer& analyzer, AnalysedRecording& out,
+                   const Skip& skip) {
+    try {
+        readRecordRecording(path, analyzer.settings(), out.recording);
+        out.headerRead = true;
+        out.period = analyzer.analyze(out.recording, out.window, out.result);
+    } catch (const AnalysisError& e) {
+        skip(e.what(), e.kind(), -1);
+    } catch (const InputError& e) {
+        skip(describe(e), e.kind(), e.offset());
+    }
+}
 
 }  // namespace
 
@@ -32,6 +49,10 @@ void analyseRecording(const WaveformFileList& files, int index, Analyzer& analyz
     const ConversionSettings& settings = analyzer.settings();
     const ReadOptions read = ReadOptions::from(settings);
     const auto path = files.pathOf(index);
+    if (settings.records.format != RecordFormat::Recorder) {
+        analyseRecord(path, analyzer, out, skip);
+        return;
+    }
     try {
         // Only the rows around the trigger point the analysis reads are decoded.
         readRecording(

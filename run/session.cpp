@@ -1,10 +1,13 @@
 #include "run/session.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "base/utf8_path.h"
+#include "exchange/channel_map.h"
 #include "output/result_writer.h"
+#include "run/record_reading.h"
 
 namespace waveharm {
 
@@ -50,7 +53,7 @@ void Session::scanFolder(const std::filesystem::path& folder) {
     m_folder = folder;
     m_scanNotes.clear();
     try {
-        m_files = waveharm::scanFolder(folder, m_settings.wevFiles);
+        m_files = scanInputFolder(folder, m_settings);
     } catch (const InputError& e) {
         m_files = WaveformFileList{};
         m_files.folder = folder;
@@ -98,6 +101,57 @@ void Session::setWevFiles(bool on) {
     scanFolder(m_folder);
 }
 
+namespace {
+
+bool namesChannelsOf(const RecordChannelMap& map, const ChannelRecord& record) {
+    for (const std::string& expression : map.expressions) {
+        if (expression.empty()) continue;
+        try {
+            resolveChannel(record, expression);
+        } catch (const std::invalid_argument&) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void Session::setRecordFormat(RecordFormat format) {
+    m_settings.records.format = format;
+    scanFolder(m_folder);
+}
+
+void Session::setCsvRate(std::optional<double> rate) {
+    m_settings.records.csvRate = rate;
+    readCurrent(false);
+}
+
+void Session::setChannelMapEntry(int quantity, const std::string& expression) {
+    m_settings.records.channelMap.expressions.at(static_cast<std::size_t>(quantity)) = expression;
+    if (m_record) settleRecord(false);
+}
+
+void Session::setRecordRatiosGiven(bool given) {
+    m_settings.records.ratiosGiven = given;
+    if (m_record) buildRecordRecording();
+}
+
+bool Session::proposeChannelMap() {
+    if (!m_record) return false;
+    const RecordChannelMap proposal =
+        waveharm::proposeChannelMap(*m_record, m_settings.measurementType, m_settings.feederCount);
+    if (proposal.empty()) return false;
+    m_settings.records.channelMap = proposal;
+    settleRecord(false);
+    return true;
+}
+
+ConversionSettings Session::analysisSettings() const {
+    if (m_settings.records.format == RecordFormat::Recorder) return m_settings;
+    return settingsForRecords(m_settings);
+}
+
 void Session::selectFile(const std::string& name) {
     m_currentFileName = name;
     readCurrent(false);
@@ -106,10 +160,15 @@ void Session::selectFile(const std::string& name) {
 void Session::readCurrent(bool fromScan) {
     m_readError.reset();
     m_recording.reset();
+    m_record.reset();
     if (m_currentFileName.empty()) return;
     const std::filesystem::path path = m_folder / utf8Path(m_currentFileName);
     ReadOptions options = ReadOptions::from(m_settings);
     try {
+        if (m_settings.records.format != RecordFormat::Recorder) {
+            readCurrentRecord(path, fromScan);
+            return;
+        }
         m_recording = readRecording(path, options);
     } catch (const InputError& e) {
         // No samples are kept under another file's description.
@@ -126,6 +185,43 @@ void Session::readCurrent(bool fromScan) {
     const int current = m_settings.feederCount;
     const int selected = fromScan ? m_offeredFeeders : std::min(current, m_offeredFeeders);
     if (fromScan || selected != current) chooseFeederCount(selected);
+}
+
+void Session::readCurrentRecord(const std::filesystem::path& path, bool fromScan) {
+    m_record = readChannelRecord(path, m_settings.records);
+    settleRecord(fromScan);
+}
+
+void Session::settleRecord(bool fromScan) {
+    // The map proposed from the channels' phases and units, for the user to confirm; a
+    // folder of another instrument's records gets its own.
+    if (m_settings.records.channelMap.empty() ||
+        (fromScan && !namesChannelsOf(m_settings.records.channelMap, *m_record)))
+        m_settings.records.channelMap =
+            waveharm::proposeChannelMap(*m_record, m_settings.measurementType);
+    // A record offers the feeders its channel map gives currents for.
+    m_offeredFeeders = std::clamp(recordFeederCount(*m_record, m_settings), 1, kMaxChannelFeeders);
+    const int current = m_settings.feederCount;
+    const int selected = fromScan ? m_offeredFeeders : std::min(current, m_offeredFeeders);
+    if (fromScan || selected != current)
+        chooseFeederCount(selected);  // which makes the recording
+    else
+        buildRecordRecording();
+}
+
+void Session::buildRecordRecording() {
+    m_recording.reset();
+    m_readError.reset();
+    if (!m_record) return;
+    // The quantities of the map fill the slots of the feeder count and channel settings.
+    try {
+        Recording recording;
+        recordingFromRecord(*m_record, m_currentFileName, m_settings, recording);
+        m_recording = std::move(recording);
+    } catch (const InputError& e) {
+        m_readError = SessionNote{SessionNote::Kind::ReadFailed, m_currentFileName, e.kind(),
+                                  e.offset(), e.reason()};
+    }
 }
 
 MeasurementTypeEffects Session::setMeasurementType(MeasurementType type) {
@@ -149,6 +245,7 @@ FeederCountEffects Session::chooseFeederCount(int n) {
     const FeederCountEffects e = applyFeederCount(m_settings, n);
     settleShownRatios();
     applyOutputName();
+    if (m_record) buildRecordRecording();
     return e;
 }
 
@@ -184,6 +281,8 @@ void Session::setFeederInput(int box, bool on) {
         m_settings.invertCurrent.at(feeder) = on;
     else
         m_settings.lineVoltageInput.at(feeder) = on;
+    // A record's currents are placed, and inverted, as it is made a recording.
+    if (m_record) buildRecordRecording();
 }
 
 void Session::exchangeChannels(int entryA, int entryB) {

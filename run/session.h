@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/wiring_findings.h"
+#include "exchange/channel_record.h"
 #include "input/recording.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_rules.h"
@@ -71,6 +72,12 @@ class Session {
     const std::string& currentFileName() const { return m_currentFileName; }
     /// The current recording read under the current settings; null when none is.
     const Recording* recording() const { return m_recording ? &*m_recording : nullptr; }
+    /// The current record of another instrument as read (its channels for the map), also
+    /// when the map does not fit it; null for the recorder's files or when none is read.
+    const ChannelRecord* record() const { return m_record ? &*m_record : nullptr; }
+    /// The settings the analysis of the current files runs under: the settings, or for
+    /// records of other instruments `settingsForRecords` of them (the wiring check).
+    ConversionSettings analysisSettings() const;
     /// Why the current file could not be read; nothing when it was.
     const std::optional<SessionNote>& readError() const { return m_readError; }
     /// Feeder counts the current recording's channels allow (1..7; 1 without one).
@@ -83,6 +90,21 @@ class Session {
     void scanFolder(const std::filesystem::path& folder);
     /// Switches between `.MEM` and 8840 files and scans the folder again.
     void setWevFiles(bool on);
+    /// Switches between the recorder's files and records of other instruments and scans
+    /// the folder again.
+    void setRecordFormat(RecordFormat format);
+    /// The rate of CSV records without a time column (nothing: from the time column); the
+    /// current record is read again.
+    void setCsvRate(std::optional<double> rate);
+    /// The channel of one quantity of the map ("" to leave it to the proposal). Throws
+    /// nothing: a channel the record does not hold shows as the current file's read error.
+    void setChannelMapEntry(int quantity, const std::string& expression);
+    /// Whether the PT and CT ratios scale a record's values as written (else each
+    /// channel's own ratio makes them primary); the current record is made again.
+    void setRecordRatiosGiven(bool given);
+    /// Fills the map with the proposal for the current record and the measurement type;
+    /// false when no record is current or nothing can be proposed.
+    bool proposeChannelMap();
     /// Makes a file of the input folder current and reads it; the feeder count keeps its
     /// value when the recording allows it.
     void selectFile(const std::string& name);
@@ -166,6 +188,12 @@ class Session {
 
   private:
     void readCurrent(bool fromScan);
+    /// A record of another instrument: read, its feeders offered, made a recording.
+    void readCurrentRecord(const std::filesystem::path& path, bool fromScan);
+    /// The current record's feeders offered (all of them after a scan) and its recording.
+    void settleRecord(bool fromScan);
+    /// The current record made a recording under the settings; the reason when it cannot.
+    void buildRecordRecording();
     void applyOutputName();
     void settleShownRatios();
 
@@ -176,6 +204,7 @@ class Session {
     std::vector<SessionNote> m_scanNotes;
     std::string m_currentFileName;
     std::optional<Recording> m_recording;
+    std::optional<ChannelRecord> m_record;
     std::optional<SessionNote> m_readError;
     int m_offeredFeeders = 1;
     std::string m_chosenName;  ///< as chosen in the save dialog, before the extension

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/record_input.h"
+
 namespace waveharm {
 
 enum class MeasurementType : std::int16_t {
@@ -51,6 +53,7 @@ inline constexpr int kMaxFeeders = 9;
 inline constexpr int kMaxChannelFeeders = 7;
 /// Entries of `channelMap`.
 inline constexpr int kChannelMapSize = 16;
+static_assert(kMappedFeeders == kMaxChannelFeeders, "a record's channel map names every feeder");
 
 /// The user's choices for a run. Each choice is held once: the sample count as its
 /// power of two, the harmonic option with its highest order and extension derived, the
@@ -87,6 +90,8 @@ class ConversionSettings {
     /// result files.
     std::string siteName;
     std::array<std::string, kMaxFeeders> feederNames{};
+    /// Records of other instruments: format, CSV rate, channel map, ratios.
+    RecordInput records;
 
     /// Samples per transform: 256, 512 or 1024.
     int sampleCount() const { return 1 << m_sampleCountLog2; }

@@ -8,11 +8,14 @@
 // "データ変換開始" and the wiring check, answered "ＯＫ" once drawn; the analysis window,
 // paused on the second recording and resumed; the end-of-run summary and, from it, the
 // campaign view. Then the program ends. With WAVEHARM_WALK_PICTURES=PREFIX it photographs
-// the whole screen at each stage as PREFIX<stage>.png (the wiring check also maximised). A stage
-// that does not come in time ends the program with status 3 and names the stage on stderr.
+// the whole screen at each stage as PREFIX<stage>.png (the wiring check also maximised).
+// With WAVEHARM_WALK_FORMAT=TEXT it first chooses that format ("COMTRADE", "CSV") for
+// records of other instruments. A stage that does not come in time ends the program with
+// status 3 and names the stage on stderr.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QEventLoop>
@@ -139,6 +142,17 @@ class Walker : public QObject {
         QWidget* screen = visibleTopLevel("Form01");
         if (!screen) return fail("no settings screen");
 
+        // Records of other instruments: their format chosen, the folder scanned again.
+        if (!m_format.isEmpty()) {
+            auto* format = screen->findChild<QComboBox*>("RecordFormat");
+            const int index = format ? format->findText(m_format) : -1;
+            if (index < 0) return fail("no such record format");
+            // As a user's choice: the screen acts on `activated`.
+            format->setCurrentIndex(index);
+            emit format->activated(index);
+            if (!shoot("record_format")) return false;
+        }
+
         // "ファイル名設定": the save dialog as it opens, then the result name typed and saved.
         bool saved = false;
         whileModal([&] {
@@ -218,6 +232,7 @@ class Walker : public QObject {
 
     QString m_output = qEnvironmentVariable("WAVEHARM_WALK_OUTPUT");
     QString m_pictures = qEnvironmentVariable("WAVEHARM_WALK_PICTURES");
+    QString m_format = qEnvironmentVariable("WAVEHARM_WALK_FORMAT");
     QPointer<QWidget> m_window;
     bool m_paused = false;
 };

@@ -64,6 +64,8 @@ std::string runSummaryText(const ConversionSummary& summary, RunEnd end,
     for (const SkippedRecording& s : summary.skippedRecordings)
         text += "　" + skippedRecordingText(s) + "\n";
     text += "レンジオーバーの記録：" + count(summary.rangeOver) + "\n";
+    // Records of other instruments: samples at the limit of their file's number format.
+    if (summary.clipped > 0) text += "波形がクリップした記録：" + count(summary.clipped) + "\n";
     text += "書き込んだレコード：" + count(summary.recordsWritten) + "\n";
     text += "結果ファイル：\n";
     if (summary.files.empty()) text += "　（なし）\n";

@@ -119,6 +119,7 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     third->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(buildChannelGroups());
+    right->addWidget(buildRecordGroup());
     right->addWidget(buildConversionGroup());
     right->addStretch();
     columns->addLayout(left, 4);
@@ -137,6 +138,7 @@ SettingsScreen::SettingsScreen(Options options, QWidget* parent)
     connectFolderGroup();
     connectOptionGroups();
     connectChannelGroups();
+    connectRecordGroup();
     connectConversionGroup();
     connectOutputGroup();
     connectKeys();
@@ -260,6 +262,7 @@ void SettingsScreen::showSession() {
     showFeederCounts();
     showOptions();
     showChannels();
+    showRecordMap();
     showTexts();
     showOutput();
 }
@@ -277,7 +280,14 @@ void SettingsScreen::startConversion() {
                  m_session.readError() ? qText(sessionNoteText(*m_session.readError())) : "");
         return;
     }
-    const bool confirmed = m_presentWiringCheck(m_session.settings(), *recording, this);
+    // A record's quantities are volts and amperes in their own slots: the check scales
+    // them as the run will. The recorder's settings are passed as the session holds them,
+    // so that the check sees a fix applied from it.
+    const bool records = m_session.settings().records.format != RecordFormat::Recorder;
+    const ConversionSettings recordSettings =
+        records ? m_session.analysisSettings() : ConversionSettings{};
+    const bool confirmed =
+        m_presentWiringCheck(records ? recordSettings : m_session.settings(), *recording, this);
     unsetCursor();
     if (!confirmed) return;
     if (!m_session.wiringConfirmed()) {

@@ -5,6 +5,7 @@
 // edits a Session, which holds the settings, the recordings and the current one.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -24,6 +25,7 @@ class QListWidget;
 class QPushButton;
 class QScrollArea;
 class QSettings;
+class QTableWidget;
 class QTreeView;
 
 namespace waveharm {
@@ -122,6 +124,12 @@ class SettingsScreen : public QWidget {
     QGroupBox* buildSeveralFeederChannels(QWidget* panel);
     QGroupBox* buildOneFeederChannels(QWidget* panel);
     void connectChannelGroups();
+    /// Records of other instruments: the format beside the 8840 box (with the rate of CSV
+    /// records), and the group of the channel map.
+    QWidget* buildFormatChoice(QWidget* parent);
+    QWidget* buildRecordGroup();
+    void connectRecordGroup();
+    void showRecordMap();
     QWidget* buildConversionGroup();
     void connectConversionGroup();
     QWidget* buildOutputGroup();
@@ -163,8 +171,8 @@ class SettingsScreen : public QWidget {
     FileNameChooser m_chooseFileName;
     WiringCheckPresenter m_presentWiringCheck;
     MessageReporter m_report;
-    QString m_listedFolder;  ///< folder whose files `File1` lists
-    bool m_listedWev = false;
+    QString m_listedFolder;        ///< folder whose files `File1` lists
+    QStringList m_listedPatterns;  ///< the name patterns it lists them by
 
     QScrollArea* m_scroll = nullptr;
     QComboBox* m_drive = nullptr;  // Drive1
@@ -216,9 +224,15 @@ class SettingsScreen : public QWidget {
     std::array<QLineEdit*, kMaxFeeders> m_feederCt{};     // Text10
     std::array<QLineEdit*, kMaxFeeders> m_feederClamp{};  // Text11
     std::array<QLabel*, kMaxFeeders> m_feederCaptions{};
-    QComboBox* m_feeders = nullptr;                   // Combo1
-    QLineEdit* m_timeOffset = nullptr;                // Text4
-    QCheckBox* m_wev = nullptr;                       // Check4
+    QComboBox* m_feeders = nullptr;      // Combo1
+    QLineEdit* m_timeOffset = nullptr;   // Text4
+    QCheckBox* m_wev = nullptr;          // Check4
+    QComboBox* m_format = nullptr;       // "形式": recorder, COMTRADE, CSV
+    QLineEdit* m_csvRate = nullptr;      // CSV records' rate, Hz
+    QGroupBox* m_recordGroup = nullptr;  // "チャンネル割当"
+    QTableWidget* m_mapTable = nullptr;
+    QPushButton* m_propose = nullptr;
+    QCheckBox* m_recordRatios = nullptr;
     QCheckBox* m_underOneMinute = nullptr;            // Check3
     screen::ElidedPathLabel* m_outputName = nullptr;  // Label7
     QPushButton* m_chooseName = nullptr;              // Command10

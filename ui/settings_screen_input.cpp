@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTreeView>
@@ -65,7 +66,10 @@ QWidget* SettingsScreen::buildFolderGroup() {
 
     auto* grid = new QGridLayout(box);
     grid->addWidget(m_drive, 0, 0);
-    grid->addWidget(m_wev, 0, 1);
+    auto* kinds = new QHBoxLayout;
+    kinds->addWidget(m_wev);
+    kinds->addWidget(buildFormatChoice(box));
+    grid->addLayout(kinds, 0, 1);
     grid->addWidget(m_folderPath, 1, 0, 1, 2);
     grid->addWidget(m_dirs, 2, 0);
     auto* files = new QVBoxLayout;
@@ -181,14 +185,14 @@ void SettingsScreen::scanFolder(const QString& folder) {
 }
 
 void SettingsScreen::showFileList() {
-    const bool wev = m_session.settings().wevFiles;
+    const QStringList patterns = namePatterns(m_session.settings());
     const QString folder = QString::fromStdString(utf8Text(m_session.folder()));
-    if (folder != m_listedFolder || wev != m_listedWev) {
+    if (folder != m_listedFolder || patterns != m_listedPatterns) {
         m_listedFolder = folder;
-        m_listedWev = wev;
+        m_listedPatterns = patterns;
         m_fileList->clear();
         QDir dir(folder);
-        dir.setNameFilters(wev ? QStringList{"*.wav", "*.wev"} : QStringList{"*.mem"});
+        dir.setNameFilters(patterns);
         dir.setFilter(QDir::Files);
         dir.setSorting(QDir::Name | QDir::IgnoreCase);
         const WaveformFileList& files = m_session.files();
@@ -211,7 +215,9 @@ void SettingsScreen::showFileList() {
         m_fileList->setCurrentItem(found.front());
 
     // The pattern names the files the list holds.
-    m_pattern->setText(wev ? "*.wev, *.wav" : "*.MEM");
+    const bool wev = m_session.settings().wevFiles;
+    const bool records = m_session.settings().records.format != RecordFormat::Recorder;
+    m_pattern->setText(records ? patterns.join(" ") : wev ? "*.wev, *.wav" : "*.MEM");
     m_folderPath->setPath(QDir::toNativeSeparators(folder));
     const WaveformFileList& files = m_session.files();
     const bool unreadable = std::any_of(
@@ -219,6 +225,8 @@ void SettingsScreen::showFileList() {
         [](const SessionNote& n) { return n.kind == SessionNote::Kind::FolderUnreadable; });
     if (unreadable)
         m_folderNote->setText("このフォルダは読めません。");
+    else if (files.count() == 0 && records)
+        m_folderNote->setText("このフォルダには記録（" + patterns.join(", ") + "）がありません。");
     else if (files.count() == 0)
         m_folderNote->setText(wev ? "このフォルダには 8840 の記録（*.wev, *.wav）がありません。"
                                   : "このフォルダには記録（*.MEM）がありません。");

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/conversion_settings.h"
+
 namespace waveharm::screen {
 
 /// The object name of element `i` of a control array: "Option2_3".
@@ -34,6 +36,10 @@ void check(QButtonGroup* group, int id);
 /// Shows `text` in `edit` unless it shows it already, without running its handlers, so
 /// the cursor of a box being typed in stays where it is.
 void showText(QLineEdit* edit, const std::string& text);
+
+/// The file list's name patterns for the settings' files: "*.mem", the 8840's "*.wav"
+/// and "*.wev", or the records' "*.cfg" and "*.cff", "*.csv".
+QStringList namePatterns(const ConversionSettings& settings);
 
 }  // namespace waveharm::screen
 

@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 using fuzzing::Outcome;
 
 const fs::path kFuzzDir = fs::path(WAVEHARM_SOURCE_DIR) / "fuzz";
-const char* const kHarnesses[] = {"fuzz_recording", "fuzz_analysis", "fuzz_result_reader"};
+const char* const kHarnesses[] = {"fuzz_recording", "fuzz_analysis", "fuzz_result_reader",
+                                  "fuzz_exchange"};
 
 std::vector<std::uint8_t> bytesOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,6 +34,7 @@ Outcome runHarness(const std::string& harness, const std::vector<std::uint8_t>& 
     if (harness == "fuzz_recording") return fuzzing::readRecordingInput(data);
     if (harness == "fuzz_analysis") return fuzzing::analyseRecordingInput(data);
     if (harness == "fuzz_result_reader") return fuzzing::readResultInput(data);
+    if (harness == "fuzz_exchange") return fuzzing::readExchangeInput(data);
     ADD_FAILURE() << "no harness named " << harness;
     return Outcome::Empty;
 }

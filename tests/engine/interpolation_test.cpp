@@ -194,6 +194,30 @@ TEST(BandLimitedKernel, RefusesPositionsWhoseTapsLeaveTheRecord) {
         << "more rows declared than the slot holds";
 }
 
+// Real values (records of other instruments) go through the 256-tap kernel: a tone at
+// 0.49 of the rate within 0.05 %, and its taps need 127 rows before and 128 after.
+TEST(BandLimitedKernel, RealValuesPassTonesUpTo049OfTheRate) {
+    std::vector<double> x(1001);
+    auto tone = [](double n) { return 1000 * std::sin(2 * std::numbers::pi * 0.49 * n + 0.3); };
+    for (int n = 0; n < 1000; ++n) x[n] = tone(n);
+    std::vector<double> positions{300.0};
+    for (int i = 0; i < 200; ++i) positions.push_back(300 + i * 1.37);
+    std::vector<float> values(positions.size());
+    float* column = values.data();
+    int peak = 0;
+    const std::span<const double> slot(x);
+    resampleBandLimited({&slot, 1}, 1000, positions, {&column, 1}, {&peak, 1});
+    EXPECT_FLOAT_EQ(values[0], static_cast<float>(x[300]));
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        EXPECT_NEAR(values[i], tone(positions[i]), 0.5) << positions[i];
+    for (const double p : {126.5, 872.5}) {
+        const double outside[] = {p};
+        EXPECT_THROW(resampleBandLimited({&slot, 1}, 1000, outside, {&column, 1}, {&peak, 1}),
+                     AnalysisError)
+            << p;
+    }
+}
+
 // The fit from a crossing estimate several percent off, on a distorted 60 Hz voltage of
 // 20 periods at 10 kS/s; and the cases where the estimate must stand.
 TEST(PeriodFit, FindsThePeriodToAFewThousandthsOfASample) {
