@@ -42,7 +42,7 @@ bool writeOut(const std::string& text) {
 
 int dumpFile(const DumpOptions& opt) {
     ResultFileReader reader(opt.file, opt.option, opt.feeders);
-    const RecordFormat& format = reader.format();
+    const ResultRecordFormat& format = reader.format();
     if (!writeOut(recordCsvHeader(format))) return -1;
     std::string lines;
     bool written = true;

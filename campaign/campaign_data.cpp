@@ -83,7 +83,7 @@ struct SeriesPlan {
     std::vector<DerivedSeries> derived;
     std::vector<TrendSeries> trends;
 
-    explicit SeriesPlan(const RecordFormat& format) {
+    explicit SeriesPlan(const ResultRecordFormat& format) {
         for (const RecordField& c : format.columns())
             rows.push_back(rowOf(format.name(c), unitOf(c.quantity()), SeriesKind::Column,
                                  c.quantity(), c.order, c.feeder));
@@ -117,7 +117,8 @@ struct SeriesPlan {
     }
 
     // The values of one record: its columns, then every derived series.
-    void evaluate(const RecordView& r, const RecordFormat& format, std::vector<float>& out) const {
+    void evaluate(const RecordView& r, const ResultRecordFormat& format,
+                  std::vector<float>& out) const {
         r.values(format, out);
         for (std::size_t d = 0; d < derived.size(); ++d) {
             const DerivedSeries& s = derived[d];
@@ -178,7 +179,7 @@ const SeriesRow* CampaignData::row(const std::string& name) const {
 
 CampaignData readCampaign(const std::vector<std::string>& names, const CampaignOptions& options) {
     const auto files = openFiles(names, options);
-    const RecordFormat& format = files.front()->format();
+    const ResultRecordFormat& format = files.front()->format();
     CampaignData data;
     data.files = names;
     data.layout = format.layout();

@@ -348,7 +348,7 @@ void writeRecordsCsv(const std::string& path, const CampaignData& data) {
     for (const std::string& name : data.files)
         files.push_back(
             std::make_unique<ResultFileReader>(name, data.layout.option, data.layout.feederCount));
-    const RecordFormat& format = files.front()->format();
+    const ResultRecordFormat& format = files.front()->format();
     WholeFileWriter out(utf8Path(path));
     std::string text = recordCsvHeader(format);
     for (const RecordSource& source : data.sources) {

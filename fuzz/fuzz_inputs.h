@@ -105,7 +105,7 @@ inline Outcome readResultInput(std::span<const std::uint8_t> data) {
     const std::string name = kNames[(choice >> 7) + (option ? 0 : 2)];
     const auto bytes = std::as_bytes(data.subspan(1));
     try {
-        const RecordFormat format(
+        const ResultRecordFormat format(
             resolveResultLayout(name, static_cast<std::int64_t>(bytes.size()), option, feeders));
         // Every record of a file the reader accepts is read whole, as dump and the
         // campaign read it: its time stamp and every column.

@@ -5,13 +5,14 @@
 
 namespace waveharm {
 
-std::string recordCsvHeader(const RecordFormat& format) {
+std::string recordCsvHeader(const ResultRecordFormat& format) {
     std::string line = "date,time";
     for (const RecordField& column : format.columns()) line += "," + format.name(column);
     return line + "\n";
 }
 
-void appendRecordCsvLine(std::string& out, const RecordView& record, const RecordFormat& format) {
+void appendRecordCsvLine(std::string& out, const RecordView& record,
+                         const ResultRecordFormat& format) {
     const CivilDateTime c = record.time();
     char buf[48];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d,%02d:%02d", c.year, c.month, c.day, c.hour,

@@ -10,11 +10,12 @@
 namespace waveharm {
 
 /// "date,time," and the name of every column of `format`, ending in "\n".
-std::string recordCsvHeader(const RecordFormat& format);
+std::string recordCsvHeader(const ResultRecordFormat& format);
 
 /// Appends the record's line: "yyyy-mm-dd,hh:mm", then every column of `format` (floats
 /// with 7 significant digits, angles as whole degrees), ending in "\n". Throws
 /// InputError when the record's stamp names no real minute.
-void appendRecordCsvLine(std::string& out, const RecordView& record, const RecordFormat& format);
+void appendRecordCsvLine(std::string& out, const RecordView& record,
+                         const ResultRecordFormat& format);
 
 }  // namespace waveharm

@@ -45,7 +45,7 @@ class RecordBytes {
 // The stamp, then every field of the table: `angle(field)` for the 16-bit angles,
 // `value(field)` for the rest.
 template <class Value, class Angle>
-std::vector<std::byte> encode(const RecordFormat& format, const RecordStamp& stamp,
+std::vector<std::byte> encode(const ResultRecordFormat& format, const RecordStamp& stamp,
                               const Value& value, const Angle& angle) {
     RecordBytes b(format.recordBytes());
     b.putF32(kDateField.offset, stamp.dateField);
@@ -91,8 +91,8 @@ void checkIntervalShape(const IntervalAggregate& iv, HarmonicOption option, int 
                     "interval current phasors too short");
 }
 
-std::vector<std::byte> encodeSingleRecord(const RecordFormat& format, const RecordStamp& stamp,
-                                          const IntervalAggregate& iv) {
+std::vector<std::byte> encodeSingleRecord(const ResultRecordFormat& format,
+                                          const RecordStamp& stamp, const IntervalAggregate& iv) {
     assert(iv.intervalState > 0 && "an empty interval has no record");
     const double count = iv.intervalState;
     const auto value = [&](const RecordField& f) {
@@ -111,7 +111,7 @@ std::vector<std::byte> encodeSingleRecord(const RecordFormat& format, const Reco
     return encode(format, stamp, value, angle);
 }
 
-std::vector<std::byte> encodePhaseRecord(const RecordFormat& format, const RecordStamp& stamp,
+std::vector<std::byte> encodePhaseRecord(const ResultRecordFormat& format, const RecordStamp& stamp,
                                          const IntervalAggregate& iv, int p) {
     assert(iv.intervalState > 0 && "an empty interval has no record");
     assert(p >= 0 && p < 3 && "phase slot 0..2");

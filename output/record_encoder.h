@@ -30,14 +30,15 @@ class NonFiniteValue : public std::range_error {
 /// from the interval's values divided by its recording count. `interval.intervalState`
 /// must be at least 1 and the arrays must hold the written orders and feeders
 /// (checkIntervalShape). Throws NonFiniteValue when a value is NaN or infinite.
-std::vector<std::byte> encodeSingleRecord(const RecordFormat& format, const RecordStamp& stamp,
+std::vector<std::byte> encodeSingleRecord(const ResultRecordFormat& format,
+                                          const RecordStamp& stamp,
                                           const IntervalAggregate& interval);
 
 /// The record of phase file `phase` (0 R, 1 T, 2 S): magnitudes and voltage-to-current
 /// angles from the interval's phase-referenced phasors, the phase angles of the voltage
 /// and the first current from the own phasors of the recording the interval holds
 /// (`anglePhasor…`). Throws NonFiniteValue as above.
-std::vector<std::byte> encodePhaseRecord(const RecordFormat& format, const RecordStamp& stamp,
+std::vector<std::byte> encodePhaseRecord(const ResultRecordFormat& format, const RecordStamp& stamp,
                                          const IntervalAggregate& interval, int phase);
 
 /// Throws std::invalid_argument unless the interval holds every order and feeder a

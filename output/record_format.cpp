@@ -53,7 +53,7 @@ ColumnQuantity RecordField::quantity() const {
 
 int ResultLayout::recordBytes() const { return recordLength(option, feederCount); }
 
-RecordFormat::RecordFormat(const ResultLayout& layout)
+ResultRecordFormat::ResultRecordFormat(const ResultLayout& layout)
     : m_layout(layout), m_orders(writtenOrders(layout.option)) {
     assert(layout.feederCount >= 1 && layout.feederCount <= kMaxFeeders && "feeders 1..9");
     int at = kTimeField.offset + kTimeField.bytes();
@@ -85,7 +85,7 @@ RecordFormat::RecordFormat(const ResultLayout& layout)
     m_recordBytes = at;
 }
 
-std::string RecordFormat::name(const RecordField& f) const {
+std::string ResultRecordFormat::name(const RecordField& f) const {
     const std::string order = "_h" + std::to_string(f.order);
     const std::string feeder = "I" + std::to_string(f.feeder);
     const bool phaseFile = m_layout.phase != 0;
@@ -112,7 +112,7 @@ std::string RecordFormat::name(const RecordField& f) const {
     return {};
 }
 
-int RecordFormat::find(FieldKind kind, int order, int feeder, int phase) const {
+int ResultRecordFormat::find(FieldKind kind, int order, int feeder, int phase) const {
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
         const RecordField& f = m_columns[c];
         if (f.kind == kind && f.order == order && f.feeder == feeder && f.phase == phase)
@@ -165,7 +165,7 @@ std::vector<int> writtenOrders(HarmonicOption option) {
 }
 
 int recordLength(HarmonicOption option, int feederCount) {
-    return RecordFormat({option, feederCount, 0}).recordBytes();
+    return ResultRecordFormat({option, feederCount, 0}).recordBytes();
 }
 
 }  // namespace waveharm

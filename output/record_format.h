@@ -68,9 +68,9 @@ inline constexpr RecordField kDateField{FieldKind::Date, 0};
 inline constexpr RecordField kTimeField{FieldKind::Time, 4};
 
 /// The field table of one layout.
-class RecordFormat {
+class ResultRecordFormat {
   public:
-    explicit RecordFormat(const ResultLayout& layout);
+    explicit ResultRecordFormat(const ResultLayout& layout);
 
     const ResultLayout& layout() const { return m_layout; }
     int recordBytes() const { return m_recordBytes; }

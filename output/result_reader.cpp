@@ -127,7 +127,7 @@ std::int16_t RecordView::whole(const RecordField& field) const {
     return static_cast<std::int16_t>(bits(field.offset, 2));
 }
 
-void RecordView::values(const RecordFormat& format, std::span<float> out) const {
+void RecordView::values(const ResultRecordFormat& format, std::span<float> out) const {
     const std::vector<RecordField>& columns = format.columns();
     assert(out.size() >= columns.size() && "room for every column");
     assert(static_cast<int>(m_bytes.size()) == format.recordBytes() && "a record of the format");
@@ -154,7 +154,7 @@ std::uint32_t RecordView::bits(int offset, int width) const {
     return v;
 }
 
-void forEachRecord(std::span<const std::byte> bytes, const RecordFormat& format,
+void forEachRecord(std::span<const std::byte> bytes, const ResultRecordFormat& format,
                    const std::string& file, std::int64_t firstIndex, const RecordVisitor& visit) {
     const std::size_t length = static_cast<std::size_t>(format.recordBytes());
     const std::int64_t start = firstIndex * static_cast<std::int64_t>(length);
@@ -172,7 +172,7 @@ void forEachRecord(std::span<const std::byte> bytes, const RecordFormat& format,
 
 namespace {
 
-std::int64_t recordsPerChunk(const RecordFormat& format) {
+std::int64_t recordsPerChunk(const ResultRecordFormat& format) {
     return std::max<std::int64_t>(1, (std::int64_t{1} << 20) / format.recordBytes());
 }
 

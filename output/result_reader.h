@@ -61,7 +61,7 @@ class RecordView {
     std::int16_t whole(const RecordField& field) const;
     /// The values of every column of `format` (the record's own), in order, into `out`
     /// (at least `format.columns().size()` long): `value` of each, in one sweep.
-    void values(const RecordFormat& format, std::span<float> out) const;
+    void values(const ResultRecordFormat& format, std::span<float> out) const;
 
   private:
     std::uint32_t bits(int offset, int width) const;
@@ -77,7 +77,7 @@ using RecordVisitor = std::function<void(const RecordView&)>;
 /// Visits the records of `bytes` (a file image, or a part of one starting with record
 /// `firstIndex`) in order. Throws InputError when the bytes are not a whole number of
 /// records of `format`.
-void forEachRecord(std::span<const std::byte> bytes, const RecordFormat& format,
+void forEachRecord(std::span<const std::byte> bytes, const ResultRecordFormat& format,
                    const std::string& file, std::int64_t firstIndex, const RecordVisitor& visit);
 
 /// A result file open for reading, with the layout its name and size tell.
@@ -91,7 +91,7 @@ class ResultFileReader {
                               std::optional<int> feederCount = std::nullopt);
 
     const std::string& name() const { return m_file.name(); }
-    const RecordFormat& format() const { return m_format; }
+    const ResultRecordFormat& format() const { return m_format; }
     std::int64_t recordCount() const { return m_records; }
 
     /// Reads records `first` .. `first + count - 1` (to the end when `count` is
@@ -108,7 +108,7 @@ class ResultFileReader {
     void load(std::int64_t first, std::int64_t count);
 
     InputFile m_file;
-    RecordFormat m_format;
+    ResultRecordFormat m_format;
     std::int64_t m_records = 0;
     std::vector<std::byte> m_chunk;
     std::int64_t m_chunkFirst = 0;  ///< the records in `m_chunk`

@@ -58,7 +58,7 @@ class IntervalWriter : public ResultWriter {
 
     HarmonicOption m_option;
     int m_feeders;
-    RecordFormat m_format;  ///< the same for the single file and each phase file
+    ResultRecordFormat m_format;  ///< the same for the single file and each phase file
 
   private:
     void write(DateTime t, IntervalAggregate& interval) {

@@ -12,6 +12,7 @@
 #include "exchange/record_writer.h"
 #include "output/result_reader.h"
 #include "support/cli_runner.h"
+#include "support/result_records.h"
 #include "support/scratch_folder.h"
 
 namespace waveharm {

@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ResultReader, RejectsRecordsOfTheWrongSize) {
     const std::vector<std::byte> bytes(512);
-    const RecordFormat format({HarmonicOption::Odd1To49, 1, 0});
+    const ResultRecordFormat format({HarmonicOption::Odd1To49, 1, 0});
     const std::string name = "x.hm1";
     int visited = 0;
     const auto count = [&](const RecordView& r) { visited += r.index() == 3 + visited; };
@@ -131,11 +131,11 @@ TEST(ResultReader, RejectsRecordsOfTheWrongSize) {
 }
 
 // Every layout's fields fill the record exactly, each named once, and each can be found.
-TEST(RecordFormat, FieldsTileTheRecordAndAreNamedOnce) {
+TEST(ResultRecordFormat, FieldsTileTheRecordAndAreNamedOnce) {
     for (int option = 0; option < 5; ++option)
         for (int feeders = 1; feeders <= kMaxFeeders; ++feeders)
             for (char phase : {'\0', 'R'}) {
-                const RecordFormat f({static_cast<HarmonicOption>(option), feeders, phase});
+                const ResultRecordFormat f({static_cast<HarmonicOption>(option), feeders, phase});
                 std::vector<int> owner(static_cast<std::size_t>(f.recordBytes()), -1);
                 std::set<std::string> names;
                 for (std::size_t c = 0; c < f.columns().size(); ++c) {
@@ -149,7 +149,7 @@ TEST(RecordFormat, FieldsTileTheRecordAndAreNamedOnce) {
                 }
                 EXPECT_EQ(std::count(owner.begin(), owner.end(), -1), 6) << "only the stamp";
             }
-    const RecordFormat phaseFile({HarmonicOption::WithSuperpositionAngle, 1, 'T'});
+    const ResultRecordFormat phaseFile({HarmonicOption::WithSuperpositionAngle, 1, 'T'});
     EXPECT_EQ(phaseFile.name(phaseFile.columns().back()), "I1_phase_angle_h49");
 }
 

@@ -32,7 +32,7 @@ struct ResultFileContents {
     std::vector<ResultRecord> records;
 };
 
-inline ResultRecord groupedRecord(const RecordView& view, const RecordFormat& format) {
+inline ResultRecord groupedRecord(const RecordView& view, const ResultRecordFormat& format) {
     ResultRecord r;
     const RecordStamp stamp = view.stamp();
     r.dateField = stamp.dateField;
