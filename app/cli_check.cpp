@@ -96,15 +96,9 @@ int check(const ConvertOptions& options) {
     try {
         settings = resolveConvertSettings(
             options, maxFeederCount(first->recording.header, options.settings.measurementType));
+        saveProfileIfAsked(options, settings);
     } catch (const UsageError& e) {
         return usageError(e.what());
-    }
-    if (!options.saveProfile.empty()) {
-        try {
-            writeSiteProfile(utf8Path(options.saveProfile), profileOfRun(options, settings));
-        } catch (const std::exception& e) {
-            return usageError(e.what());
-        }
     }
     std::printf("%s\n", first->name.c_str());
     WindowWaveforms window;

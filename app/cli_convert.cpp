@@ -262,15 +262,9 @@ int convert(const ConvertOptions& options) {
     ConversionSettings settings;
     try {
         settings = resolveConvertSettings(options, offeredFeeders(files, options.settings));
+        saveProfileIfAsked(options, settings);
     } catch (const UsageError& e) {
         return usageError(e.what());
-    }
-    if (!options.saveProfile.empty()) {
-        try {
-            writeSiteProfile(utf8Path(options.saveProfile), profileOfRun(options, settings));
-        } catch (const std::exception& e) {
-            return usageError(e.what());
-        }
     }
 
     // Results of an earlier run are never replaced unasked.

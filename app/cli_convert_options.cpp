@@ -458,39 +458,30 @@ ConversionSettings resolveConvertSettings(const ConvertOptions& options,
 }
 
 SiteProfile profileOfRun(const ConvertOptions& options, const ConversionSettings& s) {
-    SiteProfile p;
-    p.siteName = s.siteName;
-    p.measurementType = s.measurementType;
-    p.ptRatio = s.ptRatio;
-    p.sampleCount = s.sampleCount();
-    p.harmonicOption = s.harmonicOption();
-    p.interpolation = s.interpolation;
-    p.syncMode = s.syncMode;
-    p.saveMode = s.saveMode;
-    p.phaseCorrectionDegrees = s.phaseCorrectionDegrees();
-    p.swapVoltages = s.swapVoltages;
-    p.invertVoltage = s.invertVoltage;
-    p.outputUnderOneMinute = s.outputUnderOneMinute;
-    p.timeOffsetHours = s.timeOffsetHours;
+    SiteProfile p = profileChoicesOf(s);
     p.campaign = options.campaign;
-    const auto n = static_cast<std::size_t>(s.feederCount);
+    const std::size_t n = p.feeders.size();
     auto listed = [](const std::vector<float>& values, std::size_t f, float otherwise) {
         return values.empty() ? otherwise : values[std::min(f, values.size() - 1)];
     };
-    p.feeders.assign(n, FeederProfile{});
     for (std::size_t f = 0; f < n; ++f) {
-        FeederProfile& feeder = p.feeders[f];
-        feeder.name = s.feederNames[f];
-        feeder.ctRatio = typed(listed(options.ctRatios, f, 1));
-        feeder.clampAmperes = typed(listed(options.clampRanges, f, 2));
-        feeder.invertCurrent = f < std::size_t(kMaxChannelFeeders) && s.invertCurrent[f];
-        feeder.lineVoltageInput = f < std::size_t(kMaxChannelFeeders) && s.lineVoltageInput[f];
+        p.feeders[f].ctRatio = typed(listed(options.ctRatios, f, 1));
+        p.feeders[f].clampAmperes = typed(listed(options.clampRanges, f, 2));
     }
     if (n == 1) {
         if (options.shuntOhms) p.shuntOhms = typed(*options.shuntOhms);
         if (options.channels) p.channels = options.channels;
     }
     return p;
+}
+
+void saveProfileIfAsked(const ConvertOptions& options, const ConversionSettings& settings) {
+    if (options.saveProfile.empty()) return;
+    try {
+        writeSiteProfile(utf8Path(options.saveProfile), profileOfRun(options, settings));
+    } catch (const std::exception& e) {
+        throw UsageError(e.what());
+    }
 }
 
 }  // namespace waveharm::cli

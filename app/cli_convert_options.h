@@ -58,6 +58,8 @@ void declareConvertOptions(CLI::App& command, ConvertOptions& options, bool with
 /// gave): ratios and sensors as the options typed them, names, and the campaign's
 /// choices of a profile read with --profile.
 SiteProfile profileOfRun(const ConvertOptions& options, const ConversionSettings& settings);
+/// Writes the run's profile where --save-profile names; throws UsageError when it cannot.
+void saveProfileIfAsked(const ConvertOptions& options, const ConversionSettings& settings);
 
 /// The `convert` command of `program`, its options parsed into `options`.
 CLI::App& addConvertCommand(CLI::App& program, ConvertOptions& options);

@@ -402,29 +402,12 @@ void Session::setFeederName(int feeder, const std::string& name) {
 
 SiteProfile Session::profile() const {
     const ConversionSettings& s = m_settings;
-    SiteProfile p;
-    p.siteName = s.siteName;
-    p.measurementType = s.measurementType;
-    p.ptRatio = s.ptRatio;
-    p.sampleCount = s.sampleCount();
-    p.harmonicOption = s.harmonicOption();
-    p.interpolation = s.interpolation;
-    p.syncMode = s.syncMode;
-    p.saveMode = s.saveMode;
-    p.phaseCorrectionDegrees = s.phaseCorrectionDegrees();
-    p.swapVoltages = s.swapVoltages;
-    p.invertVoltage = s.invertVoltage;
-    p.outputUnderOneMinute = s.outputUnderOneMinute;
-    p.timeOffsetHours = s.timeOffsetHours;
+    SiteProfile p = profileChoicesOf(s);
     p.campaign = m_campaign;
     const int n = s.feederCount;
-    p.feeders.assign(static_cast<std::size_t>(n), FeederProfile{});
     for (int f = 0; f < n; ++f) {
         const auto i = static_cast<std::size_t>(f);
         FeederProfile& feeder = p.feeders[i];
-        feeder.name = s.feederNames[i];
-        feeder.invertCurrent = f < kMaxChannelFeeders && s.invertCurrent[i];
-        feeder.lineVoltageInput = f < kMaxChannelFeeders && s.lineVoltageInput[i];
         // The values as typed, so that the profile scales as the boxes do.
         if (n == 1) {
             feeder.ctRatio = boxValue(RatioBox::CtRatio, m_texts.ctRatio, s.ctRatio[0]);

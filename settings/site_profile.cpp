@@ -338,4 +338,30 @@ void writeSiteProfile(const std::filesystem::path& path, const SiteProfile& prof
     }
 }
 
+SiteProfile profileChoicesOf(const ConversionSettings& s) {
+    SiteProfile p;
+    p.siteName = s.siteName;
+    p.measurementType = s.measurementType;
+    p.ptRatio = s.ptRatio;
+    p.sampleCount = s.sampleCount();
+    p.harmonicOption = s.harmonicOption();
+    p.interpolation = s.interpolation;
+    p.syncMode = s.syncMode;
+    p.saveMode = s.saveMode;
+    p.phaseCorrectionDegrees = s.phaseCorrectionDegrees();
+    p.swapVoltages = s.swapVoltages;
+    p.invertVoltage = s.invertVoltage;
+    p.outputUnderOneMinute = s.outputUnderOneMinute;
+    p.timeOffsetHours = s.timeOffsetHours;
+    const auto n = static_cast<std::size_t>(s.feederCount);
+    p.feeders.assign(n, FeederProfile{});
+    for (std::size_t f = 0; f < n; ++f) {
+        FeederProfile& feeder = p.feeders[f];
+        feeder.name = s.feederNames[f];
+        feeder.invertCurrent = f < std::size_t(kMaxChannelFeeders) && s.invertCurrent[f];
+        feeder.lineVoltageInput = f < std::size_t(kMaxChannelFeeders) && s.lineVoltageInput[f];
+    }
+    return p;
+}
+
 }  // namespace waveharm

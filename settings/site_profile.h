@@ -112,6 +112,11 @@ class ProfileError : public std::runtime_error {
 /// fewer than 1024 samples with 256 orders, a phase correction outside 3p1m).
 SiteProfile parseSiteProfile(std::string_view text, const std::string& fileName);
 
+/// The choices `settings` holds as they stand: site, type, options and each feeder's name,
+/// inversion and line input. The ratios and sensors, which a profile keeps as the engineer
+/// typed them, and the campaign's limits are left for the caller.
+SiteProfile profileChoicesOf(const ConversionSettings& settings);
+
 /// The profile as text, every key written, in the order of the format above.
 std::string siteProfileText(const SiteProfile& profile);
 
